@@ -1,0 +1,56 @@
+#pragma once
+
+// The one place where the window (and any other front end) meets the
+// operating system's ARP resolution. Everything else of the lookup is
+// built on this interface, so tests can put a fake in its place.
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace varnock {
+
+// An IPv4 address in network byte order, exactly as inet_addr returns it.
+using Ipv4Address = std::uint32_t;
+
+// Result codes of ArpRequest::Send. Where Windows has an error code for the
+// same condition the number is Windows' own, so the Windows request passes
+// the system's result through unchanged. The finer reasons that only the
+// Linux request can tell apart carry the bit that Windows leaves to
+// applications (bit 29), so they never collide with a system code.
+namespace arp_status {
+inline constexpr std::uint32_t kOk = 0;                 // NO_ERROR
+inline constexpr std::uint32_t kNotSupported = 50;      // ERROR_NOT_SUPPORTED
+inline constexpr std::uint32_t kNoAnswer = 67;          // ERROR_BAD_NET_NAME
+inline constexpr std::uint32_t kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
+inline constexpr std::uint32_t kBufferTooSmall = 111;   // ERROR_BUFFER_OVERFLOW
+inline constexpr std::uint32_t kNoRoute = 0x2000'0001;
+inline constexpr std::uint32_t kNotOnLink = 0x2000'0002;       // reached through a gateway
+inline constexpr std::uint32_t kNotUnicast = 0x2000'0003;      // broadcast, multicast, ...
+inline constexpr std::uint32_t kLinkWithoutArp = 0x2000'0004;  // no ARP or no 6-byte address
+}  // namespace arp_status
+
+// A short English reason for a result code, for front ends that explain
+// failures (the window does not: it shows one message for all of them).
+std::string_view DescribeArpStatus(std::uint32_t status);
+
+// Asks the operating system for the hardware address of `destination` on a
+// directly attached network.
+class ArpRequest {
+public:
+    virtual ~ArpRequest() = default;
+
+    // `answer` has room for `answerLength` bytes. On arp_status::kOk the
+    // request has written the hardware address there and set `answerLength`
+    // to its length; on any other result neither is meaningful. `source` 0
+    // lets the system choose the outgoing interface. Blocks until the answer
+    // comes or the system gives up. Throws std::system_error when the system
+    // cannot be asked at all (no socket, for instance).
+    virtual std::uint32_t Send(Ipv4Address destination, Ipv4Address source, void* answer,
+                               std::uint32_t& answerLength) = 0;
+};
+
+// The real request of the platform the program was built for.
+std::unique_ptr<ArpRequest> MakeSystemArpRequest();
+
+}  // namespace varnock

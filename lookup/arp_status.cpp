@@ -1,0 +1,30 @@
+#include "lookup/arp_request.h"
+
+namespace varnock {
+
+std::string_view DescribeArpStatus(std::uint32_t status) {
+    switch (status) {
+        case arp_status::kOk:
+            return "answered";
+        case arp_status::kNotSupported:
+            return "not supported on this system";
+        case arp_status::kLinkWithoutArp:
+            return "the link does not use ARP";
+        case arp_status::kInvalidParameter:
+            return "invalid request";
+        case arp_status::kNoAnswer:
+            return "no answer";
+        case arp_status::kNotUnicast:
+            return "broadcast or multicast address";
+        case arp_status::kBufferTooSmall:
+            return "hardware address too long";
+        case arp_status::kNoRoute:
+            return "no route to the network";
+        case arp_status::kNotOnLink:
+            return "not on a directly attached network";
+        default:
+            return "lookup failed";
+    }
+}
+
+}  // namespace varnock
