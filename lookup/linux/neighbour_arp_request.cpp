@@ -1,0 +1,307 @@
+#include "lookup/linux/neighbour_arp_request.h"
+
+#include <linux/neighbour.h>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <system_error>
+
+#include "lookup/linux/neighbour_settings.h"
+#include "lookup/linux/netlink_socket.h"
+#include "lookup/linux/rtnetlink_messages.h"
+#include "lookup/linux/unique_fd.h"
+
+namespace varnock::linux_backend {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kEthernetAddressLength = 6;
+
+// Past the kernel's own give-up time, so that its FAILED verdict (or a late
+// reply) is the one we report rather than our own impatience.
+constexpr std::chrono::milliseconds kGiveUpMargin{250};
+
+// Any port will do: the datagram exists only to make the kernel resolve the
+// address. The discard port is the polite choice if it ever arrives.
+constexpr std::uint16_t kDiscardPort = 9;
+
+// States in which the kernel holds a hardware address it has seen answer.
+constexpr std::uint16_t kUsableStates =
+    NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT;
+
+bool HoldsAnswer(const rtnl::Neighbour& neighbour) {
+    return (neighbour.state & kUsableStates) != 0 && !neighbour.hardwareAddress.empty();
+}
+
+std::uint32_t CopyAnswer(const std::vector<std::uint8_t>& hardwareAddress, void* answer,
+                         std::uint32_t& answerLength) {
+    if (hardwareAddress.size() > answerLength) {
+        return arp_status::kBufferTooSmall;
+    }
+    std::memcpy(answer, hardwareAddress.data(), hardwareAddress.size());
+    answerLength = static_cast<std::uint32_t>(hardwareAddress.size());
+    return arp_status::kOk;
+}
+
+std::optional<rtnl::Route> QueryRoute(NetlinkSocket& kernel, Ipv4Address destination,
+                                      Ipv4Address source) {
+    rtnl::RequestBuffer buffer;
+    std::optional<rtnl::Route> route;
+    const int error =
+        kernel.Exchange(rtnl::BuildRouteQuery(buffer, destination, source),
+                        [&](const nlmsghdr& message) { route = rtnl::ParseRoute(message); });
+    return error == 0 ? route : std::nullopt;
+}
+
+std::optional<rtnl::Link> QueryLink(NetlinkSocket& kernel, std::uint32_t index) {
+    rtnl::RequestBuffer buffer;
+    std::optional<rtnl::Link> link;
+    const int error =
+        kernel.Exchange(rtnl::BuildLinkQuery(buffer, index),
+                        [&](const nlmsghdr& message) { link = rtnl::ParseLink(message); });
+    return error == 0 ? link : std::nullopt;
+}
+
+// What the neighbour table holds for the destination; nothing when it holds
+// no entry (ENOENT) or the interface has gone.
+std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, Ipv4Address destination,
+                                              std::uint32_t interfaceIndex) {
+    rtnl::RequestBuffer buffer;
+    std::optional<rtnl::Neighbour> neighbour;
+    const int error = kernel.Exchange(
+        rtnl::BuildNeighbourQuery(buffer, destination, interfaceIndex),
+        [&](const nlmsghdr& message) { neighbour = rtnl::ParseNeighbour(message); });
+    return error == 0 ? neighbour : std::nullopt;
+}
+
+// The interface that holds `address` as one of its own, if any does.
+std::optional<std::uint32_t> FindInterfaceOwning(NetlinkSocket& kernel, Ipv4Address address) {
+    rtnl::RequestBuffer buffer;
+    std::optional<std::uint32_t> owner;
+    kernel.Exchange(rtnl::BuildAddressDump(buffer), [&](const nlmsghdr& message) {
+        const auto entry = rtnl::ParseInterfaceAddress(message);
+        if (entry && entry->local == address && !owner) {
+            owner = entry->interfaceIndex;
+        }
+    });
+    return owner;
+}
+
+// One of our own addresses: its hardware address is that of the interface
+// that carries it (all zeros for the loopback interface).
+std::uint32_t AnswerForOwnAddress(NetlinkSocket& kernel, Ipv4Address destination,
+                                  const rtnl::Route& route, void* answer,
+                                  std::uint32_t& answerLength) {
+    const std::uint32_t index =
+        FindInterfaceOwning(kernel, destination).value_or(route.outputInterface);
+    const auto link = QueryLink(kernel, index);
+    if (!link) {
+        return arp_status::kNoRoute;
+    }
+    if (link->hardwareAddress.empty()) {
+        return arp_status::kLinkWithoutArp;
+    }
+    return CopyAnswer(link->hardwareAddress, answer, answerLength);
+}
+
+// Sends an empty datagram to the destination. The kernel queues it and, as
+// it has no hardware address for the destination yet, asks by ARP. Once
+// resolved the datagram really goes out; the host's "port unreachable" that
+// may follow is harmless.
+void ProvokeResolution(Ipv4Address destination, Ipv4Address source) {
+    UniqueFd datagram(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!datagram) {
+        throw std::system_error(errno, std::generic_category(), "datagram socket");
+    }
+    if (source != 0) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = source;
+        // A source that is not ours only means the kernel picks one itself.
+        (void)::bind(datagram.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local);
+    }
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(kDiscardPort);
+    remote.sin_addr.s_addr = destination;
+    // Failures here show up as no answer: the notifications decide.
+    if (::connect(datagram.Get(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) {
+        (void)::send(datagram.Get(), "", 0, MSG_DONTWAIT);
+    }
+}
+
+class NeighbourWait {
+public:
+    NeighbourWait(NetlinkSocket& notifications, NetlinkSocket& requests, Ipv4Address destination,
+                  std::uint32_t interfaceIndex)
+        : notifications_(notifications),
+          requests_(requests),
+          destination_(destination),
+          interfaceIndex_(interfaceIndex) {}
+
+    // The resolved entry, or nothing when the kernel gave up or the deadline
+    // passed.
+    std::optional<rtnl::Neighbour> Until(Clock::time_point deadline) {
+        for (;;) {
+            const auto remaining =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            if (remaining.count() <= 0) {
+                break;
+            }
+            pollfd watched{notifications_.Fd(), POLLIN, 0};
+            const int ready = ::poll(&watched, 1, static_cast<int>(remaining.count()));
+            if (ready < 0 && errno != EINTR) {
+                throw std::system_error(errno, std::generic_category(), "poll");
+            }
+            if (ready <= 0) {
+                continue;
+            }
+            if (const auto verdict = ReadNotifications()) {
+                return *verdict;
+            }
+        }
+        // The last word is the table's, in case the answer slipped past.
+        return Settled(AskTable());
+    }
+
+private:
+    // Outer empty: keep waiting. Inner empty: the kernel gave up.
+    using Verdict = std::optional<std::optional<rtnl::Neighbour>>;
+
+    Verdict ReadNotifications() {
+        for (;;) {
+            const auto batch = notifications_.ReceiveNotifications();
+            if (batch.lost) {
+                // The notification we wait for may have been among the lost.
+                if (auto verdict = Decided(AskTable())) {
+                    return verdict;
+                }
+                continue;
+            }
+            if (batch.bytes.empty()) {
+                return std::nullopt;
+            }
+            Verdict verdict;
+            rtnl::ForEachMessage(batch.bytes, 0, 0, [&](const nlmsghdr& message) {
+                const auto neighbour = rtnl::ParseNeighbour(message);
+                if (verdict || !neighbour || neighbour->destination != destination_ ||
+                    neighbour->interfaceIndex != interfaceIndex_) {
+                    return;
+                }
+                if (HoldsAnswer(*neighbour)) {
+                    verdict = Verdict{neighbour};
+                } else if (neighbour->state == NUD_FAILED) {
+                    // A FAILED that was already on its way before our
+                    // datagram restarted the resolution must not end the
+                    // wait: the table says whether the entry is still failed.
+                    verdict = Decided(AskTable());
+                }
+            });
+            if (verdict) {
+                return verdict;
+            }
+        }
+    }
+
+    std::optional<rtnl::Neighbour> AskTable() {
+        return QueryNeighbour(requests_, destination_, interfaceIndex_);
+    }
+
+    static Verdict Decided(const std::optional<rtnl::Neighbour>& entry) {
+        if (entry && HoldsAnswer(*entry)) {
+            return Verdict{entry};
+        }
+        if (entry && entry->state == NUD_FAILED) {
+            return Verdict{std::nullopt};
+        }
+        return std::nullopt;
+    }
+
+    static std::optional<rtnl::Neighbour> Settled(const std::optional<rtnl::Neighbour>& entry) {
+        return entry && HoldsAnswer(*entry) ? entry : std::nullopt;
+    }
+
+    NetlinkSocket& notifications_;
+    NetlinkSocket& requests_;
+    Ipv4Address destination_;
+    std::uint32_t interfaceIndex_;
+};
+
+}  // namespace
+
+std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address source, void* answer,
+                                        std::uint32_t& answerLength) {
+    if (answer == nullptr) {
+        return arp_status::kInvalidParameter;
+    }
+    // Never ARP targets, whatever the routing table says of them.
+    if (destination == INADDR_BROADCAST || IN_MULTICAST(ntohl(destination))) {
+        return arp_status::kNotUnicast;
+    }
+    // Subscribe before anything can make the kernel send: on a fast link the
+    // reply arrives within the send itself, and a late subscriber misses it.
+    NetlinkSocket notifications(NetlinkSocket::Mode::kNotifications, RTMGRP_NEIGH);
+    NetlinkSocket requests(NetlinkSocket::Mode::kRequests);
+
+    const auto route = QueryRoute(requests, destination, source);
+    if (!route) {
+        return arp_status::kNoRoute;
+    }
+    switch (route->type) {
+        case RTN_UNICAST:
+            // Through a gateway, ARP would find the gateway: never a right
+            // answer for the host behind it.
+            if (route->throughGateway) {
+                return arp_status::kNotOnLink;
+            }
+            break;
+        case RTN_LOCAL:
+            return AnswerForOwnAddress(requests, destination, *route, answer, answerLength);
+        case RTN_BROADCAST:
+        case RTN_MULTICAST:
+        case RTN_ANYCAST:
+            return arp_status::kNotUnicast;
+        default:  // unreachable, blackhole, prohibit, throw
+            return arp_status::kNoRoute;
+    }
+
+    const auto link = QueryLink(requests, route->outputInterface);
+    if (!link) {
+        return arp_status::kNoRoute;
+    }
+    if ((link->flags & IFF_NOARP) != 0 || link->hardwareAddress.size() != kEthernetAddressLength) {
+        return arp_status::kLinkWithoutArp;
+    }
+
+    if (const auto known = QueryNeighbour(requests, destination, link->index);
+        known && HoldsAnswer(*known)) {
+        return CopyAnswer(known->hardwareAddress, answer, answerLength);
+    }
+
+    const auto deadline = Clock::now() + NeighbourGiveUpTime(link->name) + kGiveUpMargin;
+    ProvokeResolution(destination, source);
+    const auto resolved =
+        NeighbourWait(notifications, requests, destination, link->index).Until(deadline);
+    if (!resolved) {
+        return arp_status::kNoAnswer;
+    }
+    return CopyAnswer(resolved->hardwareAddress, answer, answerLength);
+}
+
+}  // namespace varnock::linux_backend
+
+namespace varnock {
+
+std::unique_ptr<ArpRequest> MakeSystemArpRequest() {
+    return std::make_unique<linux_backend::NeighbourArpRequest>();
+}
+
+}  // namespace varnock

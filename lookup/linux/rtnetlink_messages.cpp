@@ -1,0 +1,196 @@
+#include "lookup/linux/rtnetlink_messages.h"
+
+#include <libmnl/libmnl.h>
+#include <linux/if_addr.h>
+#include <linux/neighbour.h>
+#include <linux/rtnetlink.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace varnock::rtnl {
+namespace {
+
+template <typename ExtraHeader>
+std::pair<nlmsghdr*, ExtraHeader*> StartRequest(RequestBuffer& buffer, std::uint16_t type,
+                                                std::uint16_t flags) {
+    buffer.fill(std::byte{0});
+    nlmsghdr* header = mnl_nlmsg_put_header(buffer.data());
+    header->nlmsg_type = type;
+    header->nlmsg_flags = static_cast<std::uint16_t>(NLM_F_REQUEST | flags);
+    auto* extra =
+        static_cast<ExtraHeader*>(mnl_nlmsg_put_extra_header(header, sizeof(ExtraHeader)));
+    return {header, extra};
+}
+
+// The message's fixed header, or nothing when the payload is too short to
+// hold it: the kernel never sends such a thing, but we do not read past a
+// buffer on its word.
+template <typename ExtraHeader>
+const ExtraHeader* FixedHeader(const nlmsghdr& message) {
+    if (mnl_nlmsg_get_payload_len(&message) < sizeof(ExtraHeader)) {
+        return nullptr;
+    }
+    return static_cast<const ExtraHeader*>(mnl_nlmsg_get_payload(&message));
+}
+
+// Collects the attributes of one message into a table indexed by type,
+// skipping types we do not know. Each kept attribute's length is checked by
+// its user before its value is read.
+template <std::size_t TableSize>
+using AttributeTable = std::array<const nlattr*, TableSize>;
+
+template <std::size_t TableSize>
+AttributeTable<TableSize> CollectAttributes(const nlmsghdr& message, std::size_t fixedHeaderSize) {
+    AttributeTable<TableSize> table{};
+    mnl_attr_parse(
+        &message, static_cast<unsigned int>(fixedHeaderSize),
+        [](const nlattr* attribute, void* data) -> int {
+            const auto type = mnl_attr_get_type(attribute);
+            if (type < TableSize) {
+                (*static_cast<AttributeTable<TableSize>*>(data))[type] = attribute;
+            }
+            return MNL_CB_OK;
+        },
+        &table);
+    return table;
+}
+
+std::optional<std::uint32_t> ReadU32(const nlattr* attribute) {
+    if (attribute == nullptr || mnl_attr_get_payload_len(attribute) != sizeof(std::uint32_t)) {
+        return std::nullopt;
+    }
+    std::uint32_t value = 0;
+    std::memcpy(&value, mnl_attr_get_payload(attribute), sizeof value);
+    return value;
+}
+
+std::vector<std::uint8_t> ReadBytes(const nlattr* attribute) {
+    if (attribute == nullptr) {
+        return {};
+    }
+    const std::size_t length = mnl_attr_get_payload_len(attribute);
+    const auto* first = static_cast<const std::uint8_t*>(mnl_attr_get_payload(attribute));
+    return {first, first + length};
+}
+
+}  // namespace
+
+nlmsghdr* BuildRouteQuery(RequestBuffer& buffer, Ipv4Address destination, Ipv4Address source) {
+    auto [header, route] = StartRequest<rtmsg>(buffer, RTM_GETROUTE, 0);
+    route->rtm_family = AF_INET;
+    route->rtm_dst_len = 32;
+    mnl_attr_put_u32(header, RTA_DST, destination);
+    if (source != 0) {
+        route->rtm_src_len = 32;
+        mnl_attr_put_u32(header, RTA_SRC, source);
+    }
+    return header;
+}
+
+nlmsghdr* BuildLinkQuery(RequestBuffer& buffer, std::uint32_t index) {
+    auto [header, link] = StartRequest<ifinfomsg>(buffer, RTM_GETLINK, 0);
+    link->ifi_family = AF_UNSPEC;
+    link->ifi_index = static_cast<int>(index);
+    return header;
+}
+
+nlmsghdr* BuildNeighbourQuery(RequestBuffer& buffer, Ipv4Address destination,
+                              std::uint32_t interfaceIndex) {
+    auto [header, neighbour] = StartRequest<ndmsg>(buffer, RTM_GETNEIGH, 0);
+    neighbour->ndm_family = AF_INET;
+    neighbour->ndm_ifindex = static_cast<int>(interfaceIndex);
+    mnl_attr_put_u32(header, NDA_DST, destination);
+    return header;
+}
+
+nlmsghdr* BuildAddressDump(RequestBuffer& buffer) {
+    auto [header, address] = StartRequest<ifaddrmsg>(buffer, RTM_GETADDR, NLM_F_DUMP);
+    address->ifa_family = AF_INET;
+    return header;
+}
+
+std::optional<Route> ParseRoute(const nlmsghdr& message) {
+    const auto* route = FixedHeader<rtmsg>(message);
+    if (message.nlmsg_type != RTM_NEWROUTE || route == nullptr || route->rtm_family != AF_INET) {
+        return std::nullopt;
+    }
+    const auto attributes = CollectAttributes<RTA_MAX + 1>(message, sizeof(rtmsg));
+    Route result;
+    result.type = route->rtm_type;
+    result.outputInterface = ReadU32(attributes[RTA_OIF]).value_or(0);
+    // RTA_VIA is how a route names a gateway of another address family.
+    result.throughGateway = attributes[RTA_GATEWAY] != nullptr || attributes[RTA_VIA] != nullptr;
+    return result;
+}
+
+std::optional<Link> ParseLink(const nlmsghdr& message) {
+    const auto* link = FixedHeader<ifinfomsg>(message);
+    if (message.nlmsg_type != RTM_NEWLINK || link == nullptr || link->ifi_index <= 0) {
+        return std::nullopt;
+    }
+    const auto attributes = CollectAttributes<IFLA_MAX + 1>(message, sizeof(ifinfomsg));
+    Link result;
+    result.index = static_cast<std::uint32_t>(link->ifi_index);
+    result.flags = link->ifi_flags;
+    result.hardwareAddress = ReadBytes(attributes[IFLA_ADDRESS]);
+    if (const nlattr* name = attributes[IFLA_IFNAME];
+        name != nullptr && mnl_attr_validate(name, MNL_TYPE_NUL_STRING) == 0) {
+        result.name = mnl_attr_get_str(name);
+    }
+    return result;
+}
+
+std::optional<Neighbour> ParseNeighbour(const nlmsghdr& message) {
+    const auto* neighbour = FixedHeader<ndmsg>(message);
+    if ((message.nlmsg_type != RTM_NEWNEIGH && message.nlmsg_type != RTM_DELNEIGH) ||
+        neighbour == nullptr || neighbour->ndm_family != AF_INET || neighbour->ndm_ifindex <= 0) {
+        return std::nullopt;
+    }
+    const auto attributes = CollectAttributes<NDA_MAX + 1>(message, sizeof(ndmsg));
+    const auto destination = ReadU32(attributes[NDA_DST]);
+    if (!destination) {
+        return std::nullopt;
+    }
+    Neighbour result;
+    result.interfaceIndex = static_cast<std::uint32_t>(neighbour->ndm_ifindex);
+    result.destination = *destination;
+    // A deleted entry holds no answer, whatever state it was in.
+    result.state =
+        message.nlmsg_type == RTM_DELNEIGH ? std::uint16_t{NUD_NONE} : neighbour->ndm_state;
+    result.hardwareAddress = ReadBytes(attributes[NDA_LLADDR]);
+    return result;
+}
+
+std::optional<InterfaceAddress> ParseInterfaceAddress(const nlmsghdr& message) {
+    const auto* address = FixedHeader<ifaddrmsg>(message);
+    if (message.nlmsg_type != RTM_NEWADDR || address == nullptr || address->ifa_family != AF_INET) {
+        return std::nullopt;
+    }
+    const auto attributes = CollectAttributes<IFA_MAX + 1>(message, sizeof(ifaddrmsg));
+    // On a point-to-point link IFA_ADDRESS is the peer; IFA_LOCAL is ours.
+    auto local = ReadU32(attributes[IFA_LOCAL]);
+    if (!local) {
+        local = ReadU32(attributes[IFA_ADDRESS]);
+    }
+    if (!local) {
+        return std::nullopt;
+    }
+    return InterfaceAddress{address->ifa_index, *local};
+}
+
+ReplyStatus ForEachMessage(std::span<const std::byte> datagram, std::uint32_t sequence,
+                           std::uint32_t portId,
+                           const std::function<void(const nlmsghdr&)>& onMessage) {
+    auto forward = [](const nlmsghdr* message, void* data) -> int {
+        (*static_cast<const std::function<void(const nlmsghdr&)>*>(data))(*message);
+        return MNL_CB_OK;
+    };
+    errno = 0;
+    const int result = mnl_cb_run(datagram.data(), datagram.size(), sequence, portId, forward,
+                                  const_cast<std::function<void(const nlmsghdr&)>*>(&onMessage));
+    return {result < 0 ? -1 : result, result < 0 ? errno : 0};
+}
+
+}  // namespace varnock::rtnl

@@ -1,0 +1,81 @@
+#pragma once
+
+// Builders and parsers of the rtnetlink messages the neighbour lookup
+// exchanges with the kernel. Nothing here touches a socket: the parsers take
+// bytes as they came from the kernel (or from a fuzzer) and check every
+// length before they read.
+
+#include <linux/netlink.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "lookup/arp_request.h"
+
+namespace varnock::rtnl {
+
+// A route lookup's answer: how the kernel would send to the destination.
+struct Route {
+    std::uint8_t type = 0;  // RTN_UNICAST, RTN_LOCAL, RTN_BROADCAST, ...
+    std::uint32_t outputInterface = 0;
+    bool throughGateway = false;
+};
+
+struct Link {
+    std::uint32_t index = 0;
+    std::uint32_t flags = 0;  // IFF_*
+    std::string name;
+    std::vector<std::uint8_t> hardwareAddress;
+};
+
+struct Neighbour {
+    std::uint32_t interfaceIndex = 0;
+    Ipv4Address destination = 0;
+    std::uint16_t state = 0;  // NUD_*
+    std::vector<std::uint8_t> hardwareAddress;
+};
+
+struct InterfaceAddress {
+    std::uint32_t interfaceIndex = 0;
+    Ipv4Address local = 0;
+};
+
+// Room for any one request we build.
+inline constexpr std::size_t kRequestBufferSize = 256;
+using RequestBuffer = std::array<std::byte, kRequestBufferSize>;
+
+// Each builder lays the request out at the start of `buffer` and returns its
+// header; nlmsg_len is the number of bytes to send. The sender numbers it.
+nlmsghdr* BuildRouteQuery(RequestBuffer& buffer, Ipv4Address destination, Ipv4Address source);
+nlmsghdr* BuildLinkQuery(RequestBuffer& buffer, std::uint32_t index);
+nlmsghdr* BuildNeighbourQuery(RequestBuffer& buffer, Ipv4Address destination,
+                              std::uint32_t interfaceIndex);
+nlmsghdr* BuildAddressDump(RequestBuffer& buffer);
+
+// Each parser reads one message of its kind and returns nothing for a
+// message of another kind or one too short for what it claims to hold.
+std::optional<Route> ParseRoute(const nlmsghdr& message);
+std::optional<Link> ParseLink(const nlmsghdr& message);
+std::optional<Neighbour> ParseNeighbour(const nlmsghdr& message);
+std::optional<InterfaceAddress> ParseInterfaceAddress(const nlmsghdr& message);
+
+// Runs every well-formed message of a datagram through `onMessage`, checking
+// the sequence and port id when they are not 0. Returns 1 when more
+// datagrams of the reply follow, 0 when the reply is complete (NLMSG_DONE or
+// an acknowledgement), or -1 with `error` set to the errno that the kernel
+// reported (NLMSG_ERROR) or to the reason the datagram was refused.
+struct ReplyStatus {
+    int result = 0;
+    int error = 0;
+};
+ReplyStatus ForEachMessage(std::span<const std::byte> datagram, std::uint32_t sequence,
+                           std::uint32_t portId,
+                           const std::function<void(const nlmsghdr&)>& onMessage);
+
+}  // namespace varnock::rtnl

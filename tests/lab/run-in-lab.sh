@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Runs a command on a throwaway network built from namespaces, as an
+# unprivileged process on the client. Only the documentation address ranges
+# are used, and nothing is connected to the machine's own network.
+#
+#   lan (bridge br0) ── c0  client   192.0.2.1     (the command runs here)
+#                    ── h0  host     192.0.2.2     02:1A:2B:3C:4D:5E
+#                    ── g0  gateway  192.0.2.254 ── g1 198.51.100.254 ── far 198.51.100.2
+#   192.0.2.77 is on the client's network but has no host.
+#
+# Exit status: the command's; 77 when the lab cannot be built here (or 1 if
+# VARNOCK_REQUIRE_LAB=1 says it must be).
+set -euo pipefail
+
+cannot_build() {
+    echo "lab: cannot build the namespace lab: $*" >&2
+    if [[ "${VARNOCK_REQUIRE_LAB:-0}" == 1 ]]; then exit 1; fi
+    exit 77
+}
+
+(($# > 0)) || { echo "usage: $0 COMMAND [ARGS...]" >&2; exit 2; }
+
+# An ordinary user can still be root over namespaces of its own.
+if (($(id -u) != 0)); then
+    unshare -rnm true 2>/dev/null || cannot_build "no root and no user namespaces"
+    exec unshare -rnm --propagation private \
+        sh -c 'mount -t tmpfs tmpfs /run && exec env VARNOCK_LAB_IN_USERNS=1 "$0" "$@"' "$0" "$@"
+fi
+command -v ip >/dev/null || cannot_build "ip (iproute2) is not installed"
+command -v setpriv >/dev/null || cannot_build "setpriv (util-linux) is not installed"
+
+prefix="vk$$"
+lan="$prefix-lan" client="$prefix-cl" host="$prefix-h" gateway="$prefix-gw" far="$prefix-far"
+namespaces=("$lan" "$client" "$host" "$gateway" "$far")
+workdir=""
+
+teardown() {
+    for ns in "${namespaces[@]}"; do ip netns del "$ns" 2>/dev/null || true; done
+    [[ -n "$workdir" ]] && rm -rf "$workdir"
+}
+trap teardown EXIT
+trap 'exit 130' INT TERM
+
+in_ns() { local ns=$1; shift; ip netns exec "$ns" "$@"; }
+set_knob() { in_ns "$1" sh -c "echo $3 > /proc/sys/$2"; }
+
+build() {
+    for ns in "${namespaces[@]}"; do
+        ip netns add "$ns"
+        # IPv6 would fill the links with its own chatter.
+        set_knob "$ns" net/ipv6/conf/default/disable_ipv6 1
+        set_knob "$ns" net/ipv6/conf/all/disable_ipv6 1
+        ip -n "$ns" link set lo up
+    done
+    ip -n "$lan" link add br0 type bridge
+    ip -n "$lan" link set br0 up
+
+    # attach NS IFNAME ADDRESS/LEN MAC: a port of the bridge in namespace NS.
+    attach() {
+        ip -n "$lan" link add "$2" type veth peer name "p-$2"
+        ip -n "$lan" link set "$2" netns "$1"
+        ip -n "$lan" link set "p-$2" master br0 up
+        ip -n "$1" link set "$2" address "$4"
+        ip -n "$1" addr add "$3" dev "$2"
+        ip -n "$1" link set "$2" up
+    }
+    attach "$client" c0 192.0.2.1/24 02:00:00:c0:02:01
+    attach "$host" h0 192.0.2.2/24 02:1a:2b:3c:4d:5e
+    attach "$gateway" g0 192.0.2.254/24 02:00:00:c0:02:fe
+
+    ip -n "$gateway" link add g1 type veth peer name f0
+    ip -n "$gateway" link set f0 netns "$far"
+    ip -n "$gateway" addr add 198.51.100.254/24 dev g1
+    ip -n "$gateway" link set g1 up
+    ip -n "$far" addr add 198.51.100.2/24 dev f0
+    ip -n "$far" link set f0 up
+    ip -n "$far" route add default via 198.51.100.254
+    set_knob "$gateway" net/ipv4/ip_forward 1
+    ip -n "$client" route add 198.51.100.0/24 via 192.0.2.254
+
+    # An absent host then fails after 3 x 100 ms instead of 3 s.
+    set_knob "$client" net/ipv4/neigh/c0/retrans_time_ms 100
+    set_knob "$client" net/ipv4/neigh/c0/mcast_solicit 3
+    set_knob "$client" net/ipv4/neigh/c0/app_solicit 0
+}
+build 2>/tmp/lab-$$.err || { cat /tmp/lab-$$.err >&2; rm -f /tmp/lab-$$.err; cannot_build "setting up failed"; }
+rm -f /tmp/lab-$$.err
+
+# The command runs with no capability at all; as real root it also becomes
+# nobody, so nothing it proves can come from privilege.
+workdir=$(mktemp -d)
+drop=(setpriv --bounding-set=-all --inh-caps=-all --no-new-privs)
+if [[ -z "${VARNOCK_LAB_IN_USERNS:-}" ]]; then
+    chown 65534:65534 "$workdir"
+    drop+=(--reuid=65534 --regid=65534 --clear-groups)
+fi
+
+set +e
+in_ns "$client" "${drop[@]}" env \
+    HOME="$workdir" TMPDIR="$workdir" XDG_RUNTIME_DIR="$workdir" \
+    VARNOCK_LAB=1 \
+    VARNOCK_LAB_INTERFACE=c0 \
+    VARNOCK_LAB_CLIENT=192.0.2.1 VARNOCK_LAB_CLIENT_MAC=02:00:00:C0:02:01 \
+    VARNOCK_LAB_LIVE_HOST=192.0.2.2 VARNOCK_LAB_LIVE_MAC=02:1A:2B:3C:4D:5E \
+    VARNOCK_LAB_ABSENT_HOST=192.0.2.77 \
+    VARNOCK_LAB_GATEWAY=192.0.2.254 VARNOCK_LAB_FAR_HOST=198.51.100.2 \
+    VARNOCK_LAB_GIVE_UP_MS=300 \
+    "$@"
+status=$?
+set -e
+exit "$status"

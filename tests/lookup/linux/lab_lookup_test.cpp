@@ -1,0 +1,158 @@
+// The real request against hosts in the namespace lab, as an unprivileged
+// process (see tests/lab/run-in-lab.sh for the network it builds).
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "lookup/arp_request.h"
+#include "lookup/mac_query.h"
+
+namespace varnock {
+namespace {
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+std::string LabValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// Packets the client's interface has sent: ARP requests included.
+long SentPackets() {
+    std::ifstream counter("/sys/class/net/" + LabValue("VARNOCK_LAB_INTERFACE") +
+                          "/statistics/tx_packets");
+    long packets = -1;
+    counter >> packets;
+    return packets;
+}
+
+std::string NeighbourTable() {
+    std::string table;
+    std::unique_ptr<FILE, int (*)(FILE*)> ip(popen("ip -4 neigh show", "r"), pclose);
+    char line[256];
+    while (ip && fgets(line, sizeof line, ip.get()) != nullptr) {
+        table += line;
+    }
+    return table;
+}
+
+class LabLookup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (LabValue("VARNOCK_LAB") != "1") {
+            GTEST_SKIP() << "needs the namespace lab (tests/lab/run-in-lab.sh)";
+        }
+        request_ = MakeSystemArpRequest();
+    }
+
+    Flag Query(const std::string& address, std::string& text) {
+        return QueryMacAddress(address, text, ":", *request_);
+    }
+
+    std::unique_ptr<ArpRequest> request_;
+};
+
+TEST_F(LabLookup, LiveHostAnswersThenTheTableAnswersWithoutSending) {
+    std::string text;
+    ASSERT_EQ(Query(LabValue("VARNOCK_LAB_LIVE_HOST"), text), kTrue);
+    EXPECT_EQ(text, LabValue("VARNOCK_LAB_LIVE_MAC"));
+
+    const long before = SentPackets();
+    std::string again;
+    ASSERT_EQ(Query(LabValue("VARNOCK_LAB_LIVE_HOST"), again), kTrue);
+    EXPECT_EQ(again, LabValue("VARNOCK_LAB_LIVE_MAC"));
+    EXPECT_EQ(SentPackets(), before) << "a known neighbour must be answered from the table";
+}
+
+TEST_F(LabLookup, ShorthandTextFindsTheLiveHost) {
+    // inet_addr reads "192.0.514" as 192.0.2.2: the last part fills 16 bits.
+    std::string text;
+    ASSERT_EQ(Query("192.0.514", text), kTrue);
+    EXPECT_EQ(text, LabValue("VARNOCK_LAB_LIVE_MAC"));
+}
+
+TEST_F(LabLookup, AbsentHostFailsWithinTheKernelsGiveUpTime) {
+    std::string text = "untouched";
+    const auto start = Clock::now();
+    EXPECT_EQ(Query(LabValue("VARNOCK_LAB_ABSENT_HOST"), text), kFalse);
+    const auto waited = std::chrono::duration_cast<milliseconds>(Clock::now() - start);
+    EXPECT_EQ(text, "untouched");
+    // Not a speed target: a bound that catches a lookup that waits on its
+    // own clock instead of the kernel's (or never stops).
+    const milliseconds giveUp{std::atol(LabValue("VARNOCK_LAB_GIVE_UP_MS").c_str())};
+    EXPECT_GE(waited, giveUp / 2);
+    EXPECT_LT(waited, giveUp + milliseconds{1000});
+}
+
+TEST_F(LabLookup, HostBehindTheGatewayIsRefusedWithoutAsking) {
+    const std::string far = LabValue("VARNOCK_LAB_FAR_HOST");
+    const long before = SentPackets();
+    std::string text = "untouched";
+    EXPECT_EQ(Query(far, text), kFalse);
+    EXPECT_EQ(text, "untouched");
+    EXPECT_EQ(SentPackets(), before);
+    const std::string table = NeighbourTable();
+    EXPECT_EQ(table.find(far + " "), std::string::npos) << table;
+    EXPECT_EQ(table.find(LabValue("VARNOCK_LAB_GATEWAY") + " "), std::string::npos) << table;
+}
+
+TEST_F(LabLookup, BroadcastMulticastAndZeroSendNothing) {
+    for (const std::string address :
+         {"255.255.255.255", "192.0.2.255", "224.0.0.1", "0.0.0.0", "abc"}) {
+        SCOPED_TRACE(address);
+        const long before = SentPackets();
+        std::string text = "untouched";
+        EXPECT_EQ(Query(address, text), kFalse);
+        EXPECT_EQ(text, "untouched");
+        EXPECT_EQ(SentPackets(), before);
+    }
+}
+
+TEST_F(LabLookup, OwnAddressesAnswerWithTheirInterfaceAddress) {
+    std::string text;
+    ASSERT_EQ(Query(LabValue("VARNOCK_LAB_CLIENT"), text), kTrue);
+    EXPECT_EQ(text, LabValue("VARNOCK_LAB_CLIENT_MAC"));
+
+    // The loopback interface's address is all zeros: no answer.
+    std::string loopback = "untouched";
+    EXPECT_EQ(Query("127.0.0.1", loopback), kFalse);
+    EXPECT_EQ(loopback, "untouched");
+}
+
+TEST_F(LabLookup, RequestStatusesNameTheReason) {
+    // The finer reasons, as a front end that explains failures sees them.
+    const struct {
+        const char* address;
+        std::uint32_t status;
+    } cases[] = {
+        {"198.51.100.2", arp_status::kNotOnLink}, {"192.0.2.255", arp_status::kNotUnicast},
+        {"224.0.0.1", arp_status::kNotUnicast},   {"192.0.2.77", arp_status::kNoAnswer},
+        {"203.0.113.9", arp_status::kNoRoute},
+    };
+    for (const auto& [address, status] : cases) {
+        SCOPED_TRACE(address);
+        std::uint8_t answer[8] = {};
+        std::uint32_t length = 6;
+        EXPECT_EQ(request_->Send(inet_addr(address), 0, answer, length), status);
+    }
+}
+
+TEST_F(LabLookup, AnswerLongerThanTheBufferIsRefusedNotTruncated) {
+    std::uint8_t answer[8] = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
+    std::uint32_t length = 4;
+    EXPECT_EQ(
+        request_->Send(inet_addr(LabValue("VARNOCK_LAB_LIVE_HOST").c_str()), 0, answer, length),
+        arp_status::kBufferTooSmall);
+    EXPECT_EQ(answer[4], 0xAA);
+}
+
+}  // namespace
+}  // namespace varnock
