@@ -75,6 +75,23 @@ std::vector<std::uint8_t> ReadBytes(const nlattr* attribute) {
     return {first, first + length};
 }
 
+// How many bytes at the start of `datagram` are whole messages, each with a
+// length that covers its header and, padded as the kernel always pads it,
+// stays within the datagram (libmnl reads attributes up to the padded end).
+std::size_t WellFormedPrefix(std::span<const std::byte> datagram) {
+    std::size_t offset = 0;
+    while (datagram.size() - offset >= sizeof(nlmsghdr)) {
+        nlmsghdr header;
+        std::memcpy(&header, datagram.data() + offset, sizeof header);
+        const std::size_t padded = (std::size_t{header.nlmsg_len} + 3) & ~std::size_t{3};
+        if (header.nlmsg_len < sizeof(nlmsghdr) || padded > datagram.size() - offset) {
+            break;
+        }
+        offset += padded;
+    }
+    return offset;
+}
+
 }  // namespace
 
 nlmsghdr* BuildRouteQuery(RequestBuffer& buffer, Ipv4Address destination, Ipv4Address source) {
@@ -183,12 +200,20 @@ std::optional<InterfaceAddress> ParseInterfaceAddress(const nlmsghdr& message) {
 ReplyStatus ForEachMessage(std::span<const std::byte> datagram, std::uint32_t sequence,
                            std::uint32_t portId,
                            const std::function<void(const nlmsghdr&)>& onMessage) {
+    // libmnl compares a message's length with the bytes left as signed
+    // integers, so a length of 2 GiB or more passes its check and sends it
+    // reading far past the datagram. Only the well-formed messages at the
+    // start go to it.
+    const std::size_t wellFormed = WellFormedPrefix(datagram);
+    if (wellFormed == 0) {
+        return {-1, EBADMSG};
+    }
     auto forward = [](const nlmsghdr* message, void* data) -> int {
         (*static_cast<const std::function<void(const nlmsghdr&)>*>(data))(*message);
         return MNL_CB_OK;
     };
     errno = 0;
-    const int result = mnl_cb_run(datagram.data(), datagram.size(), sequence, portId, forward,
+    const int result = mnl_cb_run(datagram.data(), wellFormed, sequence, portId, forward,
                                   const_cast<std::function<void(const nlmsghdr&)>*>(&onMessage));
     return {result < 0 ? -1 : result, result < 0 ? errno : 0};
 }

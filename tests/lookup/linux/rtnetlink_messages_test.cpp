@@ -249,5 +249,19 @@ TEST(ForEachMessage, StopsAtATruncatedMessage) {
     EXPECT_EQ(seen, 0);
 }
 
+TEST(ForEachMessage, RefusesLengthsThatOnlyASignedComparisonWouldAccept) {
+    // Two messages, the second claiming almost 4 GiB: the first is read,
+    // the second refused rather than followed past the datagram.
+    Datagram datagram;
+    datagram.Add<ifaddrmsg>(RTM_NEWADDR).ifa_family = AF_INET;
+    datagram.Add<ifaddrmsg>(RTM_NEWADDR).ifa_family = AF_INET;
+    std::vector<std::byte> bytes(datagram.Bytes().begin(), datagram.Bytes().end());
+    const std::uint32_t huge = 0xFFFF'FFF0;
+    std::memcpy(bytes.data() + bytes.size() / 2, &huge, sizeof huge);
+    int seen = 0;
+    ForEachMessage(bytes, 0, 0, [&](const nlmsghdr&) { ++seen; });
+    EXPECT_EQ(seen, 1);
+}
+
 }  // namespace
 }  // namespace varnock::rtnl
