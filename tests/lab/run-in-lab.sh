@@ -6,7 +6,12 @@
 #   lan (bridge br0) ── c0  client   192.0.2.1     (the command runs here)
 #                    ── h0  host     192.0.2.2     02:1A:2B:3C:4D:5E
 #                    ── g0  gateway  192.0.2.254 ── g1 198.51.100.254 ── far 198.51.100.2
+#                    ── m1..m8  more hosts 192.0.2.11-18  02:1A:2B:00:00:11-18
 #   192.0.2.77 is on the client's network but has no host.
+#
+#   run-in-lab.sh [--privileged] COMMAND [ARGS...]
+# --privileged keeps root on the client (benchmarks that flush the neighbour
+# table or send raw ARP); tests never use it.
 #
 # Exit status: the command's; 77 when the lab cannot be built here (or 1 if
 # VARNOCK_REQUIRE_LAB=1 says it must be).
@@ -18,7 +23,9 @@ cannot_build() {
     exit 77
 }
 
-(($# > 0)) || { echo "usage: $0 COMMAND [ARGS...]" >&2; exit 2; }
+privileged=0
+if [[ "${1:-}" == --privileged ]]; then privileged=1; shift; fi
+(($# > 0)) || { echo "usage: $0 [--privileged] COMMAND [ARGS...]" >&2; exit 2; }
 
 # An ordinary user can still be root over namespaces of its own.
 if (($(id -u) != 0)); then
@@ -31,7 +38,8 @@ command -v setpriv >/dev/null || cannot_build "setpriv (util-linux) is not insta
 
 prefix="vk$$"
 lan="$prefix-lan" client="$prefix-cl" host="$prefix-h" gateway="$prefix-gw" far="$prefix-far"
-namespaces=("$lan" "$client" "$host" "$gateway" "$far")
+many="$prefix-m"
+namespaces=("$lan" "$client" "$host" "$gateway" "$far" "$many")
 workdir=""
 
 teardown() {
@@ -67,6 +75,12 @@ build() {
     attach "$client" c0 192.0.2.1/24 02:00:00:c0:02:01
     attach "$host" h0 192.0.2.2/24 02:1a:2b:3c:4d:5e
     attach "$gateway" g0 192.0.2.254/24 02:00:00:c0:02:fe
+    # Eight hosts with addresses of their own in one namespace: each
+    # interface answers ARP only for its own address.
+    set_knob "$many" net/ipv4/conf/all/arp_ignore 1
+    for i in 1 2 3 4 5 6 7 8; do
+        attach "$many" "m$i" "192.0.2.1$i/24" "02:1a:2b:00:00:1$i"
+    done
 
     ip -n "$gateway" link add g1 type veth peer name f0
     ip -n "$gateway" link set f0 netns "$far"
@@ -90,7 +104,9 @@ rm -f /tmp/lab-$$.err
 # nobody, so nothing it proves can come from privilege.
 workdir=$(mktemp -d)
 drop=(setpriv --bounding-set=-all --inh-caps=-all --no-new-privs)
-if [[ -z "${VARNOCK_LAB_IN_USERNS:-}" ]]; then
+if ((privileged)); then
+    drop=()
+elif [[ -z "${VARNOCK_LAB_IN_USERNS:-}" ]]; then
     chown 65534:65534 "$workdir"
     drop+=(--reuid=65534 --regid=65534 --clear-groups)
 fi
@@ -103,6 +119,7 @@ in_ns "$client" "${drop[@]}" env \
     VARNOCK_LAB_CLIENT=192.0.2.1 VARNOCK_LAB_CLIENT_MAC=02:00:00:C0:02:01 \
     VARNOCK_LAB_LIVE_HOST=192.0.2.2 VARNOCK_LAB_LIVE_MAC=02:1A:2B:3C:4D:5E \
     VARNOCK_LAB_ABSENT_HOST=192.0.2.77 \
+    VARNOCK_LAB_MORE_HOSTS="192.0.2.11 192.0.2.12 192.0.2.13 192.0.2.14 192.0.2.15 192.0.2.16 192.0.2.17 192.0.2.18" \
     VARNOCK_LAB_GATEWAY=192.0.2.254 VARNOCK_LAB_FAR_HOST=198.51.100.2 \
     VARNOCK_LAB_GIVE_UP_MS=300 \
     "$@"

@@ -2,14 +2,20 @@
 // process (see tests/lab/run-in-lab.sh for the network it builds).
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "lookup/arp_request.h"
 #include "lookup/mac_query.h"
@@ -152,6 +158,58 @@ TEST_F(LabLookup, AnswerLongerThanTheBufferIsRefusedNotTruncated) {
         request_->Send(inet_addr(LabValue("VARNOCK_LAB_LIVE_HOST").c_str()), 0, answer, length),
         arp_status::kBufferTooSmall);
     EXPECT_EQ(answer[4], 0xAA);
+}
+
+TEST_F(LabLookup, ConcurrentLookupsEachGetTheirOwnHost) {
+    std::vector<std::string> hosts;
+    std::istringstream words(LabValue("VARNOCK_LAB_MORE_HOSTS"));
+    for (std::string host; words >> host;) {
+        hosts.push_back(host);
+    }
+    ASSERT_EQ(hosts.size(), 8u);
+    std::vector<std::string> texts(hosts.size());
+    std::vector<Flag> found(hosts.size(), kFalse);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        threads.emplace_back([&, i] {
+            auto request = MakeSystemArpRequest();
+            found[i] = QueryMacAddress(hosts[i], texts[i], ":", *request);
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        SCOPED_TRACE(hosts[i]);
+        EXPECT_EQ(found[i], kTrue);
+        // 192.0.2.1N answers with 02:1A:2B:00:00:1N.
+        EXPECT_EQ(texts[i], "02:1A:2B:00:00:" + hosts[i].substr(hosts[i].size() - 2));
+    }
+}
+
+TEST_F(LabLookup, RunningOutOfDescriptorsRaisesAFailureThenRecovers) {
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    // Room for what is open now and nothing more.
+    rlimit tight = saved;
+    tight.rlim_cur = 3;
+    while (fcntl(static_cast<int>(tight.rlim_cur), F_GETFD) != -1 || errno != EBADF) {
+        ++tight.rlim_cur;
+    }
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    std::string text = "untouched";
+    bool raised = false;
+    try {
+        Query(LabValue("VARNOCK_LAB_LIVE_HOST"), text);
+    } catch (const std::system_error& failure) {
+        raised = failure.code().value() == EMFILE;
+    }
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_TRUE(raised);
+    EXPECT_EQ(text, "untouched");
+
+    EXPECT_EQ(Query(LabValue("VARNOCK_LAB_LIVE_HOST"), text), kTrue);
+    EXPECT_EQ(text, LabValue("VARNOCK_LAB_LIVE_MAC"));
 }
 
 }  // namespace
