@@ -132,10 +132,9 @@ void ProvokeResolution(Ipv4Address destination, Ipv4Address source) {
     remote.sin_family = AF_INET;
     remote.sin_port = htons(kDiscardPort);
     remote.sin_addr.s_addr = destination;
-    // Failures here show up as no answer: the notifications decide.
-    if (::connect(datagram.Get(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) {
-        (void)::send(datagram.Get(), "", 0, MSG_DONTWAIT);
-    }
+    // A failure here shows up as no answer: the notifications decide.
+    (void)::sendto(datagram.Get(), "", 0, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&remote),
+                   sizeof remote);
 }
 
 class NeighbourWait {
@@ -147,25 +146,27 @@ public:
           destination_(destination),
           interfaceIndex_(interfaceIndex) {}
 
+    // Outer empty: undecided, keep waiting. Inner empty: the kernel gave up.
+    using Verdict = std::optional<std::optional<rtnl::Neighbour>>;
+
+    // What the notifications have said so far, without waiting.
+    Verdict Arrived() { return ReadNotifications(); }
+
     // The resolved entry, or nothing when the kernel gave up or the deadline
     // passed.
     std::optional<rtnl::Neighbour> Until(Clock::time_point deadline) {
         for (;;) {
+            if (const auto verdict = ReadNotifications()) {
+                return *verdict;
+            }
             const auto remaining =
                 std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             if (remaining.count() <= 0) {
                 break;
             }
             pollfd watched{notifications_.Fd(), POLLIN, 0};
-            const int ready = ::poll(&watched, 1, static_cast<int>(remaining.count()));
-            if (ready < 0 && errno != EINTR) {
+            if (::poll(&watched, 1, static_cast<int>(remaining.count())) < 0 && errno != EINTR) {
                 throw std::system_error(errno, std::generic_category(), "poll");
-            }
-            if (ready <= 0) {
-                continue;
-            }
-            if (const auto verdict = ReadNotifications()) {
-                return *verdict;
             }
         }
         // The last word is the table's, in case the answer slipped past.
@@ -173,9 +174,6 @@ public:
     }
 
 private:
-    // Outer empty: keep waiting. Inner empty: the kernel gave up.
-    using Verdict = std::optional<std::optional<rtnl::Neighbour>>;
-
     Verdict ReadNotifications() {
         for (;;) {
             const auto batch = notifications_.ReceiveNotifications();
@@ -249,6 +247,9 @@ std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address sou
     // Subscribe before anything can make the kernel send: on a fast link the
     // reply arrives within the send itself, and a late subscriber misses it.
     NetlinkSocket notifications(NetlinkSocket::Mode::kNotifications, RTMGRP_NEIGH);
+    // Requests get a socket of their own: one socket would save a few
+    // microseconds, but a flood of notifications could fill it and the
+    // kernel would drop our replies with them.
     NetlinkSocket requests(NetlinkSocket::Mode::kRequests);
 
     const auto route = QueryRoute(requests, destination, source);
@@ -286,10 +287,14 @@ std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address sou
         return CopyAnswer(known->hardwareAddress, answer, answerLength);
     }
 
-    const auto deadline = Clock::now() + NeighbourGiveUpTime(link->name) + kGiveUpMargin;
+    const auto sent = Clock::now();
     ProvokeResolution(destination, source);
+    NeighbourWait wait(notifications, requests, destination, link->index);
+    // On a fast link the answer came in during the send; only a host that is
+    // slow or absent costs reading the interface's settings.
+    const auto early = wait.Arrived();
     const auto resolved =
-        NeighbourWait(notifications, requests, destination, link->index).Until(deadline);
+        early ? *early : wait.Until(sent + NeighbourGiveUpTime(link->name) + kGiveUpMargin);
     if (!resolved) {
         return arp_status::kNoAnswer;
     }
