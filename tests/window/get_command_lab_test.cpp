@@ -1,0 +1,81 @@
+// The Get command with the system's own request, inside the namespace lab
+// (tests/lab/run-in-lab.sh); skipped anywhere else.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "message_box_watcher.h"
+#include "window/form1.h"
+
+class GetCommandLabTest : public QObject {
+    Q_OBJECT
+
+private:
+    // The lab's addresses; nothing here may reach a real network.
+    static QString Lab(const char* name) { return qEnvironmentVariable(name); }
+
+    // Runs the command for `address`, with txtMAC holding `before`.
+    void Get(const QString& address, const QString& before) {
+        form_->findChild<QLineEdit*>("txtIp")->setText(address);
+        form_->findChild<QLineEdit*>("txtMAC")->setText(before);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(form_->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        qInfo("%s answered in %lld ms", qPrintable(address), clock.elapsed());
+    }
+    QString Result() const { return form_->findChild<QLineEdit*>("txtMAC")->text(); }
+
+    std::unique_ptr<varnock::ArpRequest> request_;
+    std::unique_ptr<varnock::Form1> form_;
+
+private slots:
+    void initTestCase() {
+        if (qEnvironmentVariableIsEmpty("VARNOCK_LAB")) {
+            QSKIP("needs the namespace lab (VARNOCK_LAB is not set)");
+        }
+        request_ = varnock::MakeSystemArpRequest();
+        form_ = std::make_unique<varnock::Form1>(*request_);
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    }
+    void cleanupTestCase() { form_.reset(); }
+
+    void liveHost() {
+        MessageBoxWatcher boxes;
+        Get(Lab("VARNOCK_LAB_LIVE_HOST"), "");
+        QCOMPARE(Result(), Lab("VARNOCK_LAB_LIVE_MAC"));
+        QVERIFY(boxes.seen.empty());
+    }
+
+    void absentHost() {
+        MessageBoxWatcher boxes;
+        Get(Lab("VARNOCK_LAB_ABSENT_HOST"), "previous result");
+        QCOMPARE(Result(), "");
+        QCOMPARE(boxes.seen.size(), 1u);
+        QCOMPARE(boxes.seen.front().text, "ERROR : Remote MAC Cannot be Harvested");
+        QCOMPARE(boxes.seen.front().title, "Orbelund");
+    }
+};
+
+int main(int argc, char* argv[]) {
+    // The lab runs this as an unprivileged user whose home may not be
+    // writable; Qt wants a private runtime directory.
+    std::unique_ptr<QTemporaryDir> runtimeDir;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        runtimeDir = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_RUNTIME_DIR", runtimeDir->path().toLocal8Bit());
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    GetCommandLabTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "get_command_lab_test.moc"

@@ -1,0 +1,37 @@
+#pragma once
+
+// The flat look of the window's bordered controls: a one-pixel line in the
+// window-frame colour around an otherwise plain control. Qt's own frames
+// are either styled (bevels, rounded corners) or drawn in the text colour,
+// which for the close label would be blue.
+
+#include <QLabel>
+#include <QLineEdit>
+
+namespace varnock {
+
+class FlatBorderLabel final : public QLabel {
+    Q_OBJECT
+
+public:
+    explicit FlatBorderLabel(QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+class FlatTextBox final : public QLineEdit {
+    Q_OBJECT
+
+public:
+    explicit FlatTextBox(QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// QPalette has no role for the window-frame colour; it is black on every
+// common theme.
+inline constexpr Qt::GlobalColor kWindowFrameColor = Qt::black;
+
+}  // namespace varnock

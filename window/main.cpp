@@ -1,0 +1,17 @@
+#include <QApplication>
+
+#include "lookup/arp_request.h"
+#include "window/form1.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Varnock"));
+    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    // Lets the desktop match the window to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.orbelund.Varnock"));
+
+    const auto request = varnock::MakeSystemArpRequest();
+    varnock::Form1 form(*request);
+    form.show();
+    return QApplication::exec();
+}
