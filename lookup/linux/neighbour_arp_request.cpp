@@ -137,6 +137,24 @@ void ProvokeResolution(Ipv4Address destination, Ipv4Address source) {
                    sizeof remote);
 }
 
+// Where the kernel's resolution of one neighbour stands.
+struct Verdict {
+    enum class State { kUndecided, kAnswered, kGaveUp };
+    State state = State::kUndecided;
+    rtnl::Neighbour entry;  // when answered
+
+    static Verdict Of(const std::optional<rtnl::Neighbour>& entry) {
+        if (entry && HoldsAnswer(*entry)) {
+            return {State::kAnswered, *entry};
+        }
+        if (entry && entry->state == NUD_FAILED) {
+            return {State::kGaveUp, {}};
+        }
+        return {};
+    }
+    bool Decided() const { return state != State::kUndecided; }
+};
+
 class NeighbourWait {
 public:
     NeighbourWait(NetlinkSocket& notifications, NetlinkSocket& requests, Ipv4Address destination,
@@ -146,18 +164,14 @@ public:
           destination_(destination),
           interfaceIndex_(interfaceIndex) {}
 
-    // Outer empty: undecided, keep waiting. Inner empty: the kernel gave up.
-    using Verdict = std::optional<std::optional<rtnl::Neighbour>>;
-
     // What the notifications have said so far, without waiting.
     Verdict Arrived() { return ReadNotifications(); }
 
-    // The resolved entry, or nothing when the kernel gave up or the deadline
-    // passed.
-    std::optional<rtnl::Neighbour> Until(Clock::time_point deadline) {
+    // The verdict by `deadline`; past it, whatever the table says then.
+    Verdict Until(Clock::time_point deadline) {
         for (;;) {
-            if (const auto verdict = ReadNotifications()) {
-                return *verdict;
+            if (const auto verdict = ReadNotifications(); verdict.Decided()) {
+                return verdict;
             }
             const auto remaining =
                 std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
@@ -170,7 +184,7 @@ public:
             }
         }
         // The last word is the table's, in case the answer slipped past.
-        return Settled(AskTable());
+        return Verdict::Of(AskTable());
     }
 
 private:
@@ -179,31 +193,31 @@ private:
             const auto batch = notifications_.ReceiveNotifications();
             if (batch.lost) {
                 // The notification we wait for may have been among the lost.
-                if (auto verdict = Decided(AskTable())) {
+                if (const auto verdict = Verdict::Of(AskTable()); verdict.Decided()) {
                     return verdict;
                 }
                 continue;
             }
             if (batch.bytes.empty()) {
-                return std::nullopt;
+                return {};
             }
             Verdict verdict;
             rtnl::ForEachMessage(batch.bytes, 0, 0, [&](const nlmsghdr& message) {
                 const auto neighbour = rtnl::ParseNeighbour(message);
-                if (verdict || !neighbour || neighbour->destination != destination_ ||
+                if (verdict.Decided() || !neighbour || neighbour->destination != destination_ ||
                     neighbour->interfaceIndex != interfaceIndex_) {
                     return;
                 }
                 if (HoldsAnswer(*neighbour)) {
-                    verdict = Verdict{neighbour};
+                    verdict = Verdict::Of(neighbour);
                 } else if (neighbour->state == NUD_FAILED) {
                     // A FAILED that was already on its way before our
                     // datagram restarted the resolution must not end the
                     // wait: the table says whether the entry is still failed.
-                    verdict = Decided(AskTable());
+                    verdict = Verdict::Of(AskTable());
                 }
             });
-            if (verdict) {
+            if (verdict.Decided()) {
                 return verdict;
             }
         }
@@ -211,20 +225,6 @@ private:
 
     std::optional<rtnl::Neighbour> AskTable() {
         return QueryNeighbour(requests_, destination_, interfaceIndex_);
-    }
-
-    static Verdict Decided(const std::optional<rtnl::Neighbour>& entry) {
-        if (entry && HoldsAnswer(*entry)) {
-            return Verdict{entry};
-        }
-        if (entry && entry->state == NUD_FAILED) {
-            return Verdict{std::nullopt};
-        }
-        return std::nullopt;
-    }
-
-    static std::optional<rtnl::Neighbour> Settled(const std::optional<rtnl::Neighbour>& entry) {
-        return entry && HoldsAnswer(*entry) ? entry : std::nullopt;
     }
 
     NetlinkSocket& notifications_;
@@ -292,13 +292,14 @@ std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address sou
     NeighbourWait wait(notifications, requests, destination, link->index);
     // On a fast link the answer came in during the send; only a host that is
     // slow or absent costs reading the interface's settings.
-    const auto early = wait.Arrived();
-    const auto resolved =
-        early ? *early : wait.Until(sent + NeighbourGiveUpTime(link->name) + kGiveUpMargin);
-    if (!resolved) {
+    auto verdict = wait.Arrived();
+    if (!verdict.Decided()) {
+        verdict = wait.Until(sent + NeighbourGiveUpTime(link->name) + kGiveUpMargin);
+    }
+    if (verdict.state != Verdict::State::kAnswered) {
         return arp_status::kNoAnswer;
     }
-    return CopyAnswer(resolved->hardwareAddress, answer, answerLength);
+    return CopyAnswer(verdict.entry.hardwareAddress, answer, answerLength);
 }
 
 }  // namespace varnock::linux_backend
