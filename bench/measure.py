@@ -1,0 +1,148 @@
+#!/usr/bin/env python3
+"""Measurements behind bench/run.sh; each writes its results into one JSON file.
+
+  measure.py lab    --build DIR --results FILE   (inside the lab, as root there)
+  measure.py window --build DIR --results FILE   (with DISPLAY on Xvfb + a window manager)
+  measure.py table  --results FILE --out FILE.md
+"""
+import argparse
+import json
+import os
+import statistics
+import subprocess
+import time
+
+LIVE = os.environ.get("VARNOCK_LAB_LIVE_HOST", "192.0.2.2")
+ABSENT = os.environ.get("VARNOCK_LAB_ABSENT_HOST", "192.0.2.77")
+INTERFACE = os.environ.get("VARNOCK_LAB_INTERFACE", "c0")
+
+
+def load(path):
+    try:
+        with open(path) as f:
+            return json.load(f)
+    except FileNotFoundError:
+        return {}
+
+
+def save(path, results):
+    with open(path, "w") as f:
+        json.dump(results, f, indent=2)
+
+
+def flush_neighbours():
+    subprocess.run(["ip", "neigh", "flush", "dev", INTERFACE], check=True)
+
+
+def neigh_setting(name, value=None):
+    path = f"/proc/sys/net/ipv4/neigh/{INTERFACE}/{name}"
+    if value is None:
+        with open(path) as f:
+            return int(f.read())
+    with open(path, "w") as f:
+        f.write(str(value))
+
+
+def timed_runs(command, runs, expect_status):
+    """Median wall time in ms of `runs` cold runs (neighbour table flushed)."""
+    times = []
+    for _ in range(runs):
+        flush_neighbours()
+        start = time.perf_counter()
+        status = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+        times.append((time.perf_counter() - start) * 1000)
+        if status != expect_status:
+            raise SystemExit(f"{command} exited {status}, expected {expect_status}")
+    return statistics.median(times)
+
+
+def measure_lab(build, results):
+    # In-process: Google Benchmark, median of repetitions.
+    out = subprocess.run(
+        [f"{build}/bench/lookup_benchmark", "--benchmark_format=json",
+         "--benchmark_repetitions=5", "--benchmark_report_aggregates_only=true"],
+        check=True, capture_output=True, text=True).stdout
+    for entry in json.loads(out)["benchmarks"]:
+        if entry.get("aggregate_name") == "median":
+            name = entry["run_name"].split("/")[0].removeprefix("BM_")
+            results[f"inprocess_{name}_us"] = entry["real_time"]
+
+    # Whole process, cold table: the console program against arping.
+    runs = 30
+    results["process_cli_ms"] = timed_runs([f"{build}/console/varnock-cli", LIVE], runs, 0)
+    results["process_arping_ms"] = timed_runs(["arping", "-c1", "-w3", "-I", INTERFACE, LIVE], runs, 0)
+
+    # Give-up time for an absent host with the kernel's default settings.
+    saved = {name: neigh_setting(name) for name in ("retrans_time_ms", "mcast_solicit", "app_solicit")}
+    try:
+        neigh_setting("retrans_time_ms", 1000)
+        neigh_setting("mcast_solicit", 3)
+        neigh_setting("app_solicit", 0)
+        results["giveup_kernel_ms"] = 3 * 1000
+        results["giveup_cli_ms"] = timed_runs([f"{build}/console/varnock-cli", ABSENT], 3, 1)
+    finally:
+        for name, value in saved.items():
+            neigh_setting(name, value)
+
+
+def measure_window(build, results):
+    paints, peaks = [], []
+    for _ in range(11):
+        start = time.monotonic_ns()
+        out = subprocess.run([f"{build}/bench/window_startup"], check=True, capture_output=True,
+                             text=True, timeout=30).stdout
+        values = dict(line.split() for line in out.splitlines())
+        paints.append((int(values["first_paint_monotonic_ns"]) - start) / 1e6)
+        peaks.append(int(values["peak_rss_kb"]) / 1024)
+    results["window_first_paint_ms"] = statistics.median(paints)
+    results["window_peak_rss_mb"] = statistics.median(peaks)
+
+
+def table(results):
+    def row(what, value, unit, peer_name=None, peer=None, target=""):
+        ratio = f"{value / peer:.2f}" if peer else ""
+        peer_text = f"{peer_name} {peer:.1f} {unit}" if peer else ""
+        return f"| {what} | {value:.1f} {unit} | {peer_text} | {ratio} | {target} |"
+
+    r = results
+    lines = ["| Measurement | Varnock | Peer (same run) | Ratio | Target |", "|---|---|---|---|---|"]
+    if "inprocess_LookupColdTable_us" in r:
+        lines.append(row("lookup, cold neighbour table (in process)", r["inprocess_LookupColdTable_us"], "µs",
+                         "raw ARP exchange", r["inprocess_RawArpFloor_us"], "≤ 3 × floor"))
+        lines.append(row("lookup, warm neighbour table (in process)", r["inprocess_LookupWarmTable_us"], "µs",
+                         target="< 50 µs"))
+        lines.append(row("whole process, live host, cold table", r["process_cli_ms"], "ms",
+                         "arping -c1 -w3", r["process_arping_ms"], "≤ 1 × arping"))
+        lines.append(row("absent host, kernel defaults", r["giveup_cli_ms"], "ms",
+                         "kernel schedule", r["giveup_kernel_ms"], "within 100 ms"))
+    if "window_first_paint_ms" in r:
+        lines.append(row("window: process start to first paint (xcb)", r["window_first_paint_ms"], "ms",
+                         target="< 100 ms"))
+        lines.append(row("window: peak resident memory", r["window_peak_rss_mb"], "MB", target="< 40 MB"))
+    return "\n".join(lines)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("what", choices=["lab", "window", "table"])
+    parser.add_argument("--build")
+    parser.add_argument("--results", required=True)
+    parser.add_argument("--out")
+    args = parser.parse_args()
+    results = load(args.results)
+    if args.what == "lab":
+        measure_lab(args.build, results)
+        save(args.results, results)
+    elif args.what == "window":
+        measure_window(args.build, results)
+        save(args.results, results)
+    else:
+        text = table(results)
+        print(text)
+        if args.out:
+            with open(args.out, "w") as f:
+                f.write(text + "\n")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Runs every benchmark and prints one table with ratios against peers
+# measured in the same run; the table is also left in build/bench/results.md.
+#   bench/run.sh
+# The lookup measurements run inside the namespace lab (as root there: the
+# floor needs a raw socket and each cold run flushes the neighbour table);
+# the window's run under Xvfb with openbox.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$root/build/bench"
+results="$build/results.json"
+
+need=()
+for tool in arping:iputils-arping Xvfb:xvfb openbox:openbox xdpyinfo:x11-utils; do
+    command -v "${tool%%:*}" >/dev/null || need+=("${tool#*:}")
+done
+if ((${#need[@]})); then
+    sudo_if() { if (($(id -u) == 0)); then "$@"; else sudo "$@"; fi; }
+    sudo_if apt-get install -y -q --no-install-recommends "${need[@]}"
+fi
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNOCK_BUILD_TESTS=OFF \
+    -DVARNOCK_BUILD_BENCHMARKS=ON -DVARNOCK_WARNINGS_AS_ERRORS=ON >/dev/null
+cmake --build "$build"
+rm -f "$results"
+
+"$root/tests/lab/run-in-lab.sh" --privileged \
+    python3 "$root/bench/measure.py" lab --build "$build" --results "$results"
+
+display=":$((90 + RANDOM % 100))"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $wm $xvfb 2>/dev/null || true' EXIT
+wm=""
+for _ in $(seq 50); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+DISPLAY=$display openbox >/dev/null 2>&1 &
+wm=$!
+sleep 1
+DISPLAY=$display QT_QPA_PLATFORM=xcb python3 "$root/bench/measure.py" window --build "$build" --results "$results"
+
+echo
+echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), kernel $(uname -r), $(date -u +%Y-%m-%d)"
+python3 "$root/bench/measure.py" table --results "$results" --out "$build/results.md"
