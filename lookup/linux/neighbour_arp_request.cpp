@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -158,11 +159,12 @@ struct Verdict {
 class NeighbourWait {
 public:
     NeighbourWait(NetlinkSocket& notifications, NetlinkSocket& requests, Ipv4Address destination,
-                  std::uint32_t interfaceIndex)
+                  std::uint32_t interfaceIndex, std::atomic<std::uint64_t>& lostBatches)
         : notifications_(notifications),
           requests_(requests),
           destination_(destination),
-          interfaceIndex_(interfaceIndex) {}
+          interfaceIndex_(interfaceIndex),
+          lostBatches_(lostBatches) {}
 
     // What the notifications have said so far, without waiting.
     Verdict Arrived() { return ReadNotifications(); }
@@ -192,6 +194,7 @@ private:
         for (;;) {
             const auto batch = notifications_.ReceiveNotifications();
             if (batch.lost) {
+                ++lostBatches_;
                 // The notification we wait for may have been among the lost.
                 if (const auto verdict = Verdict::Of(AskTable()); verdict.Decided()) {
                     return verdict;
@@ -231,6 +234,7 @@ private:
     NetlinkSocket& requests_;
     Ipv4Address destination_;
     std::uint32_t interfaceIndex_;
+    std::atomic<std::uint64_t>& lostBatches_;
 };
 
 }  // namespace
@@ -247,6 +251,9 @@ std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address sou
     // Subscribe before anything can make the kernel send: on a fast link the
     // reply arrives within the send itself, and a late subscriber misses it.
     NetlinkSocket notifications(NetlinkSocket::Mode::kNotifications, RTMGRP_NEIGH);
+    if (notificationBufferBytes_ > 0) {
+        notifications.LimitReceiveBuffer(notificationBufferBytes_);
+    }
     // Requests get a socket of their own: one socket would save a few
     // microseconds, but a flood of notifications could fill it and the
     // kernel would drop our replies with them.
@@ -289,7 +296,7 @@ std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address sou
 
     const auto sent = Clock::now();
     ProvokeResolution(destination, source);
-    NeighbourWait wait(notifications, requests, destination, link->index);
+    NeighbourWait wait(notifications, requests, destination, link->index, lostNotificationBatches_);
     // On a fast link the answer came in during the send; only a host that is
     // slow or absent costs reading the interface's settings.
     auto verdict = wait.Arrived();

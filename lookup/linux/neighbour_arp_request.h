@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "lookup/arp_request.h"
 
 namespace varnock::linux_backend {
@@ -10,8 +13,22 @@ namespace varnock::linux_backend {
 // request, and its neighbour notifications bring the answer.
 class NeighbourArpRequest final : public ArpRequest {
 public:
+    // `notificationBufferBytes` > 0 shrinks the notification socket's
+    // receive buffer: only tests want that, to make the kernel drop
+    // notifications.
+    explicit NeighbourArpRequest(int notificationBufferBytes = 0)
+        : notificationBufferBytes_(notificationBufferBytes) {}
+
     std::uint32_t Send(Ipv4Address destination, Ipv4Address source, void* answer,
                        std::uint32_t& answerLength) override;
+
+    // How many times the kernel dropped notifications on us (ENOBUFS), over
+    // all lookups so far. Each time the lookup asked the table instead.
+    std::uint64_t LostNotificationBatches() const { return lostNotificationBatches_; }
+
+private:
+    int notificationBufferBytes_;
+    std::atomic<std::uint64_t> lostNotificationBatches_{0};
 };
 
 }  // namespace varnock::linux_backend

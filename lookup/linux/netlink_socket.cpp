@@ -45,6 +45,12 @@ int NetlinkSocket::Fd() const {
     return mnl_socket_get_fd(socket_.get());
 }
 
+void NetlinkSocket::LimitReceiveBuffer(int bytes) {
+    if (setsockopt(Fd(), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) < 0) {
+        ThrowErrno("netlink receive buffer");
+    }
+}
+
 int NetlinkSocket::Exchange(nlmsghdr* request,
                             const std::function<void(const nlmsghdr&)>& onMessage) {
     request->nlmsg_seq = ++lastSequence_;

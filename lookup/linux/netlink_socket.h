@@ -23,6 +23,9 @@ public:
 
     int Fd() const;
 
+    // Caps how much the kernel may queue for us before it drops messages.
+    void LimitReceiveBuffer(int bytes);
+
     // Numbers and sends `request`, then hands every message of the reply to
     // `onMessage`. Returns 0, or the errno that the kernel answered with.
     int Exchange(nlmsghdr* request, const std::function<void(const nlmsghdr&)>& onMessage);
