@@ -1,0 +1,88 @@
+#!/bin/bash
+# The Windows leg: cross-builds the lookup core, its tests and varnock-cli
+# with MinGW-w64 for 32-bit (the program's target) and 64-bit Windows, runs
+# the 64-bit tests under wine64 (this host runs no 32-bit Windows code),
+# checks that the 32-bit programs import nothing but Windows' own DLLs, and
+# compiles and decodes the resource script. Exits non-zero on any failure.
+#
+# Usage: tools/windows-leg.sh
+# Installs missing packages with apt-get (expects `apt-get update` done).
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+root=$PWD
+
+step() { printf '\n==> %s\n' "$*"; }
+fail() { printf 'windows-leg: %s\n' "$*" >&2; exit 1; }
+
+# --- Tools ------------------------------------------------------------------
+packages=(
+    cmake ninja-build python3 googletest
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+    binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+    wine64
+)
+missing=()
+for package in "${packages[@]}"; do
+    if [[ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)" != "install ok installed" ]]; then
+        missing+=("$package")
+    fi
+done
+if ((${#missing[@]})); then
+    step "Installing ${missing[*]}"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+else
+    step "Tools present: ${packages[*]}"
+fi
+
+# --- Builds -----------------------------------------------------------------
+for preset in mingw-i686 mingw-x86_64; do
+    step "Configure and build preset $preset (build/$preset)"
+    cmake --preset "$preset"
+    cmake --build --preset "$preset"
+done
+
+# --- Tests under wine64 -----------------------------------------------------
+# The same prefix the build's emulator uses by default. The server and the
+# prefix's services are started here with nothing inherited, so they cannot
+# hold this script's output open; they are stopped again on exit.
+export WINEPREFIX=$root/build/mingw-x86_64/wineprefix
+export WINEDEBUG=-all
+wineserver=/usr/lib/wine/wineserver
+stop_wine() { "$wineserver" -k 2>/dev/null || true; }
+trap stop_wine EXIT
+step "Start wine (WINEPREFIX=$WINEPREFIX; the first start creates it, ~700 MB)"
+start=$SECONDS
+cmake/toolchains/wine-run.sh cmd /c exit </dev/null >/dev/null 2>&1 ||
+    fail "wine64 does not start"
+echo "wine ready in $((SECONDS - start)) s"
+
+step "Run the x86_64 tests under wine64"
+ctest --preset mingw-x86_64
+
+# --- What the 32-bit programs import ------------------------------------------
+# Linked statically, they must need nothing that Windows itself lacks.
+allowed_dlls=" advapi32.dll gdi32.dll iphlpapi.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll user32.dll ws2_32.dll "
+step "Check the DLL imports of the i686 programs"
+for exe in build/mingw-i686/console/varnock-cli.exe \
+           build/mingw-i686/tests/lookup/lookup_tests.exe \
+           build/mingw-i686/tests/lookup/windows/lookup_windows_tests.exe; do
+    [[ -f "$exe" ]] || fail "$exe was not built"
+    i686-w64-mingw32-objdump -f "$exe" | grep -q 'file format pei-i386' ||
+        fail "$exe is not a 32-bit Windows program"
+    dlls=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
+    [[ -n "$dlls" ]] || fail "$exe: no imports found"
+    for dll in $dlls; do
+        [[ "$allowed_dlls" == *" ${dll,,} "* ]] || fail "$exe imports $dll, which is not a Windows DLL"
+    done
+    echo "$exe: imports" $dlls
+done
+
+# --- Resource script ----------------------------------------------------------
+step "Compile resources/varnock.rc with the MinGW resource compiler and decode it"
+[[ -f resources/varnock.rc ]] || fail "resources/varnock.rc is missing"
+resources_object=build/mingw-i686/varnock-resources.o
+i686-w64-mingw32-windres -O coff -i resources/varnock.rc -o "$resources_object"
+python3 tools/check_compiled_resources.py "$resources_object"
+
+step "Windows leg passed"
