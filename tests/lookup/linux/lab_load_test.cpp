@@ -91,7 +91,13 @@ TEST(LabLoad, TenThousandLookupsLeaveDescriptorsAndMemoryFlat) {
     runUntil(kLookups);
     EXPECT_EQ(wrong.load(), 0);
     EXPECT_EQ(OpenDescriptors(), descriptorsBefore);
+#ifndef __SANITIZE_ADDRESS__
     EXPECT_LT(ResidentKilobytes() - residentBefore, 1024) << "kB grown over 9,000 lookups";
+#else
+    // AddressSanitizer holds freed memory back on purpose; its leak checker
+    // watches memory in that build instead.
+    (void)residentBefore;
+#endif
 }
 
 }  // namespace
