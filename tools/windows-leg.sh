@@ -83,6 +83,6 @@ step "Compile resources/varnock.rc with the MinGW resource compiler and decode i
 [[ -f resources/varnock.rc ]] || fail "resources/varnock.rc is missing"
 resources_object=build/mingw-i686/varnock-resources.o
 i686-w64-mingw32-windres -O coff -i resources/varnock.rc -o "$resources_object"
-python3 tools/check_compiled_resources.py "$resources_object"
+python3 tests/resources/check_compiled_resources.py "$resources_object"
 
 step "Windows leg passed"

@@ -15,6 +15,8 @@ import subprocess
 import sys
 import tempfile
 
+from version_record import VERSION_STRINGS
+
 APP_ID = "example.orbelund.Varnock"
 
 STANDARD_PALETTE = [
@@ -24,17 +26,6 @@ STANDARD_PALETTE = [
     (0x00, 0x00, 0xFF), (0xFF, 0x00, 0xFF), (0x00, 0xFF, 0xFF), (0xFF, 0xFF, 0xFF),
 ]
 
-VERSION_STRINGS = [
-    ("Comments", "A Tool for Harvesting Remote Machine's MAC Address"),
-    ("CompanyName", "www.orbelund.example"),
-    ("FileDescription", "A Tool for Harvesting Remote Machine's MAC Address"),
-    ("LegalCopyright", "www.orbelund.example"),
-    ("ProductName", "Varnock"),
-    ("FileVersion", "1.00"),
-    ("ProductVersion", "1.00"),
-    ("InternalName", "Varnock"),
-    ("OriginalFilename", "Varnock.exe"),
-]
 
 
 class Failure(Exception):

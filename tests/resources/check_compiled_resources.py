@@ -14,22 +14,13 @@ the numbering of the icon images).
 import struct
 import sys
 
+from version_record import VERSION_STRINGS
+
 RT_ICON = 3
 RT_VERSION = 16
 RT_GROUP_ICON = 14
 LANG_EN_US = 0x0409
 
-VERSION_STRINGS = [
-    ("Comments", "A Tool for Harvesting Remote Machine's MAC Address"),
-    ("CompanyName", "www.orbelund.example"),
-    ("FileDescription", "A Tool for Harvesting Remote Machine's MAC Address"),
-    ("LegalCopyright", "www.orbelund.example"),
-    ("ProductName", "Varnock"),
-    ("FileVersion", "1.00"),
-    ("ProductVersion", "1.00"),
-    ("InternalName", "Varnock"),
-    ("OriginalFilename", "Varnock.exe"),
-]
 STRING_TABLE = "040904B0"
 TRANSLATION = (0x0409, 0x04B0)
 FIXED_INFO = {
