@@ -1,15 +1,19 @@
 #include "window/form1.h"
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "lookup/mac_query.h"
 #include "window/blocking_call.h"
@@ -17,6 +21,7 @@
 #include "window/flat_controls.h"
 #include "window/font_substitutes.h"
 #include "window/form_line.h"
+#include "window/module1.h"
 
 namespace varnock {
 namespace {
@@ -26,7 +31,8 @@ constexpr std::uint32_t kFormBackground = 0x00FEEDE9;   // very light blue
 constexpr std::uint32_t kTitleBackground = 0x00800000;  // navy
 constexpr std::uint32_t kWhite = 0x00FFFFFF;
 constexpr std::uint32_t kCloseText = 0x00FF0000;        // blue
-constexpr std::uint32_t kCloseBackground = 0x00B7F170;  // light green
+constexpr std::uint32_t kCloseBackground = 0x00B7F170;  // light green: the close label at rest
+constexpr std::uint32_t kCloseLit = kWhite;             // the close label under the mouse
 constexpr std::uint32_t kFrameLine = 0x00FFC0C0;        // light blue
 constexpr std::uint32_t kSeparatorLine = 0x00808080;    // grey
 
@@ -37,6 +43,9 @@ constexpr Qt::Alignment kLabelCentre = Qt::AlignHCenter | Qt::AlignTop;
 
 const QString kFailurePrompt = QStringLiteral("ERROR : Remote MAC Cannot be Harvested");
 const QString kFailureTitle = QStringLiteral("Orbelund");
+
+// The maker's web page: the host that Label5 names, no path.
+constexpr const char* kMakerWebPage = "https://www.orbelund.example";
 
 QFont DescribedFont(const QString& face, qreal points, QFont::Weight weight) {
     QFont font(face);
@@ -95,10 +104,23 @@ QPixmap LargestPixmapOf(const QIcon& icon) {
     return largest == sizes.end() ? QPixmap() : icon.pixmap(*largest);
 }
 
+// A click as the controls raise it: the left button released over the
+// control. Qt gives the release to the control that took the press, so a
+// press elsewhere that ends here is no click.
+bool IsClick(const QWidget& control, const QEvent& event) {
+    if (event.type() != QEvent::MouseButtonRelease) {
+        return false;
+    }
+    const auto& mouse = static_cast<const QMouseEvent&>(event);
+    return mouse.button() == Qt::LeftButton && control.rect().contains(mouse.position().toPoint());
+}
+
 }  // namespace
 
-Form1::Form1(ArpRequest& request, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), request_(request) {
+Form1::Form1(ArpRequest& request, WindowMoveRequest requestWindowMove, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      request_(request),
+      requestWindowMove_(std::move(requestWindowMove)) {
     InstallFontSubstitutes();
     CreateControls();
     Form_Load();
@@ -218,6 +240,21 @@ void Form1::CreateControls() {
     setTabOrder(Command1, Picture1);
     setTabOrder(Picture1, Picture2);
     txtIp->setFocus();
+
+    // A mouse event belongs to the control under the pointer (or the one
+    // that took the press), whether or not the program handles it there: a
+    // QLabel would pass it on to the form, where a move would read as one
+    // over the bare surface. The lines stay transparent, so the form gets
+    // the mouse where they lie over it.
+    for (QWidget* control : topToBottom) {
+        if (qobject_cast<FormLine*>(control) == nullptr) {
+            control->setAttribute(Qt::WA_NoMousePropagation);
+        }
+    }
+    // The controls whose events reach the program (Command1 has its signal).
+    for (QWidget* control : std::array<QWidget*, 3>{Label1, Label3, Picture1}) {
+        control->installEventFilter(this);
+    }
 }
 
 void Form1::Form_Load() {
@@ -228,6 +265,76 @@ void Form1::Form_Load() {
     txtMAC->setText(QString());
     // Without the ampersand there is no access key: Alt+G does nothing.
     Command1->setText(QStringLiteral("Get"));
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == Label1) {
+        if (type == QEvent::MouseButtonPress) {
+            Label1_MouseDown();
+        } else if (type == QEvent::MouseMove) {
+            Label1_MouseMove();
+        }
+    } else if (watched == Label3) {
+        if (type == QEvent::MouseMove) {
+            Label3_MouseMove();
+        } else if (IsClick(*Label3, *event)) {
+            Label3_Click();
+        }
+    } else if (watched == Picture1 && IsClick(*Picture1, *event)) {
+        Picture1_Click();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// Only moves the form itself receives: the controls keep theirs.
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    Form_MouseMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+// Whatever the button and the keys held.
+void Form1::Label1_MouseDown() {
+    BeginWindowDrag();
+}
+
+// Every move sets the colour again, lit or not; leaving a control is no
+// move and changes nothing.
+void Form1::Label1_MouseMove() {
+    SetColor(*Label3, QPalette::Window, ColorFromBgr(kCloseBackground));
+}
+
+void Form1::Label3_MouseMove() {
+    SetColor(*Label3, QPalette::Window, ColorFromBgr(kCloseLit));
+}
+
+void Form1::Form_MouseMove() {
+    SetColor(*Label3, QPalette::Window, ColorFromBgr(kCloseBackground));
+}
+
+void Form1::Label3_Click() {
+    // The end of the program, without a question: the event loop returns 0
+    // as soon as this click has been handled, and main lets the window go.
+    QCoreApplication::exit(0);
+}
+
+void Form1::BeginWindowDrag() {
+    // The window manager moves the window until the button is released; the
+    // program reads no positions and sets none.
+    requestWindowMove_(*this);
+}
+
+void Form1::Picture1_Click() {
+    // The link never troubles the user: whatever fails is dropped, and the
+    // shell's result is not looked at.
+    try {
+        std::string file = kMakerWebPage;
+        std::optional<std::string> parameters;  // none, not an empty text
+        const std::int32_t showCommand = Module1::kShowMaximized;
+        [[maybe_unused]] const std::int32_t result =
+            Module1::OpenDocument(file, parameters, showCommand);
+    } catch (...) {
+    }
 }
 
 void Form1::Command1_Click() {

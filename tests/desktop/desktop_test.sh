@@ -1,0 +1,261 @@
+#!/usr/bin/env bash
+# The installed program on a real X server (Xvfb) under a real window manager
+# (openbox), driven from outside with xdotool and looked at in screenshots, as
+# a person would use it: the window, its title strip, the drag, the close
+# label's light, the maker link and the close label's click.
+#
+#   desktop_test.sh CMAKE BUILD_DIR ARTIFACT_DIR
+#
+# Installs BUILD_DIR into a temporary prefix and tests that program
+# (VARNOCK_PROGRAM=/path/to/varnock tests that one instead). The screenshots
+# stay in ARTIFACT_DIR. The maker link reaches a stand-in browser only, and
+# the Get button is never pressed. Every wait has a deadline: a display or
+# window manager that does not come up fails the test rather than hanging it.
+set -euo pipefail
+
+readonly CONVERT=/usr/bin/convert  # another convert may come first on PATH
+readonly IMPORT=/usr/bin/import
+readonly MAKER_WEB_PAGE=https://www.orbelund.example
+
+# Colours of the window, as a screenshot shows them (red,green,blue).
+readonly NAVY=0,0,128
+readonly LIGHT_GREEN=112,241,183
+readonly WHITE=255,255,255
+readonly LIGHT_BLUE=233,237,254
+
+# Places on the window, in pixels from its top left corner.
+readonly TITLE_X=200 TITLE_Y=10          # on Label1, clear of the icon and the X
+readonly CLOSE_X=355 CLOSE_Y=9           # the middle of Label3
+readonly CLOSE_INSIDE_X=351 CLOSE_INSIDE_Y=3  # inside Label3's border, beside the X
+readonly BARE_X=200 BARE_Y=27            # the bare surface below the title strip
+readonly LOGO_X=340 LOGO_Y=102           # on Picture1
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+note() { echo "-- $*"; }
+
+(($# == 3)) || fail "usage: $0 CMAKE BUILD_DIR ARTIFACT_DIR"
+cmake_command=$1
+build_dir=$2
+artifacts=$3
+
+for tool in Xvfb openbox xdotool xdpyinfo xprop xwininfo timeout "$IMPORT" "$CONVERT"; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (tools/dev.sh installs it)"
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/varnock-desktop.XXXXXX")
+xvfb_pid='' wm_pid='' program_pid=''
+cleanup() {
+    local pid
+    for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
+        if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
+    done
+    for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
+        if [[ -n "$pid" ]]; then wait "$pid" 2>/dev/null || true; fi
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Runs "$@" until it succeeds or `seconds` have passed.
+wait_for() {
+    local seconds=$1 what=$2
+    shift 2
+    local deadline=$((SECONDS + seconds))
+    until "$@" >/dev/null 2>&1; do
+        ((SECONDS < deadline)) || fail "no $what within ${seconds}s"
+        sleep 0.05
+    done
+}
+
+# --- the program under test ------------------------------------------------
+
+if [[ -n "${VARNOCK_PROGRAM:-}" ]]; then
+    program=$VARNOCK_PROGRAM
+else
+    timeout 60 "$cmake_command" --install "$build_dir" --prefix "$work/prefix" >/dev/null ||
+        fail "cmake --install $build_dir failed"
+    program=$work/prefix/bin/varnock
+fi
+[[ -x "$program" ]] || fail "no program at $program"
+note "program: $program"
+
+# --- display and window manager ----------------------------------------------
+
+# Xvfb picks a free display itself and names it on the descriptor, so runs
+# side by side never collide. Without -noreset it would reset when its last
+# client leaves (xdpyinfo below), refusing whoever connects meanwhile.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+    2>"$work/xvfb.log" &
+xvfb_pid=$!
+wait_for 10 "display from Xvfb" test -s "$work/display"
+DISPLAY=":$(head -n1 "$work/display")"
+export DISPLAY
+wait_for 10 "answer from $DISPLAY" timeout 2 xdpyinfo
+note "display $DISPLAY"
+
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+wm_pid=$!
+wm_ready() {
+    timeout 2 xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"
+}
+deadline=$((SECONDS + 10))
+until wm_ready 2>/dev/null; do
+    kill -0 "$wm_pid" 2>/dev/null || fail "openbox ended: $(cat "$work/openbox.log")"
+    ((SECONDS < deadline)) || fail "no window manager within 10s: $(cat "$work/openbox.log")"
+    sleep 0.05
+done
+
+# --- start the program with a stand-in browser ------------------------------
+
+# Whatever the desktop would open a web address with lands here: one line
+# per argument, a blank line after each request.
+mkdir -p "$work/bin"
+cat >"$work/bin/xdg-open" <<EOF
+#!/bin/sh
+printf '%s\n' "\$@" "" >>"$work/browser-requests"
+EOF
+chmod +x "$work/bin/xdg-open"
+
+# The pointer starts away from where the window may appear.
+xdotool mousemove 1000 740
+
+# In a sanitizer build a leak report would change the exit status; the
+# suppressions cover what the system's libraries keep.
+lsan_options="suppressions=$(dirname "$(realpath "$0")")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+PATH="$work/bin:$PATH" BROWSER="$work/bin/xdg-open" QT_QPA_PLATFORM=xcb \
+    XDG_RUNTIME_DIR="$work" WAYLAND_DISPLAY='' LSAN_OPTIONS="$lsan_options" \
+    "$program" >"$work/program.log" 2>&1 &
+program_pid=$!
+
+no_window() {
+    local state=ended
+    kill -0 "$program_pid" 2>/dev/null && state=running
+    fail "no window named Varnock within 10s (program $state): $(cat "$work/program.log")
+$(xwininfo -root -tree 2>&1 | head -n 30)"
+}
+window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Varnock$') || no_window
+window=${window%%$'\n'*}
+note "window $window"
+
+# Prints the window's top left corner on the screen as "X Y".
+window_origin() {
+    xwininfo -id "$window" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+                                  END {print x, y}'
+}
+
+# Prints the colour of one screen pixel as "red,green,blue".
+screen_pixel() {
+    "$IMPORT" -silent -window root -crop "1x1+$1+$2" +repage png:- |
+        "$CONVERT" png:- -format '%[fx:int(255*r+0.5)],%[fx:int(255*g+0.5)],%[fx:int(255*b+0.5)]' info:
+}
+
+# Waits until the window's top left corner is at (x, y) of the screen.
+expect_origin() {
+    local wanted="$1 $2" what=$3 deadline=$((SECONDS + 3))
+    until [[ "$(window_origin)" == "$wanted" ]]; do
+        ((SECONDS < deadline)) || fail "$what: the window is at $(window_origin), not $wanted"
+        sleep 0.05
+    done
+}
+
+# Waits until the pixel (x, y) of the window shows `colour`.
+expect_pixel() {
+    local x=$1 y=$2 colour=$3 what=$4 deadline=$((SECONDS + 3)) seen left top
+    read -r left top < <(window_origin)
+    while true; do
+        seen=$(screen_pixel $((left + x)) $((top + y)))
+        [[ "$seen" == "$colour" ]] && return 0
+        ((SECONDS < deadline)) || fail "$what: pixel ($x, $y) of the window is $seen, not $colour"
+        sleep 0.05
+    done
+}
+
+# Moves the pointer onto (x, y) of the window in small steps, as a hand does.
+hover() {
+    local x=$1 y=$2 left top
+    read -r left top < <(window_origin)
+    xdotool mousemove $((left + x - 2)) $((top + y)) sleep 0.05 \
+        mousemove $((left + x - 1)) $((top + y)) sleep 0.05 \
+        mousemove $((left + x)) $((top + y))
+}
+
+# --- look at it ----------------------------------------------------------------
+
+mkdir -p "$artifacts"
+# The first paint can follow the map by a moment.
+expect_pixel "$TITLE_X" 3 "$NAVY" "title strip"
+
+read -r width height < <(xwininfo -id "$window" | awk '/^ *Width:/ {w = $NF} /^ *Height:/ {h = $NF}
+                                                       END {print w, h}')
+[[ "$width x $height" == "372 x 232" ]] || fail "window is $width x $height, not 372 x 232"
+extents=$(xprop -id "$window" _NET_FRAME_EXTENTS)
+[[ "$extents" == *"= 0, 0, 0, 0" ]] || fail "window has a frame: $extents"
+note "borderless, $width x $height"
+
+"$IMPORT" -silent -window root "$artifacts/window.png"
+note "screenshot: $artifacts/window.png"
+expect_pixel "$TITLE_X" 3 "$NAVY" "title strip"
+expect_pixel 371 18 "$NAVY" "title strip at the right edge"
+expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$LIGHT_GREEN" "close label at rest"
+expect_pixel "$BARE_X" "$BARE_Y" "$LIGHT_BLUE" "background"
+expect_pixel 186 229 192,192,255 "bottom frame line"
+
+# --- drag it by its title --------------------------------------------------
+
+# Away from the screen's edges, where the window manager would resist.
+xdotool windowmove "$window" 400 300
+expect_origin 400 300 "before the drag"
+left=400 top=300
+start_x=$((left + TITLE_X)) start_y=$((top + TITLE_Y))
+xdotool mousemove "$start_x" "$start_y" sleep 0.1 mousedown 1 sleep 0.2
+for step in 1 2 3 4 5; do
+    xdotool mousemove $((start_x - 20 * step)) $((start_y - 16 * step)) sleep 0.05
+done
+xdotool sleep 0.2 mouseup 1
+# The window manager moves the window by exactly what the pointer moved.
+expect_origin $((left - 100)) $((top - 80)) "after dragging the title by (-100, -80)"
+note "dragged by (-100, -80) to $(window_origin)"
+expect_pixel "$TITLE_X" 3 "$NAVY" "title strip after the drag"
+
+# --- the close label lights up under the mouse -------------------------------
+
+hover "$CLOSE_X" "$CLOSE_Y"
+expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$WHITE" "close label under the mouse"
+"$IMPORT" -silent -window root "$artifacts/close-label-lit.png"
+note "screenshot: $artifacts/close-label-lit.png"
+hover "$TITLE_X" "$TITLE_Y"
+expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$LIGHT_GREEN" "close label after a move onto the title"
+
+# --- the maker link ------------------------------------------------------------
+
+hover "$LOGO_X" "$LOGO_Y"
+xdotool click 1
+wait_for 5 "request to the stand-in browser" test -s "$work/browser-requests"
+sleep 0.2  # a second, unwanted request would show up by now
+# Exactly one request, with the address as its only argument.
+printf '%s\n\n' "$MAKER_WEB_PAGE" | cmp -s - "$work/browser-requests" ||
+    fail "the browser was asked for: $(cat -A "$work/browser-requests")"
+visible=$(xdotool search --onlyvisible --pid "$program_pid" | wc -l)
+((visible == 1)) || fail "the link click left $visible visible windows (a message?)"
+note "the logo asked the browser for $MAKER_WEB_PAGE"
+
+# --- the close label ends the program ------------------------------------------
+
+kill -0 "$program_pid" 2>/dev/null || fail "the program ended early: $(cat "$work/program.log")"
+hover "$CLOSE_X" "$CLOSE_Y"
+clicked=$(date +%s%N)
+xdotool click 1
+while kill -0 "$program_pid" 2>/dev/null; do
+    (($(date +%s%N) - clicked < 1000000000)) || fail "the program still runs 1s after the close click"
+    sleep 0.01
+done
+ended=$(date +%s%N)
+status=0
+wait "$program_pid" || status=$?
+program_pid=''
+((status == 0)) || fail "the program ended with status $status: $(cat "$work/program.log")"
+note "the close label ended the program with status 0 after $(((ended - clicked) / 1000000)) ms"
+echo "PASS"
