@@ -12,7 +12,7 @@ build="$root/build/bench"
 results="$build/results.json"
 
 need=()
-for tool in arping:iputils-arping Xvfb:xvfb openbox:openbox xdpyinfo:x11-utils; do
+for tool in arping:iputils-arping arp-scan:arp-scan Xvfb:xvfb openbox:openbox xdpyinfo:x11-utils; do
     command -v "${tool%%:*}" >/dev/null || need+=("${tool#*:}")
 done
 if ((${#need[@]})); then

@@ -1,72 +1,100 @@
 #include "console/lookup_command.h"
 
-#include <optional>
 #include <ostream>
-#include <string>
+#include <vector>
 
-#include "lookup/mac_query.h"
+#include "console/address_arguments.h"
+#include "console/command_line.h"
+#include "console/progress_line.h"
+#include "console/result_text.h"
+#include "console/usage_error.h"
 
 namespace varnock::console {
 namespace {
 
 constexpr std::string_view kProgramName = "varnock-cli";
-constexpr std::string_view kUsage = "usage: varnock-cli ADDRESS\n";
+constexpr std::string_view kVersion = VARNOCK_VERSION_TEXT;
 
-// QueryMacAddress reports only true or false; keeping the request's status
-// lets the reason for "no answer" be told apart.
-class StatusKeepingArpRequest final : public ArpRequest {
+// Reads the vendor list the first time an answer needs it: a run with no
+// answer never pays for reading a few megabytes.
+class VendorNames {
 public:
-    explicit StatusKeepingArpRequest(ArpRequest& request) : request_(request) {}
+    explicit VendorNames(const std::string& path) : path_(path) {}
 
-    std::uint32_t Send(Ipv4Address destination, Ipv4Address source, void* answer,
-                       std::uint32_t& answerLength) override {
-        status_ = request_.Send(destination, source, answer, answerLength);
-        return *status_;
+    std::optional<std::string_view> Of(const AddressResult& result) {
+        if (!result.Answered()) {
+            return std::nullopt;
+        }
+        if (!loaded_) {
+            list_ = VendorList::Load(path_);
+            loaded_ = true;
+        }
+        return list_ ? list_->Find(result.bytes) : std::nullopt;
     }
-
-    // Empty when no request was sent.
-    const std::optional<std::uint32_t>& status() const { return status_; }
 
 private:
-    ArpRequest& request_;
-    std::optional<std::uint32_t> status_;
+    const std::string& path_;
+    bool loaded_ = false;
+    std::optional<VendorList> list_;
 };
-
-std::string_view ReasonForNoAnswer(const std::optional<std::uint32_t>& status) {
-    if (!status) {
-        return "not an address to ask for";
-    }
-    if (*status == arp_status::kOk) {
-        return "empty answer";
-    }
-    return DescribeArpStatus(*status);
-}
 
 }  // namespace
 
 int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& out,
-                     std::ostream& err, ArpRequest& request) {
-    if (arguments.size() == 1 && (arguments[0] == "-h" || arguments[0] == "--help")) {
-        out << kUsage;
-        return kExitAnswered;
-    }
-    // An empty text would reach the request as 255.255.255.255, and no
-    // address starts with a dash: both are mistakes in the command line.
-    if (arguments.size() != 1 || arguments[0].empty() || arguments[0].front() == '-') {
-        err << kUsage;
+                     std::ostream& err, const CommandSystem& system) {
+    CommandLine line;
+    std::vector<Ipv4Address> addresses;
+    try {
+        line = ReadCommandLine(arguments);
+        if (line.help) {
+            out << HelpText();
+            return kExitAnswered;
+        }
+        if (line.version) {
+            out << kProgramName << ' ' << kVersion << '\n';
+            return kExitAnswered;
+        }
+        if (line.addresses.empty()) {
+            err << kUsageLine << '\n';
+            return kExitUsage;
+        }
+        addresses = ExpandAddressArguments(line.addresses);
+    } catch (const UsageError& mistake) {
+        err << kProgramName << ": " << mistake.what() << '\n';
         return kExitUsage;
     }
 
-    const std::string addressText(arguments[0]);
-    StatusKeepingArpRequest keeping(request);
-    std::string hardwareAddressText;
-    if (QueryMacAddress(addressText, hardwareAddressText, ":", keeping) == kFalse) {
-        err << kProgramName << ": " << addressText << ": " << ReasonForNoAnswer(keeping.status())
-            << '\n';
-        return kExitNoAnswer;
+    VendorNames vendors(system.vendorListPath);
+    ProgressLine progress(err, addresses.size(), system.errorIsTerminal && addresses.size() > 1);
+    bool allAnswered = true;
+    bool first = true;
+    if (line.json) {
+        out << '[';
     }
-    out << hardwareAddressText << '\n';
-    return kExitAnswered;
+    LookUpInOrder(
+        addresses, line.delimiter, [&] { return system.makeRequest(line.timeout); }, system.limits,
+        [&](AddressResult&& result) {
+            progress.Erase();
+            allAnswered = allAnswered && result.Answered();
+            const auto vendor = vendors.Of(result);
+            if (line.json) {
+                out << (first ? "\n  " : ",\n  ") << JsonObject(result, vendor);
+            } else {
+                out << TextLine(result, vendor) << '\n';
+            }
+            first = false;
+        },
+        [&](const LookupProgress& sofar) {
+            // Results reach a pipe as they come, not when the run ends.
+            out.flush();
+            progress.Show(sofar);
+        });
+    progress.Erase();
+    if (line.json) {
+        out << "\n]\n";
+    }
+    out.flush();
+    return allAnswered ? kExitAnswered : kExitNoAnswer;
 }
 
 }  // namespace varnock::console

@@ -1,23 +1,44 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <iosfwd>
+#include <memory>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
+#include "console/concurrent_lookups.h"
+#include "console/vendor_list.h"
 #include "lookup/arp_request.h"
 
 namespace varnock::console {
 
 // Exit statuses of varnock-cli.
-inline constexpr int kExitAnswered = 0;
-inline constexpr int kExitNoAnswer = 1;
-inline constexpr int kExitUsage = 2;
+inline constexpr int kExitAnswered = 0;  // every address answered
+inline constexpr int kExitNoAnswer = 1;  // at least one did not
+inline constexpr int kExitUsage = 2;     // nothing was asked: the command line is wrong
 
-// Runs `varnock-cli ADDRESS` with `arguments` (without the program name):
-// prints the hardware address text on `out` and returns kExitAnswered, or a
-// one-line reason on `err` and kExitNoAnswer, or the usage on `err` and
-// kExitUsage. Exceptions from `request` propagate.
+// What the command takes from the system it runs on: main gives the real
+// one, tests their own.
+struct CommandSystem {
+    // One request for each worker; `maxWait` is what --timeout asked for.
+    std::function<std::unique_ptr<ArpRequest>(std::optional<std::chrono::milliseconds> maxWait)>
+        makeRequest;
+    std::string vendorListPath{kSystemVendorListPath};
+    // Progress is drawn on `err` only when it is a terminal.
+    bool errorIsTerminal = false;
+    LookupLimits limits;
+};
+
+// Runs `varnock-cli [OPTION]... ADDRESS...` with `arguments` (without the
+// program name): one line (or JSON object) per address on `out`, in the
+// order given, and returns kExitAnswered or kExitNoAnswer; or, when the
+// command line is wrong, one line on `err` naming the mistake and
+// kExitUsage, before anything is asked. --help and --version write to `out`
+// and return kExitAnswered.
 int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& out,
-                     std::ostream& err, ArpRequest& request);
+                     std::ostream& err, const CommandSystem& system);
 
 }  // namespace varnock::console

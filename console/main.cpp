@@ -1,18 +1,30 @@
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string_view>
 #include <vector>
 
 #include "console/lookup_command.h"
+#include "console/system.h"
 
 int main(int argc, char* argv[]) {
+    using namespace varnock;
     try {
         const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-        const auto request = varnock::MakeSystemArpRequest();
-        return varnock::console::RunLookupCommand(arguments, std::cout, std::cerr, *request);
+        console::CommandSystem system;
+        system.makeRequest = [](std::optional<std::chrono::milliseconds> maxWait) {
+            return MakeSystemArpRequest(maxWait);
+        };
+        // Tests name a vendor list of their own here.
+        if (const char* path = std::getenv("VARNOCK_CLI_OUI_FILE"); path != nullptr) {
+            system.vendorListPath = path;
+        }
+        system.errorIsTerminal = console::StandardErrorIsTerminal();
+        system.limits.maxInFlight = console::MostInFlightFor(console::OpenFileRoom());
+        return console::RunLookupCommand(arguments, std::cout, std::cerr, system);
     } catch (const std::exception& failure) {
-        // The system could not be asked at all: still no answer for the user.
+        // Not even one lookup could be started: still no answer for the user.
         std::cerr << "varnock-cli: " << failure.what() << '\n';
-        return varnock::console::kExitNoAnswer;
+        return console::kExitNoAnswer;
     }
 }

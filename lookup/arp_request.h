@@ -4,8 +4,10 @@
 // operating system's ARP resolution. Everything else of the lookup is
 // built on this interface, so tests can put a fake in its place.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace varnock {
@@ -50,7 +52,11 @@ public:
                                std::uint32_t& answerLength) = 0;
 };
 
-// The real request of the platform the program was built for.
-std::unique_ptr<ArpRequest> MakeSystemArpRequest();
+// The real request of the platform the program was built for. `maxWait`
+// caps how long one Send waits for the answer; without it the system's own
+// give-up time decides. Windows' SendARP takes no time limit: there the
+// system's time-out alone applies.
+std::unique_ptr<ArpRequest> MakeSystemArpRequest(
+    std::optional<std::chrono::milliseconds> maxWait = std::nullopt);
 
 }  // namespace varnock

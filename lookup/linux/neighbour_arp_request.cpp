@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -301,7 +302,11 @@ std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address sou
     // slow or absent costs reading the interface's settings.
     auto verdict = wait.Arrived();
     if (!verdict.Decided()) {
-        verdict = wait.Until(sent + NeighbourGiveUpTime(link->name) + kGiveUpMargin);
+        auto deadline = sent + NeighbourGiveUpTime(link->name) + kGiveUpMargin;
+        if (maxWait_) {
+            deadline = std::min(deadline, sent + *maxWait_);
+        }
+        verdict = wait.Until(deadline);
     }
     if (verdict.state != Verdict::State::kAnswered) {
         return arp_status::kNoAnswer;
@@ -313,8 +318,12 @@ std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address sou
 
 namespace varnock {
 
-std::unique_ptr<ArpRequest> MakeSystemArpRequest() {
-    return std::make_unique<linux_backend::NeighbourArpRequest>();
+std::unique_ptr<ArpRequest> MakeSystemArpRequest(std::optional<std::chrono::milliseconds> maxWait) {
+    auto request = std::make_unique<linux_backend::NeighbourArpRequest>();
+    if (maxWait) {
+        request->LimitWait(*maxWait);
+    }
+    return request;
 }
 
 }  // namespace varnock

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "lookup/arp_request.h"
 
@@ -22,12 +24,17 @@ public:
     std::uint32_t Send(Ipv4Address destination, Ipv4Address source, void* answer,
                        std::uint32_t& answerLength) override;
 
+    // Waits no longer than `maxWait` after sending for a host to answer,
+    // even when the kernel would go on trying.
+    void LimitWait(std::chrono::milliseconds maxWait) { maxWait_ = maxWait; }
+
     // How many times the kernel dropped notifications on us (ENOBUFS), over
     // all lookups so far. Each time the lookup asked the table instead.
     std::uint64_t LostNotificationBatches() const { return lostNotificationBatches_; }
 
 private:
     int notificationBufferBytes_;
+    std::optional<std::chrono::milliseconds> maxWait_;
     std::atomic<std::uint64_t> lostNotificationBatches_{0};
 };
 

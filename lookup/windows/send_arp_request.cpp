@@ -28,7 +28,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<ArpRequest> MakeSystemArpRequest() {
+// SendARP has no time limit of its own to set: Windows' time-out decides.
+std::unique_ptr<ArpRequest> MakeSystemArpRequest(std::optional<std::chrono::milliseconds>) {
     return std::make_unique<SendArpRequest>();
 }
 

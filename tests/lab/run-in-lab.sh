@@ -78,6 +78,10 @@ build() {
     # Eight hosts with addresses of their own in one namespace: each
     # interface answers ARP only for its own address.
     set_knob "$many" net/ipv4/conf/all/arp_ignore 1
+    # Replies from all eight leave through one interface; when it asks for
+    # the client it must not name another interface's address as its own,
+    # or the client would learn that address with the wrong hardware address.
+    set_knob "$many" net/ipv4/conf/all/arp_announce 2
     for i in 1 2 3 4 5 6 7 8; do
         attach "$many" "m$i" "192.0.2.1$i/24" "02:1a:2b:00:00:1$i"
     done

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnock::console {
+
+inline constexpr std::chrono::milliseconds kLongestTimeout{3'600'000};
+
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    bool json = false;
+    std::string delimiter = ":";
+    std::optional<std::chrono::milliseconds> timeout;
+    std::vector<std::string> addresses;  // as typed, not yet read
+};
+
+// Reads `varnock-cli [OPTION]... ADDRESS...` (arguments without the program
+// name). Options may come anywhere before "--"; after it every argument is
+// an address. --help and --version end the reading: nothing after them is
+// looked at. Throws UsageError for an unknown option, an option without its
+// value, or a timeout that is not a whole number of milliseconds from 1 to
+// kLongestTimeout. Addresses are not read here, nor counted.
+CommandLine ReadCommandLine(std::span<const std::string_view> arguments);
+
+// One line: what ReadCommandLine accepts.
+inline constexpr std::string_view kUsageLine =
+    "usage: varnock-cli [--json] [--delimiter TEXT] [--timeout MS] ADDRESS|NETWORK/BITS...";
+
+// The full text --help prints.
+std::string HelpText();
+
+}  // namespace varnock::console

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace varnock::console {
+
+// What the console program asks of the operating system beyond the lookup;
+// posix/ and windows/ answer it.
+
+// Whether standard error is a terminal someone watches.
+bool StandardErrorIsTerminal();
+
+// How many more descriptors this process may open; nothing when the system
+// sets no such limit that a lookup would meet.
+std::optional<std::uint64_t> OpenFileRoom();
+
+}  // namespace varnock::console

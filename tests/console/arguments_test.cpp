@@ -1,0 +1,111 @@
+// The command line: options, address texts and networks, and their mistakes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/address_arguments.h"
+#include "console/command_line.h"
+#include "console/usage_error.h"
+
+namespace varnock::console {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+Texts Dotted(const Texts& arguments) {
+    Texts texts;
+    for (const Ipv4Address address : ExpandAddressArguments(arguments)) {
+        texts.push_back(DottedText(address));
+    }
+    return texts;
+}
+
+// The message of the UsageError `read` raises; empty when none.
+template <typename Read>
+std::string Refusal(Read read) {
+    try {
+        read();
+    } catch (const UsageError& mistake) {
+        return mistake.what();
+    }
+    return "";
+}
+std::string Refusal(const Texts& arguments) {
+    return Refusal([&] { ExpandAddressArguments(arguments); });
+}
+
+TEST(Arguments, AddressesAreReadAsTheWindowReadsThem) {
+    EXPECT_EQ(Dotted({"192.0.514", "0.0.0.0", "255.255.255.255"}),
+              (Texts{"192.0.2.2", "0.0.0.0", "255.255.255.255"}));
+    for (const std::string text : {"", "abc", "192.0.2.256", "1.2.3.4junk"}) {
+        EXPECT_EQ(Refusal(Texts{text}), '"' + text + "\": not an IPv4 address");
+    }
+}
+
+TEST(Arguments, NetworksStandForTheirHostAddressesInOrder) {
+    const auto slash24 = Dotted({"192.0.2.0/24"});
+    ASSERT_EQ(slash24.size(), 254u);
+    EXPECT_EQ(slash24.front(), "192.0.2.1");
+    EXPECT_EQ(slash24.back(), "192.0.2.254");
+    // Host bits ignored; a /31 has no network or broadcast address.
+    EXPECT_EQ(
+        Dotted({"192.0.2.9", "192.0.2.7/30", "192.0.2.8/31", "192.0.2.9/32"}),
+        (Texts{"192.0.2.9", "192.0.2.5", "192.0.2.6", "192.0.2.8", "192.0.2.9", "192.0.2.9"}));
+    const auto slash16 = Dotted({"10.20.30.40/16"});
+    ASSERT_EQ(slash16.size(), 65534u);
+    EXPECT_EQ(slash16[255], "10.20.1.0");
+    EXPECT_EQ(slash16.back(), "10.20.255.254");
+}
+
+TEST(Arguments, BadNetworksAreRefusedByName) {
+    for (const std::string text : {"192.0.2.0/33", "192.0.2.0/", "192.0.2.0/24x", "192.0.2.0/-1",
+                                   "192.0.2.0/024", "192.0.2.0/24/24"}) {
+        EXPECT_EQ(Refusal(Texts{text}),
+                  '"' + text + "\": the prefix length must be a number from 0 to 32");
+    }
+    // Written in full: inet_addr would read 10.1 as 10.0.0.1.
+    for (const std::string text : {"/24", "abc/24", "10.1/16", "192.0.2.0.0/24", "0x7f.0.0.0/24",
+                                   " 192.0.2.0/24", "192.0.2.256/24"}) {
+        EXPECT_EQ(Refusal(Texts{text}),
+                  '"' + text + "\": not a network (write it as 192.0.2.0/24)");
+    }
+    EXPECT_EQ(Refusal(Texts{"10.0.0.0/15"}),
+              "\"10.0.0.0/15\": network too large (at most a /16, 65534 addresses)");
+    EXPECT_EQ(Dotted({"10.1.0.0/16", "192.0.2.1", "192.0.2.2"}).size(), kMaxAddresses);
+    EXPECT_EQ(Refusal(Texts{"192.0.2.1", "10.1.0.0/16", "192.0.2.0/30", "abc"}),
+              "\"192.0.2.0/30\": too many addresses (at most 65536 in one run)");
+}
+
+TEST(Arguments, OptionsComeAnywhereBeforeDoubleDash) {
+    std::vector<std::string_view> words = {"192.0.2.1",     "--json", "--delimiter", "-",
+                                           "--timeout=250", "--",     "--help",      "-x"};
+    const auto line = ReadCommandLine(words);
+    EXPECT_EQ(line.addresses, (Texts{"192.0.2.1", "--help", "-x"}));
+    EXPECT_TRUE(line.json);
+    EXPECT_EQ(line.delimiter, "-");
+    EXPECT_EQ(line.timeout, std::chrono::milliseconds{250});
+    EXPECT_FALSE(line.help);
+    words = {"--delimiter=", "--timeout", "3600000", "-"};
+    EXPECT_EQ(ReadCommandLine(words).delimiter, "");
+    EXPECT_EQ(ReadCommandLine(words).addresses, Texts{"-"});
+    words = {"192.0.2.1", "-V", "--bogus"};
+    EXPECT_TRUE(ReadCommandLine(words).version);
+}
+
+TEST(Arguments, OptionMistakesAreNamed) {
+    const auto refusal = [](std::vector<std::string_view> words) {
+        return Refusal([&] { ReadCommandLine(words); });
+    };
+    EXPECT_EQ(refusal({"--jsonx"}), "\"--jsonx\": unknown option");
+    EXPECT_EQ(refusal({"192.0.2.1", "--delimiter"}), "--delimiter needs a value");
+    for (const std::string_view text : {"0", "-5", "10ms", "", "3600001", "99999999999999999999"}) {
+        EXPECT_EQ(refusal({"--timeout", text}),
+                  "--timeout \"" + std::string(text) +
+                      "\": not a whole number of milliseconds from 1 to 3600000");
+    }
+}
+
+}  // namespace
+}  // namespace varnock::console

@@ -1,0 +1,114 @@
+// Many lookups at once: order, bound, pacing, failures.
+#include "console/concurrent_lookups.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "scripted_network.h"
+
+namespace varnock::console {
+namespace {
+
+using std::chrono::milliseconds;
+using testing::Answer;
+using testing::Fails;
+using testing::ScriptedNetwork;
+
+// "address answer-or-reason" for each result, in the order delivered.
+std::vector<std::string> LookUp(ScriptedNetwork& network, const std::string& network24,
+                                LookupLimits limits, milliseconds* took = nullptr) {
+    const auto addresses = ExpandAddressArguments(std::vector<std::string>{network24});
+    std::vector<std::string> lines;
+    const auto start = ScriptedNetwork::Clock::now();
+    LookUpInOrder(
+        addresses, ":", [&] { return network.MakeRequest(std::nullopt); }, limits,
+        [&](AddressResult&& result) {
+            lines.push_back(DottedText(result.address) + " " +
+                            (result.Answered() ? *result.hardwareAddress : result.reason));
+        },
+        [](const LookupProgress&) {});
+    if (took != nullptr) {
+        *took = std::chrono::duration_cast<milliseconds>(ScriptedNetwork::Clock::now() - start);
+    }
+    return lines;
+}
+
+TEST(ConcurrentLookups, ResultsComeInTheOrderGivenWhicheverFinishesFirst) {
+    ScriptedNetwork network;
+    network.replies["192.0.2.1"] = Answer({2, 0, 0, 0, 0, 1}, milliseconds{60});
+    network.replies["192.0.2.2"] = Fails(arp_status::kNotUnicast, milliseconds{30});
+    EXPECT_EQ(LookUp(network, "192.0.2.0/30", {8, {}}),
+              (std::vector<std::string>{"192.0.2.1 02:00:00:00:00:01",
+                                        "192.0.2.2 broadcast or multicast address"}));
+}
+
+TEST(ConcurrentLookups, ManySlowAddressesTakeAboutOneWaitNotOneEach) {
+    ScriptedNetwork network;
+    for (int host = 1; host <= 62; ++host) {
+        network.replies["192.0.2." + std::to_string(host)] =
+            Fails(arp_status::kNoAnswer, milliseconds{200});
+    }
+    milliseconds took{};
+    EXPECT_EQ(LookUp(network, "192.0.2.0/26", {}, &took).size(), 62u);
+    EXPECT_GT(network.mostInFlight, 40);
+    // One after the other would take 12.4 s; a bound for a loaded machine.
+    EXPECT_LT(took, milliseconds{2000});
+}
+
+TEST(ConcurrentLookups, NeverMoreInFlightThanTheLimitAndOneRequestPerWorker) {
+    ScriptedNetwork network;
+    for (int host = 1; host <= 14; ++host) {
+        network.replies["192.0.2." + std::to_string(host)] =
+            Fails(arp_status::kNoAnswer, milliseconds{20});
+    }
+    EXPECT_EQ(LookUp(network, "192.0.2.0/28", {3, {}}).size(), 14u);
+    EXPECT_EQ(network.mostInFlight, 3);
+    EXPECT_EQ(network.maxWaits.size(), 3u);
+}
+
+TEST(ConcurrentLookups, StartsAreSpacedByTheInterval) {
+    ScriptedNetwork network;
+    const milliseconds interval{10};
+    LookUp(network, "192.0.2.0/29", {8, interval});
+    auto starts = network.starts;
+    ASSERT_EQ(starts.size(), 6u);
+    std::sort(starts.begin(), starts.end());
+    // Each start is due an interval after the one before; a thread wakes up
+    // late by a little scheduling jitter, never early.
+    EXPECT_GE(starts.back() - starts.front(), 5 * interval - interval / 2);
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        EXPECT_GE(starts[i] - starts[i - 1], interval / 2) << "start " << i;
+    }
+}
+
+TEST(ConcurrentLookups, FailuresStayWithTheirAddress) {
+    ScriptedNetwork network;
+    network.replies["192.0.2.1"] = {arp_status::kOk, {0, 0, 0, 0, 0, 0}, {}};
+    network.replies["192.0.2.2"] = {arp_status::kOk, {}, {}, true};
+    EXPECT_EQ(LookUp(network, "192.0.2.0/30", {1, {}}),
+              (std::vector<std::string>{"192.0.2.1 empty answer",
+                                        "192.0.2.2 the system could not be asked: no socket"}));
+
+    // A delivery that throws stops the run instead of finishing the /24.
+    const auto addresses = ExpandAddressArguments(std::vector<std::string>{"192.0.2.0/24"});
+    EXPECT_THROW(
+        LookUpInOrder(
+            addresses, ":", [&] { return network.MakeRequest(std::nullopt); }, {4, milliseconds{1}},
+            [](AddressResult&&) { throw std::runtime_error(""); }, [](const LookupProgress&) {}),
+        std::runtime_error);
+    EXPECT_LT(network.starts.size(), 100u);
+}
+
+TEST(ConcurrentLookups, InFlightLimitFollowsTheDescriptorsLeft) {
+    EXPECT_EQ(MostInFlightFor(std::nullopt), kMostInFlight);
+    // A usual soft limit of 1024 leaves room for the whole default.
+    EXPECT_EQ(MostInFlightFor(1024 - 3), kMostInFlight);
+    EXPECT_EQ(MostInFlightFor(kSpareDescriptors + 3 * 10 + 2), 10u);
+    EXPECT_EQ(MostInFlightFor(0), 1u);
+}
+
+}  // namespace
+}  // namespace varnock::console

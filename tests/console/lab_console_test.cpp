@@ -1,0 +1,295 @@
+// varnock-cli itself against the hosts of the namespace lab, as an
+// unprivileged process (see tests/lab/run-in-lab.sh for the network).
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+std::string LabValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+std::vector<std::string> LabList(const char* name) {
+    std::vector<std::string> words;
+    std::istringstream text(LabValue(name));
+    for (std::string word; text >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+milliseconds GiveUpTime() {
+    return milliseconds{std::atol(LabValue("VARNOCK_LAB_GIVE_UP_MS").c_str())};
+}
+
+// Packets the client's interface has sent: ARP requests included.
+long SentPackets() {
+    std::ifstream counter("/sys/class/net/" + LabValue("VARNOCK_LAB_INTERFACE") +
+                          "/statistics/tx_packets");
+    long packets = -1;
+    counter >> packets;
+    return packets;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+    milliseconds took{};
+};
+
+// Runs `words` with output and errors each to a file (never a terminal).
+Outcome RunProgram(std::vector<std::string> words) {
+    const std::string out = std::filesystem::temp_directory_path() / "out.txt";
+    const std::string err = std::filesystem::temp_directory_path() / "err.txt";
+    std::vector<char*> argv;
+    for (auto& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    Outcome outcome;
+    const auto start = Clock::now();
+    pid_t child = 0;
+    int status = 0;
+    if (posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0 &&
+        waitpid(child, &status, 0) == child && WIFEXITED(status)) {
+        outcome.status = WEXITSTATUS(status);
+    }
+    outcome.took = std::chrono::duration_cast<milliseconds>(Clock::now() - start);
+    posix_spawn_file_actions_destroy(&actions);
+    outcome.out = ReadFile(out);
+    outcome.err = ReadFile(err);
+    return outcome;
+}
+
+Outcome RunCli(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), VARNOCK_CLI_PROGRAM);
+    return RunProgram(std::move(arguments));
+}
+
+// The line varnock-cli prints for an address and what follows it.
+std::string Line(const std::string& address, const std::string& rest) {
+    std::string line = address;
+    line.resize(std::max<std::size_t>(line.size(), 15), ' ');
+    return line + "  " + rest;
+}
+
+// 192.0.2.1N answers with 02:1A:2B:00:00:1N.
+std::string MoreHostMac(const std::string& host) {
+    return "02:1A:2B:00:00:" + host.substr(host.size() - 2);
+}
+
+class ConsoleLab : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (LabValue("VARNOCK_LAB") != "1") {
+            GTEST_SKIP() << "needs the namespace lab (tests/lab/run-in-lab.sh)";
+        }
+    }
+};
+
+TEST_F(ConsoleLab, LiveHostAnswersWithItsHardwareAddress) {
+    const auto run = RunCli({LabValue("VARNOCK_LAB_LIVE_HOST")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              Line(LabValue("VARNOCK_LAB_LIVE_HOST"), LabValue("VARNOCK_LAB_LIVE_MAC")) + "\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(ConsoleLab, SeveralHostsAtOnceAnswerInTheOrderGiven) {
+    const auto more = LabList("VARNOCK_LAB_MORE_HOSTS");
+    ASSERT_EQ(more.size(), 8u);
+    // Not in address order: the lines must come in the order given.
+    const std::vector<std::string> hosts = {
+        more[7], more[4], more[2], LabValue("VARNOCK_LAB_LIVE_HOST"), more[0], more[1],
+        more[6], more[3], more[5]};
+    const auto run = RunCli(hosts);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    std::string expected;
+    for (const auto& host : hosts) {
+        expected +=
+            Line(host, host == LabValue("VARNOCK_LAB_LIVE_HOST") ? LabValue("VARNOCK_LAB_LIVE_MAC")
+                                                                 : MoreHostMac(host)) +
+            "\n";
+    }
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(ConsoleLab, NetworkSweepFindsEveryLiveHostInAboutOneGiveUpTime) {
+    const auto run = RunCli({"192.0.2.0/24"});
+    EXPECT_EQ(run.status, 1) << "most of the network is absent";
+    EXPECT_EQ(run.err, "") << "no progress line when standard error is no terminal";
+    const auto lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 254u) << run.out;
+
+    std::vector<std::pair<std::string, std::string>> live = {
+        {LabValue("VARNOCK_LAB_CLIENT"), LabValue("VARNOCK_LAB_CLIENT_MAC")},
+        {LabValue("VARNOCK_LAB_LIVE_HOST"), LabValue("VARNOCK_LAB_LIVE_MAC")}};
+    for (const auto& host : LabList("VARNOCK_LAB_MORE_HOSTS")) {
+        live.emplace_back(host, MoreHostMac(host));
+    }
+    const std::regex anyMac("[0-9A-F]{2}(:[0-9A-F]{2}){5}");
+    for (int host = 1; host <= 254; ++host) {
+        const std::string address = "192.0.2." + std::to_string(host);
+        const std::string& line = lines[static_cast<std::size_t>(host - 1)];
+        SCOPED_TRACE(line);
+        const auto found = std::find_if(live.begin(), live.end(),
+                                        [&](const auto& entry) { return entry.first == address; });
+        if (found != live.end()) {
+            EXPECT_EQ(line, Line(address, found->second));
+        } else if (address == LabValue("VARNOCK_LAB_GATEWAY")) {
+            EXPECT_TRUE(std::regex_match(line.substr(17), anyMac));
+        } else {
+            EXPECT_EQ(line, Line(address, "no answer"));
+        }
+    }
+    // A correctness bound, not a speed target: the lookups must overlap.
+    // One after the other, 243 absent hosts would take 243 give-up times;
+    // together they take one, plus the paced starts (1 ms each).
+    EXPECT_GE(run.took, GiveUpTime() * 9 / 10);
+    EXPECT_LT(run.took, GiveUpTime() * 4)
+        << "one give-up time is " << GiveUpTime().count() << " ms";
+}
+
+TEST_F(ConsoleLab, OffLinkAndBroadcastAddressesNameTheirReasonsAndSendNothing) {
+    const long before = SentPackets();
+    const auto run = RunCli({LabValue("VARNOCK_LAB_FAR_HOST"), "192.0.2.255", "255.255.255.255",
+                             "224.0.0.1", "203.0.113.9", "0.0.0.0"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out,
+              Line(LabValue("VARNOCK_LAB_FAR_HOST"), "not on a directly attached network\n") +
+                  Line("192.0.2.255", "broadcast or multicast address\n") +
+                  Line("255.255.255.255", "broadcast or multicast address\n") +
+                  Line("224.0.0.1", "broadcast or multicast address\n") +
+                  Line("203.0.113.9", "no route to the network\n") +
+                  Line("0.0.0.0", "not an address to ask for\n"));
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(SentPackets(), before);
+}
+
+TEST_F(ConsoleLab, JsonDocumentNamesVendorsFromTheList) {
+    const std::string list = std::filesystem::temp_directory_path() / "oui.txt";
+    std::ofstream(list) << "02-1A-2B   (hex)\t\tLab \"Bridge\" Works\n"
+                           "021A2B     (base 16)\t\tLab \"Bridge\" Works\n";
+    const std::string live = LabValue("VARNOCK_LAB_LIVE_HOST");
+    const std::string far = LabValue("VARNOCK_LAB_FAR_HOST");
+    const std::vector<std::string> arguments = {"--json", live, LabValue("VARNOCK_LAB_CLIENT"),
+                                                far};
+    setenv("VARNOCK_CLI_OUI_FILE", list.c_str(), 1);
+    const auto withList = RunCli(arguments);
+    EXPECT_EQ(withList.status, 1);
+    EXPECT_EQ(withList.out,
+              "[\n"
+              "  {\"address\": \"" +
+                  live + "\", \"hardware_address\": \"" + LabValue("VARNOCK_LAB_LIVE_MAC") +
+                  "\", \"reason\": null, \"vendor\": \"Lab \\\"Bridge\\\" Works\"},\n"
+                  "  {\"address\": \"" +
+                  LabValue("VARNOCK_LAB_CLIENT") + "\", \"hardware_address\": \"" +
+                  LabValue("VARNOCK_LAB_CLIENT_MAC") +
+                  "\", \"reason\": null},\n"
+                  "  {\"address\": \"" +
+                  far +
+                  "\", \"hardware_address\": null, \"reason\": \"not on a directly attached "
+                  "network\"}\n"
+                  "]\n");
+    EXPECT_EQ(withList.err, "");
+
+    // Without a list the vendor is left out, and nothing else changes.
+    setenv("VARNOCK_CLI_OUI_FILE", (list + ".absent").c_str(), 1);
+    const auto withoutList = RunCli(arguments);
+    unsetenv("VARNOCK_CLI_OUI_FILE");
+    EXPECT_EQ(withoutList.status, 1);
+    EXPECT_EQ(withoutList.out.find("vendor"), std::string::npos) << withoutList.out;
+    EXPECT_EQ(withoutList.err, "");
+    EXPECT_EQ(Lines(withoutList.out).size(), Lines(withList.out).size());
+}
+
+TEST_F(ConsoleLab, TimeoutCapsTheWaitForAnAbsentHost) {
+    const auto run = RunCli({"--timeout", "50", LabValue("VARNOCK_LAB_ABSENT_HOST")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, Line(LabValue("VARNOCK_LAB_ABSENT_HOST"), "no answer\n"));
+    // The kernel would go on for its whole give-up time.
+    EXPECT_GE(run.took, milliseconds{50});
+    EXPECT_LT(run.took, GiveUpTime() * 2 / 3);
+}
+
+TEST_F(ConsoleLab, BadInputIsRefusedWithStatusTwoAndSendsNothing) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{""}, "varnock-cli: \"\": not an IPv4 address\n"},
+        {{"abc"}, "varnock-cli: \"abc\": not an IPv4 address\n"},
+        {{"192.0.2.0/33"},
+         "varnock-cli: \"192.0.2.0/33\": the prefix length must be a number from 0 to 32\n"},
+        {{"192.0.2.2", "198.51.0.0/15"},
+         "varnock-cli: \"198.51.0.0/15\": network too large (at most a /16, 65534 addresses)\n"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        SCOPED_TRACE(message);
+        const long before = SentPackets();
+        const auto run = RunCli(arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, message);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(SentPackets(), before);
+    }
+}
+
+TEST_F(ConsoleLab, TightDescriptorLimitSlowsASweepButLosesNothing) {
+    // Room for a handful of lookups at once, not for 30.
+    const auto run = RunProgram(
+        {"sh", "-c", "ulimit -n 24 && exec \"$0\" \"$@\"", VARNOCK_CLI_PROGRAM, "192.0.2.0/27"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "");
+    const auto lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 30u) << run.out;
+    EXPECT_EQ(lines[1], Line("192.0.2.2", LabValue("VARNOCK_LAB_LIVE_MAC")));
+    for (const auto& host : LabList("VARNOCK_LAB_MORE_HOSTS")) {
+        const std::size_t index = std::stoul(host.substr(host.rfind('.') + 1)) - 1;
+        EXPECT_EQ(lines[index], Line(host, MoreHostMac(host)));
+    }
+    EXPECT_EQ(run.out.find("could not be asked"), std::string::npos) << run.out;
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+// The whole command on a scripted network: lines, JSON, vendors, statuses,
+// progress.
+#include "console/lookup_command.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/command_line.h"
+#include "console/result_text.h"
+#include "scripted_network.h"
+
+namespace varnock::console {
+namespace {
+
+using std::chrono::milliseconds;
+using testing::Answer;
+using testing::Fails;
+
+class LookupCommand : public ::testing::Test {
+protected:
+    LookupCommand() {
+        system_.makeRequest = [this](std::optional<milliseconds> maxWait) {
+            return network_.MakeRequest(maxWait);
+        };
+        system_.vendorListPath =
+            (std::filesystem::temp_directory_path() / "varnock-oui.txt").string();
+        std::filesystem::remove(system_.vendorListPath);
+        system_.limits.startInterval = {};
+        network_.replies["192.0.2.2"] = Answer({0x02, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E});
+        network_.replies["192.0.2.11"] = Answer({0x0A, 0xBC, 0xDE, 0x00, 0x00, 0x11});
+        network_.replies["198.51.100.2"] = Fails(arp_status::kNotOnLink);
+        network_.replies["192.0.2.255"] = Fails(arp_status::kNotUnicast);
+    }
+    ~LookupCommand() override { std::filesystem::remove(system_.vendorListPath); }
+
+    int Run(std::vector<std::string_view> arguments) {
+        out_.str("");
+        err_.str("");
+        return RunLookupCommand(arguments, out_, err_, system_);
+    }
+
+    testing::ScriptedNetwork network_;
+    CommandSystem system_;
+    std::ostringstream out_;
+    std::ostringstream err_;
+};
+
+TEST_F(LookupCommand, OneLinePerAddressInOrderWithItsReason) {
+    EXPECT_EQ(Run({"192.0.2.11", "192.0.2.2"}), kExitAnswered);
+    EXPECT_EQ(out_.str(),
+              "192.0.2.11       0A:BC:DE:00:00:11\n192.0.2.2        02:1A:2B:3C:4D:5E\n");
+    EXPECT_EQ(Run({"--delimiter", "", "192.0.2.2", "192.0.2.77", "198.51.100.2", "192.0.2.255",
+                   "0.0.0.0"}),
+              kExitNoAnswer);
+    EXPECT_EQ(out_.str(),
+              "192.0.2.2        021A2B3C4D5E\n"
+              "192.0.2.77       no answer\n"
+              "198.51.100.2     not on a directly attached network\n"
+              "192.0.2.255      broadcast or multicast address\n"
+              "0.0.0.0          not an address to ask for\n");
+    EXPECT_EQ(err_.str(), "");
+    // 0.0.0.0 is refused before any request, as in the window.
+    EXPECT_EQ(network_.starts.size(), 6u);
+}
+
+TEST_F(LookupCommand, JsonIsOneArrayOfEscapedObjects) {
+    EXPECT_EQ(Run({"--json", "--delimiter", "\"\\", "192.0.2.2", "192.0.2.77"}), kExitNoAnswer);
+    EXPECT_EQ(out_.str(),
+              "[\n"
+              R"(  {"address": "192.0.2.2", "hardware_address": )"
+              R"("02\"\\1A\"\\2B\"\\3C\"\\4D\"\\5E", "reason": null},)"
+              "\n"
+              R"(  {"address": "192.0.2.77", "hardware_address": null, "reason": "no answer"})"
+              "\n]\n");
+    EXPECT_EQ(JsonString(std::string("\t\n\x01\x7f", 4)), R"("\t\n\u0001)"
+                                                          "\x7f\"");
+    // UTF-8 is kept; stray bytes, overlong forms and surrogates are replaced.
+    EXPECT_EQ(JsonString("M\xC3\xBCller \xF0\x9F\x98\x80"), "\"M\xC3\xBCller \xF0\x9F\x98\x80\"");
+    EXPECT_EQ(JsonString("M\xFC \xC0\xAF \xED\xA0\x80"),
+              R"("M\ufffd \ufffd\ufffd \ufffd\ufffd\ufffd")");
+}
+
+TEST_F(LookupCommand, VendorsComeFromTheListOnlyWhenThereIsOne) {
+    EXPECT_EQ(Run({"--json", "192.0.2.2"}), kExitAnswered);
+    EXPECT_EQ(out_.str().find("vendor"), std::string::npos);
+    EXPECT_EQ(err_.str(), "");
+
+    std::ofstream(system_.vendorListPath)
+        << "OUI/MA-L                                  Organization\r\n\r\n"
+           "02-1A-2B   (hex)\t\tLab \"Test\" Ltd\x1b[31m\r\n"
+           "021A2B     (base 16)\t\tNot This Line\r\n"
+           "0a-bc-de   (hex)\t\tLower Case Works\r\n"
+           "02-1A-2B   (hex)\t\tA Later Listing\r\n"
+           "02-1A-2C   (hex)\t\t\r\n";
+    EXPECT_EQ(Run({"192.0.2.2", "192.0.2.11", "192.0.2.77"}), kExitNoAnswer);
+    EXPECT_EQ(out_.str(),
+              "192.0.2.2        02:1A:2B:3C:4D:5E  Lab \"Test\" Ltd [31m\n"
+              "192.0.2.11       0A:BC:DE:00:00:11  Lower Case Works\n"
+              "192.0.2.77       no answer\n");
+    EXPECT_EQ(Run({"--json", "192.0.2.2"}), kExitAnswered);
+    EXPECT_NE(out_.str().find(R"("reason": null, "vendor": "Lab \"Test\" Ltd [31m"})"),
+              std::string::npos);
+}
+
+TEST_F(LookupCommand, TimeoutReachesEveryRequest) {
+    Run({"--timeout", "250", "192.0.2.0/30"});
+    ASSERT_FALSE(network_.maxWaits.empty());
+    for (const auto& maxWait : network_.maxWaits) {
+        EXPECT_EQ(maxWait, milliseconds{250});
+    }
+    network_.maxWaits.clear();
+    Run({"192.0.2.2"});
+    EXPECT_EQ(network_.maxWaits, std::vector<std::optional<milliseconds>>{std::nullopt});
+}
+
+TEST_F(LookupCommand, MistakesExitTwoWithOneLineAndAskNothing) {
+    const std::pair<std::vector<std::string_view>, std::string> cases[] = {
+        {{""}, "varnock-cli: \"\": not an IPv4 address\n"},
+        {{"192.0.2.1", "abc"}, "varnock-cli: \"abc\": not an IPv4 address\n"},
+        {{"192.0.2.0/33"},
+         "varnock-cli: \"192.0.2.0/33\": the prefix length must be a number from 0 to 32\n"},
+        {{"10.0.0.0/8"},
+         "varnock-cli: \"10.0.0.0/8\": network too large (at most a /16, 65534 addresses)\n"},
+        {{"--bogus", "192.0.2.1"}, "varnock-cli: \"--bogus\": unknown option\n"},
+        {{"--json"}, std::string(kUsageLine) + "\n"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        EXPECT_EQ(Run(arguments), kExitUsage);
+        EXPECT_EQ(err_.str(), message);
+        EXPECT_EQ(out_.str(), "");
+    }
+    EXPECT_EQ(Run({"--version", "abc"}), kExitAnswered);
+    EXPECT_EQ(out_.str(), "varnock-cli 1.00\n");
+    EXPECT_EQ(Run({"--help"}), kExitAnswered);
+    EXPECT_EQ(out_.str().rfind(kUsageLine, 0), 0u);
+    EXPECT_TRUE(network_.starts.empty());
+}
+
+// What a terminal shows of `text`: a carriage return starts the line over.
+std::vector<std::string> Screen(const std::string& text) {
+    std::vector<std::string> lines{""};
+    std::size_t column = 0;
+    for (const char c : text) {
+        if (c == '\n' || c == '\r') {
+            if (c == '\n') {
+                lines.emplace_back();
+            }
+            column = 0;
+            continue;
+        }
+        auto& line = lines.back();
+        line.resize(std::max(line.size(), column + 1), ' ');
+        line[column++] = c;
+    }
+    for (auto& line : lines) {
+        line.erase(line.find_last_not_of(' ') + 1);
+    }
+    return lines;
+}
+
+TEST_F(LookupCommand, ProgressOnlyOnATerminalAndErasedBeforeEachResult) {
+    EXPECT_EQ(Run({"192.0.2.0/29"}), kExitNoAnswer);
+    EXPECT_EQ(err_.str(), "");
+    system_.errorIsTerminal = true;
+    EXPECT_EQ(Run({"192.0.2.2"}), kExitAnswered);
+    EXPECT_EQ(err_.str(), "") << "one address needs no progress";
+
+    // One at a time, 192.0.2.3 holds the run up after two results; both
+    // streams on one terminal, as usual.
+    network_.replies["192.0.2.3"] = Fails(arp_status::kNoAnswer, milliseconds{250});
+    system_.limits.maxInFlight = 1;
+    out_.str("");
+    EXPECT_EQ(RunLookupCommand(std::vector<std::string_view>{"192.0.2.0/29"}, out_, out_, system_),
+              kExitNoAnswer);
+    EXPECT_NE(out_.str().find("\rvarnock-cli: 2 of 6 addresses looked up, 1 answered"),
+              std::string::npos)
+        << out_.str();
+    const auto screen = Screen(out_.str());
+    ASSERT_EQ(screen.size(), 7u) << out_.str();
+    EXPECT_EQ(screen[1], "192.0.2.2        02:1A:2B:3C:4D:5E");
+    EXPECT_EQ(screen[2], "192.0.2.3        no answer");
+    EXPECT_EQ(screen[6], "");
+}
+
+}  // namespace
+}  // namespace varnock::console
