@@ -1,16 +1,57 @@
 // The Get command with the system's own request, inside the namespace lab
 // (tests/lab/run-in-lab.sh); skipped anywhere else.
 
+#include <fcntl.h>
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 #include <memory>
 
 #include "message_box_watcher.h"
 #include "window/form1.h"
+
+namespace {
+
+// The system's request, but while `starved` is set it runs with every
+// descriptor the process may have already in use, as in a process that has
+// run out of them: it cannot open its sockets.
+class StarvedRequest final : public varnock::ArpRequest {
+public:
+    explicit StarvedRequest(std::unique_ptr<varnock::ArpRequest> real) : real_(std::move(real)) {}
+
+    bool starved = false;
+
+    std::uint32_t Send(varnock::Ipv4Address destination, varnock::Ipv4Address source, void* answer,
+                       std::uint32_t& answerLength) override {
+        if (!starved) {
+            return real_->Send(destination, source, answer, answerLength);
+        }
+        rlimit saved{};
+        getrlimit(RLIMIT_NOFILE, &saved);
+        rlimit tight = saved;
+        tight.rlim_cur = 3;
+        while (fcntl(static_cast<int>(tight.rlim_cur), F_GETFD) != -1 || errno != EBADF) {
+            ++tight.rlim_cur;
+        }
+        setrlimit(RLIMIT_NOFILE, &tight);
+        struct Restore {
+            rlimit limit;
+            ~Restore() { setrlimit(RLIMIT_NOFILE, &limit); }
+        } restore{saved};
+        return real_->Send(destination, source, answer, answerLength);
+    }
+
+private:
+    std::unique_ptr<varnock::ArpRequest> real_;
+};
+
+}  // namespace
 
 class GetCommandLabTest : public QObject {
     Q_OBJECT
@@ -30,7 +71,7 @@ private:
     }
     QString Result() const { return form_->findChild<QLineEdit*>("txtMAC")->text(); }
 
-    std::unique_ptr<varnock::ArpRequest> request_;
+    std::unique_ptr<StarvedRequest> request_;
     std::unique_ptr<varnock::Form1> form_;
 
 private slots:
@@ -38,7 +79,7 @@ private slots:
         if (qEnvironmentVariableIsEmpty("VARNOCK_LAB")) {
             QSKIP("needs the namespace lab (VARNOCK_LAB is not set)");
         }
-        request_ = varnock::MakeSystemArpRequest();
+        request_ = std::make_unique<StarvedRequest>(varnock::MakeSystemArpRequest());
         form_ = std::make_unique<varnock::Form1>(*request_);
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
@@ -59,6 +100,23 @@ private slots:
         QCOMPARE(boxes.seen.size(), 1u);
         QCOMPARE(boxes.seen.front().text, "ERROR : Remote MAC Cannot be Harvested");
         QCOMPARE(boxes.seen.front().title, "Orbelund");
+    }
+
+    void outOfDescriptorsShowsTheBoxAndKeepsTheResult() {
+        {
+            MessageBoxWatcher boxes;
+            request_->starved = true;
+            Get(Lab("VARNOCK_LAB_LIVE_HOST"), "previous result");
+            request_->starved = false;
+            QCOMPARE(Result(), "previous result");
+            QCOMPARE(boxes.seen.size(), 1u);
+            QCOMPARE(boxes.seen.front().text, "ERROR : Remote MAC Cannot be Harvested");
+        }
+        // Descriptors free again: the command works as before.
+        MessageBoxWatcher boxes;
+        Get(Lab("VARNOCK_LAB_LIVE_HOST"), "");
+        QCOMPARE(Result(), Lab("VARNOCK_LAB_LIVE_MAC"));
+        QVERIFY(boxes.seen.empty());
     }
 };
 
