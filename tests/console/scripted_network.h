@@ -73,7 +73,10 @@ private:
         if (reply.fails) {
             throw std::runtime_error("no socket");
         }
-        std::memcpy(answer, reply.bytes.data(), std::min<std::size_t>(reply.bytes.size(), length));
+        if (!reply.bytes.empty()) {
+            std::memcpy(answer, reply.bytes.data(),
+                        std::min<std::size_t>(reply.bytes.size(), length));
+        }
         length = static_cast<std::uint32_t>(reply.bytes.size());
         return reply.status;
     }

@@ -32,7 +32,9 @@ public:
             before();
         }
         // Never more than the caller announced: the buffer may be no larger.
-        std::memcpy(answer, reply.data(), std::min<std::size_t>(reply.size(), answerLength));
+        if (!reply.empty()) {
+            std::memcpy(answer, reply.data(), std::min<std::size_t>(reply.size(), answerLength));
+        }
         answerLength = reportedLength;
         return status;
     }
