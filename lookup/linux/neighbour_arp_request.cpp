@@ -15,6 +15,7 @@
 #include <optional>
 #include <system_error>
 
+#include "lookup/linux/interface_facts.h"
 #include "lookup/linux/neighbour_settings.h"
 #include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/rtnetlink_messages.h"
@@ -24,8 +25,6 @@ namespace varnock::linux_backend {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr std::size_t kEthernetAddressLength = 6;
 
 // Past the kernel's own give-up time, so that its FAILED verdict (or a late
 // reply) is the one we report rather than our own impatience.
@@ -282,22 +281,24 @@ std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address sou
             return arp_status::kNoRoute;
     }
 
-    const auto link = QueryLink(requests, route->outputInterface);
+    const std::uint32_t interfaceIndex = route->outputInterface;
+    const auto link = AskInterface(requests.Fd(), interfaceIndex);
     if (!link) {
         return arp_status::kNoRoute;
     }
-    if ((link->flags & IFF_NOARP) != 0 || link->hardwareAddress.size() != kEthernetAddressLength) {
+    if (!link->usesArp) {
         return arp_status::kLinkWithoutArp;
     }
 
-    if (const auto known = QueryNeighbour(requests, destination, link->index);
+    if (const auto known = QueryNeighbour(requests, destination, interfaceIndex);
         known && HoldsAnswer(*known)) {
         return CopyAnswer(known->hardwareAddress, answer, answerLength);
     }
 
     const auto sent = Clock::now();
     ProvokeResolution(destination, source);
-    NeighbourWait wait(notifications, requests, destination, link->index, lostNotificationBatches_);
+    NeighbourWait wait(notifications, requests, destination, interfaceIndex,
+                       lostNotificationBatches_);
     // On a fast link the answer came in during the send; only a host that is
     // slow or absent costs reading the interface's settings.
     auto verdict = wait.Arrived();

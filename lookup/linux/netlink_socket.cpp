@@ -25,20 +25,24 @@ constexpr std::size_t kReceiveBufferSize = 32768;
 
 }  // namespace
 
-NetlinkSocket::NetlinkSocket(Mode mode, unsigned int groups) : buffer_(kReceiveBufferSize) {
+NetlinkSocket::NetlinkSocket(Mode mode, unsigned int groups)
+    // Not zeroed: only what the kernel writes is ever read.
+    : buffer_(std::make_unique_for_overwrite<std::byte[]>(kReceiveBufferSize)) {
     const int flags = SOCK_CLOEXEC | (mode == Mode::kNotifications ? SOCK_NONBLOCK : 0);
     socket_.reset(mnl_socket_open2(NETLINK_ROUTE, flags));
     if (!socket_) {
         ThrowErrno("netlink socket");
     }
-    if (mnl_socket_bind(socket_.get(), groups, MNL_SOCKET_AUTOPID) < 0) {
-        ThrowErrno("netlink bind");
-    }
-    if (mode == Mode::kRequests &&
-        setsockopt(Fd(), SOL_SOCKET, SO_RCVTIMEO, &kReplyTimeout, sizeof kReplyTimeout) < 0) {
+    if (mode == Mode::kNotifications) {
+        if (mnl_socket_bind(socket_.get(), groups, MNL_SOCKET_AUTOPID) < 0) {
+            ThrowErrno("netlink bind");
+        }
+    } else if (setsockopt(Fd(), SOL_SOCKET, SO_RCVTIMEO, &kReplyTimeout, sizeof kReplyTimeout) <
+               0) {
+        // A request socket needs no bind: the kernel gives it a port id with
+        // its first message, and replies are matched by sequence number.
         ThrowErrno("netlink receive timeout");
     }
-    portId_ = mnl_socket_get_portid(socket_.get());
 }
 
 int NetlinkSocket::Fd() const {
@@ -59,7 +63,8 @@ int NetlinkSocket::Exchange(nlmsghdr* request,
     }
     const bool isDump = (request->nlmsg_flags & NLM_F_DUMP) == NLM_F_DUMP;
     for (;;) {
-        const ssize_t received = mnl_socket_recvfrom(socket_.get(), buffer_.data(), buffer_.size());
+        const ssize_t received =
+            mnl_socket_recvfrom(socket_.get(), buffer_.get(), kReceiveBufferSize);
         if (received < 0) {
             if (errno == EINTR) {
                 continue;
@@ -67,8 +72,8 @@ int NetlinkSocket::Exchange(nlmsghdr* request,
             ThrowErrno("netlink receive");
         }
         const auto status =
-            rtnl::ForEachMessage(std::span(buffer_.data(), static_cast<std::size_t>(received)),
-                                 request->nlmsg_seq, portId_, onMessage);
+            rtnl::ForEachMessage(std::span(buffer_.get(), static_cast<std::size_t>(received)),
+                                 request->nlmsg_seq, 0, onMessage);
         if (status.result < 0) {
             return status.error;
         }
@@ -82,9 +87,10 @@ int NetlinkSocket::Exchange(nlmsghdr* request,
 
 NetlinkSocket::Batch NetlinkSocket::ReceiveNotifications() {
     for (;;) {
-        const ssize_t received = mnl_socket_recvfrom(socket_.get(), buffer_.data(), buffer_.size());
+        const ssize_t received =
+            mnl_socket_recvfrom(socket_.get(), buffer_.get(), kReceiveBufferSize);
         if (received >= 0) {
-            return {std::span(buffer_.data(), static_cast<std::size_t>(received)), false};
+            return {std::span(buffer_.get(), static_cast<std::size_t>(received)), false};
         }
         switch (errno) {
             case EINTR:

@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <span>
-#include <vector>
 
 namespace varnock::linux_backend {
 
@@ -43,9 +42,8 @@ private:
         void operator()(mnl_socket* socket) const { mnl_socket_close(socket); }
     };
     std::unique_ptr<mnl_socket, Closer> socket_;
-    std::uint32_t portId_ = 0;
     std::uint32_t lastSequence_ = 0;
-    std::vector<std::byte> buffer_;
+    std::unique_ptr<std::byte[]> buffer_;
 };
 
 }  // namespace varnock::linux_backend

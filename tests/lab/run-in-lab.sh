@@ -8,6 +8,7 @@
 #                    ── g0  gateway  192.0.2.254 ── g1 198.51.100.254 ── far 198.51.100.2
 #                    ── m1..m8  more hosts 192.0.2.11-18  02:1A:2B:00:00:11-18
 #   192.0.2.77 is on the client's network but has no host.
+#   The client's n0 (203.0.113.128/25) does not use ARP; 203.0.113.0/25 has no route.
 #
 #   run-in-lab.sh [--privileged] COMMAND [ARGS...]
 # --privileged keeps root on the client (benchmarks that flush the neighbour
@@ -95,6 +96,14 @@ build() {
     ip -n "$far" route add default via 198.51.100.254
     set_knob "$gateway" net/ipv4/ip_forward 1
     ip -n "$client" route add 198.51.100.0/24 via 192.0.2.254
+
+    # A link on the client that does not use ARP (203.0.113.128/25); the
+    # rest of 203.0.113.0/24 has no route at all.
+    ip -n "$client" link add n0 type veth peer name n0p
+    ip -n "$client" link set n0 arp off
+    ip -n "$client" addr add 203.0.113.129/25 dev n0
+    ip -n "$client" link set n0p up
+    ip -n "$client" link set n0 up
 
     # An absent host then fails after 3 x 100 ms instead of 3 s.
     set_knob "$client" net/ipv4/neigh/c0/retrans_time_ms 100

@@ -143,6 +143,7 @@ TEST_F(LabLookup, RequestStatusesNameTheReason) {
         {"198.51.100.2", arp_status::kNotOnLink}, {"192.0.2.255", arp_status::kNotUnicast},
         {"224.0.0.1", arp_status::kNotUnicast},   {"192.0.2.77", arp_status::kNoAnswer},
         {"203.0.113.9", arp_status::kNoRoute},
+        {"203.0.113.130", arp_status::kLinkWithoutArp},
     };
     for (const auto& [address, status] : cases) {
         SCOPED_TRACE(address);
