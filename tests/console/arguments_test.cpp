@@ -53,10 +53,10 @@ TEST(Arguments, NetworksStandForTheirHostAddressesInOrder) {
     EXPECT_EQ(
         Dotted({"192.0.2.9", "192.0.2.7/30", "192.0.2.8/31", "192.0.2.9/32"}),
         (Texts{"192.0.2.9", "192.0.2.5", "192.0.2.6", "192.0.2.8", "192.0.2.9", "192.0.2.9"}));
-    const auto slash16 = Dotted({"10.20.30.40/16"});
+    const auto slash16 = Dotted({"198.18.30.40/16"});
     ASSERT_EQ(slash16.size(), 65534u);
-    EXPECT_EQ(slash16[255], "10.20.1.0");
-    EXPECT_EQ(slash16.back(), "10.20.255.254");
+    EXPECT_EQ(slash16[255], "198.18.1.0");
+    EXPECT_EQ(slash16.back(), "198.18.255.254");
 }
 
 TEST(Arguments, BadNetworksAreRefusedByName) {
@@ -65,16 +65,16 @@ TEST(Arguments, BadNetworksAreRefusedByName) {
         EXPECT_EQ(Refusal(Texts{text}),
                   '"' + text + "\": the prefix length must be a number from 0 to 32");
     }
-    // Written in full: inet_addr would read 10.1 as 10.0.0.1.
-    for (const std::string text : {"/24", "abc/24", "10.1/16", "192.0.2.0.0/24", "0x7f.0.0.0/24",
+    // Written in full: inet_addr would read 198.18 as 198.0.0.18.
+    for (const std::string text : {"/24", "abc/24", "198.18/16", "192.0.2.0.0/24", "0x7f.0.0.0/24",
                                    " 192.0.2.0/24", "192.0.2.256/24"}) {
         EXPECT_EQ(Refusal(Texts{text}),
                   '"' + text + "\": not a network (write it as 192.0.2.0/24)");
     }
-    EXPECT_EQ(Refusal(Texts{"10.0.0.0/15"}),
-              "\"10.0.0.0/15\": network too large (at most a /16, 65534 addresses)");
-    EXPECT_EQ(Dotted({"10.1.0.0/16", "192.0.2.1", "192.0.2.2"}).size(), kMaxAddresses);
-    EXPECT_EQ(Refusal(Texts{"192.0.2.1", "10.1.0.0/16", "192.0.2.0/30", "abc"}),
+    EXPECT_EQ(Refusal(Texts{"198.18.0.0/15"}),
+              "\"198.18.0.0/15\": network too large (at most a /16, 65534 addresses)");
+    EXPECT_EQ(Dotted({"198.18.0.0/16", "192.0.2.1", "192.0.2.2"}).size(), kMaxAddresses);
+    EXPECT_EQ(Refusal(Texts{"192.0.2.1", "198.18.0.0/16", "192.0.2.0/30", "abc"}),
               "\"192.0.2.0/30\": too many addresses (at most 65536 in one run)");
 }
 

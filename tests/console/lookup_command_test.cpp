@@ -125,8 +125,8 @@ TEST_F(LookupCommand, MistakesExitTwoWithOneLineAndAskNothing) {
         {{"192.0.2.1", "abc"}, "varnock-cli: \"abc\": not an IPv4 address\n"},
         {{"192.0.2.0/33"},
          "varnock-cli: \"192.0.2.0/33\": the prefix length must be a number from 0 to 32\n"},
-        {{"10.0.0.0/8"},
-         "varnock-cli: \"10.0.0.0/8\": network too large (at most a /16, 65534 addresses)\n"},
+        {{"198.0.0.0/8"},
+         "varnock-cli: \"198.0.0.0/8\": network too large (at most a /16, 65534 addresses)\n"},
         {{"--bogus", "192.0.2.1"}, "varnock-cli: \"--bogus\": unknown option\n"},
         {{"--json"}, std::string(kUsageLine) + "\n"},
     };
