@@ -19,50 +19,26 @@
 #include <thread>
 #include <vector>
 
+#include "tests/lab/lab_environment.h"
+
 extern char** environ;
 
 namespace {
 
+namespace lab = varnock::lab;
+
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
-
-std::string LabValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-std::vector<std::string> LabList(const char* name) {
-    std::vector<std::string> words;
-    std::istringstream text(LabValue(name));
-    for (std::string word; text >> word;) {
-        words.push_back(word);
-    }
-    return words;
-}
-
-milliseconds GiveUpTime() {
-    return milliseconds{std::atol(LabValue("VARNOCK_LAB_GIVE_UP_MS").c_str())};
-}
-
-// Packets the client's interface has sent: ARP requests included.
-long SentPackets() {
-    std::ifstream counter("/sys/class/net/" + LabValue("VARNOCK_LAB_INTERFACE") +
-                          "/statistics/tx_packets");
-    long packets = -1;
-    counter >> packets;
-    return packets;
-}
 
 // Packets sent once the link has been quiet for longer than the kernel's
 // give-up time: a lookup cut short by --timeout leaves the kernel probing
 // on its own, and those probes are not the next test's doing.
 long SentPacketsOnceQuiet() {
-    const std::chrono::milliseconds quiet{std::atol(LabValue("VARNOCK_LAB_GIVE_UP_MS").c_str()) +
-                                          100};
-    long packets = SentPackets();
+    const auto quiet = lab::GiveUpTime() + std::chrono::milliseconds{100};
+    long packets = lab::SentPackets();
     for (int tries = 0; tries < 20; ++tries) {
         std::this_thread::sleep_for(quiet);
-        const long now = SentPackets();
+        const long now = lab::SentPackets();
         if (now == packets) {
             break;
         }
@@ -140,35 +116,35 @@ std::string MoreHostMac(const std::string& host) {
 class ConsoleLab : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (LabValue("VARNOCK_LAB") != "1") {
+        if (!lab::Inside()) {
             GTEST_SKIP() << "needs the namespace lab (tests/lab/run-in-lab.sh)";
         }
     }
 };
 
 TEST_F(ConsoleLab, LiveHostAnswersWithItsHardwareAddress) {
-    const auto run = RunCli({LabValue("VARNOCK_LAB_LIVE_HOST")});
+    const auto run = RunCli({lab::Value("VARNOCK_LAB_LIVE_HOST")});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
-              Line(LabValue("VARNOCK_LAB_LIVE_HOST"), LabValue("VARNOCK_LAB_LIVE_MAC")) + "\n");
+              Line(lab::Value("VARNOCK_LAB_LIVE_HOST"), lab::Value("VARNOCK_LAB_LIVE_MAC")) + "\n");
     EXPECT_EQ(run.err, "");
 }
 
 TEST_F(ConsoleLab, SeveralHostsAtOnceAnswerInTheOrderGiven) {
-    const auto more = LabList("VARNOCK_LAB_MORE_HOSTS");
+    const auto more = lab::List("VARNOCK_LAB_MORE_HOSTS");
     ASSERT_EQ(more.size(), 8u);
     // Not in address order: the lines must come in the order given.
     const std::vector<std::string> hosts = {
-        more[7], more[4], more[2], LabValue("VARNOCK_LAB_LIVE_HOST"), more[0], more[1],
+        more[7], more[4], more[2], lab::Value("VARNOCK_LAB_LIVE_HOST"), more[0], more[1],
         more[6], more[3], more[5]};
     const auto run = RunCli(hosts);
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     std::string expected;
     for (const auto& host : hosts) {
-        expected +=
-            Line(host, host == LabValue("VARNOCK_LAB_LIVE_HOST") ? LabValue("VARNOCK_LAB_LIVE_MAC")
-                                                                 : MoreHostMac(host)) +
-            "\n";
+        expected += Line(host, host == lab::Value("VARNOCK_LAB_LIVE_HOST")
+                                   ? lab::Value("VARNOCK_LAB_LIVE_MAC")
+                                   : MoreHostMac(host)) +
+                    "\n";
     }
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(run.err, "");
@@ -182,9 +158,9 @@ TEST_F(ConsoleLab, NetworkSweepFindsEveryLiveHostInAboutOneGiveUpTime) {
     ASSERT_EQ(lines.size(), 254u) << run.out;
 
     std::vector<std::pair<std::string, std::string>> live = {
-        {LabValue("VARNOCK_LAB_CLIENT"), LabValue("VARNOCK_LAB_CLIENT_MAC")},
-        {LabValue("VARNOCK_LAB_LIVE_HOST"), LabValue("VARNOCK_LAB_LIVE_MAC")}};
-    for (const auto& host : LabList("VARNOCK_LAB_MORE_HOSTS")) {
+        {lab::Value("VARNOCK_LAB_CLIENT"), lab::Value("VARNOCK_LAB_CLIENT_MAC")},
+        {lab::Value("VARNOCK_LAB_LIVE_HOST"), lab::Value("VARNOCK_LAB_LIVE_MAC")}};
+    for (const auto& host : lab::List("VARNOCK_LAB_MORE_HOSTS")) {
         live.emplace_back(host, MoreHostMac(host));
     }
     const std::regex anyMac("[0-9A-F]{2}(:[0-9A-F]{2}){5}");
@@ -196,7 +172,7 @@ TEST_F(ConsoleLab, NetworkSweepFindsEveryLiveHostInAboutOneGiveUpTime) {
                                         [&](const auto& entry) { return entry.first == address; });
         if (found != live.end()) {
             EXPECT_EQ(line, Line(address, found->second));
-        } else if (address == LabValue("VARNOCK_LAB_GATEWAY")) {
+        } else if (address == lab::Value("VARNOCK_LAB_GATEWAY")) {
             EXPECT_TRUE(std::regex_match(line.substr(17), anyMac));
         } else {
             EXPECT_EQ(line, Line(address, "no answer"));
@@ -205,34 +181,34 @@ TEST_F(ConsoleLab, NetworkSweepFindsEveryLiveHostInAboutOneGiveUpTime) {
     // A correctness bound, not a speed target: the lookups must overlap.
     // One after the other, 243 absent hosts would take 243 give-up times;
     // together they take one, plus the paced starts (1 ms each).
-    EXPECT_GE(run.took, GiveUpTime() * 9 / 10);
-    EXPECT_LT(run.took, GiveUpTime() * 4)
-        << "one give-up time is " << GiveUpTime().count() << " ms";
+    EXPECT_GE(run.took, lab::GiveUpTime() * 9 / 10);
+    EXPECT_LT(run.took, lab::GiveUpTime() * 4)
+        << "one give-up time is " << lab::GiveUpTime().count() << " ms";
 }
 
 TEST_F(ConsoleLab, OffLinkAndBroadcastAddressesNameTheirReasonsAndSendNothing) {
     const long before = SentPacketsOnceQuiet();
-    const auto run = RunCli({LabValue("VARNOCK_LAB_FAR_HOST"), "192.0.2.255", "255.255.255.255",
+    const auto run = RunCli({lab::Value("VARNOCK_LAB_FAR_HOST"), "192.0.2.255", "255.255.255.255",
                              "224.0.0.1", "203.0.113.9", "0.0.0.0"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out,
-              Line(LabValue("VARNOCK_LAB_FAR_HOST"), "not on a directly attached network\n") +
+              Line(lab::Value("VARNOCK_LAB_FAR_HOST"), "not on a directly attached network\n") +
                   Line("192.0.2.255", "broadcast or multicast address\n") +
                   Line("255.255.255.255", "broadcast or multicast address\n") +
                   Line("224.0.0.1", "broadcast or multicast address\n") +
                   Line("203.0.113.9", "no route to the network\n") +
                   Line("0.0.0.0", "not an address to ask for\n"));
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(SentPackets(), before);
+    EXPECT_EQ(lab::SentPackets(), before);
 }
 
 TEST_F(ConsoleLab, JsonDocumentNamesVendorsFromTheList) {
     const std::string list = std::filesystem::temp_directory_path() / "oui.txt";
     std::ofstream(list) << "02-1A-2B   (hex)\t\tLab \"Bridge\" Works\n"
                            "021A2B     (base 16)\t\tLab \"Bridge\" Works\n";
-    const std::string live = LabValue("VARNOCK_LAB_LIVE_HOST");
-    const std::string far = LabValue("VARNOCK_LAB_FAR_HOST");
-    const std::vector<std::string> arguments = {"--json", live, LabValue("VARNOCK_LAB_CLIENT"),
+    const std::string live = lab::Value("VARNOCK_LAB_LIVE_HOST");
+    const std::string far = lab::Value("VARNOCK_LAB_FAR_HOST");
+    const std::vector<std::string> arguments = {"--json", live, lab::Value("VARNOCK_LAB_CLIENT"),
                                                 far};
     setenv("VARNOCK_CLI_OUI_FILE", list.c_str(), 1);
     const auto withList = RunCli(arguments);
@@ -240,11 +216,11 @@ TEST_F(ConsoleLab, JsonDocumentNamesVendorsFromTheList) {
     EXPECT_EQ(withList.out,
               "[\n"
               "  {\"address\": \"" +
-                  live + "\", \"hardware_address\": \"" + LabValue("VARNOCK_LAB_LIVE_MAC") +
+                  live + "\", \"hardware_address\": \"" + lab::Value("VARNOCK_LAB_LIVE_MAC") +
                   "\", \"reason\": null, \"vendor\": \"Lab \\\"Bridge\\\" Works\"},\n"
                   "  {\"address\": \"" +
-                  LabValue("VARNOCK_LAB_CLIENT") + "\", \"hardware_address\": \"" +
-                  LabValue("VARNOCK_LAB_CLIENT_MAC") +
+                  lab::Value("VARNOCK_LAB_CLIENT") + "\", \"hardware_address\": \"" +
+                  lab::Value("VARNOCK_LAB_CLIENT_MAC") +
                   "\", \"reason\": null},\n"
                   "  {\"address\": \"" +
                   far +
@@ -264,12 +240,12 @@ TEST_F(ConsoleLab, JsonDocumentNamesVendorsFromTheList) {
 }
 
 TEST_F(ConsoleLab, TimeoutCapsTheWaitForAnAbsentHost) {
-    const auto run = RunCli({"--timeout", "50", LabValue("VARNOCK_LAB_ABSENT_HOST")});
+    const auto run = RunCli({"--timeout", "50", lab::Value("VARNOCK_LAB_ABSENT_HOST")});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, Line(LabValue("VARNOCK_LAB_ABSENT_HOST"), "no answer\n"));
+    EXPECT_EQ(run.out, Line(lab::Value("VARNOCK_LAB_ABSENT_HOST"), "no answer\n"));
     // The kernel would go on for its whole give-up time.
     EXPECT_GE(run.took, milliseconds{50});
-    EXPECT_LT(run.took, GiveUpTime() * 2 / 3);
+    EXPECT_LT(run.took, lab::GiveUpTime() * 2 / 3);
 }
 
 TEST_F(ConsoleLab, BadInputIsRefusedWithStatusTwoAndSendsNothing) {
@@ -291,7 +267,7 @@ TEST_F(ConsoleLab, BadInputIsRefusedWithStatusTwoAndSendsNothing) {
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.err, message);
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(SentPackets(), before);
+        EXPECT_EQ(lab::SentPackets(), before);
     }
 }
 
@@ -303,8 +279,8 @@ TEST_F(ConsoleLab, TightDescriptorLimitSlowsASweepButLosesNothing) {
     EXPECT_EQ(run.err, "");
     const auto lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 30u) << run.out;
-    EXPECT_EQ(lines[1], Line("192.0.2.2", LabValue("VARNOCK_LAB_LIVE_MAC")));
-    for (const auto& host : LabList("VARNOCK_LAB_MORE_HOSTS")) {
+    EXPECT_EQ(lines[1], Line("192.0.2.2", lab::Value("VARNOCK_LAB_LIVE_MAC")));
+    for (const auto& host : lab::List("VARNOCK_LAB_MORE_HOSTS")) {
         const std::size_t index = std::stoul(host.substr(host.rfind('.') + 1)) - 1;
         EXPECT_EQ(lines[index], Line(host, MoreHostMac(host)));
     }

@@ -17,14 +17,10 @@
 
 #include "lookup/linux/neighbour_arp_request.h"
 #include "lookup/mac_query.h"
+#include "tests/lab/lab_environment.h"
 
 namespace varnock {
 namespace {
-
-std::string LabValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
 
 // Keeps the kernel resolving a hundred addresses with nobody behind them,
 // each round of failures a burst of neighbour notifications.
@@ -57,7 +53,7 @@ private:
 };
 
 TEST(LabFlood, LostNotificationsStillEndInTheRightAnswer) {
-    if (LabValue("VARNOCK_LAB") != "1") {
+    if (!lab::Inside()) {
         GTEST_SKIP() << "needs the namespace lab (tests/lab/run-in-lab.sh)";
     }
     // The smallest buffer the kernel allows: a few notifications fill it.
@@ -66,12 +62,12 @@ TEST(LabFlood, LostNotificationsStillEndInTheRightAnswer) {
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
 
     std::chrono::steady_clock::duration liveWait{};
-    std::istringstream words(LabValue("VARNOCK_LAB_MORE_HOSTS"));
+    std::istringstream words(lab::Value("VARNOCK_LAB_MORE_HOSTS"));
     for (std::string host; words >> host;) {
         SCOPED_TRACE(host);
         // The absent host first, so the wait is long enough to be flooded.
         std::string absentText = "untouched";
-        EXPECT_EQ(QueryMacAddress(LabValue("VARNOCK_LAB_ABSENT_HOST"), absentText, ":", request),
+        EXPECT_EQ(QueryMacAddress(lab::Value("VARNOCK_LAB_ABSENT_HOST"), absentText, ":", request),
                   kFalse);
         EXPECT_EQ(absentText, "untouched");
 

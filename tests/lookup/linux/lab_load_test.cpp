@@ -15,14 +15,10 @@
 
 #include "lookup/arp_request.h"
 #include "lookup/mac_query.h"
+#include "tests/lab/lab_environment.h"
 
 namespace varnock {
 namespace {
-
-std::string LabValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
 
 long OpenDescriptors() {
     long count = 0;
@@ -44,16 +40,16 @@ long ResidentKilobytes() {
 }
 
 TEST(LabLoad, TenThousandLookupsLeaveDescriptorsAndMemoryFlat) {
-    if (LabValue("VARNOCK_LAB") != "1") {
+    if (!lab::Inside()) {
         GTEST_SKIP() << "needs the namespace lab (tests/lab/run-in-lab.sh)";
     }
     std::vector<std::string> live;
-    std::istringstream words(LabValue("VARNOCK_LAB_MORE_HOSTS"));
+    std::istringstream words(lab::Value("VARNOCK_LAB_MORE_HOSTS"));
     for (std::string host; words >> host;) {
         live.push_back(host);
     }
-    live.push_back(LabValue("VARNOCK_LAB_LIVE_HOST"));
-    const std::string absent = LabValue("VARNOCK_LAB_ABSENT_HOST");
+    live.push_back(lab::Value("VARNOCK_LAB_LIVE_HOST"));
+    const std::string absent = lab::Value("VARNOCK_LAB_ABSENT_HOST");
 
     constexpr int kThreads = 8;
     constexpr int kLookups = 10'000;

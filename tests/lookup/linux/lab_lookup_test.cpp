@@ -19,26 +19,13 @@
 
 #include "lookup/arp_request.h"
 #include "lookup/mac_query.h"
+#include "tests/lab/lab_environment.h"
 
 namespace varnock {
 namespace {
 
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
-
-std::string LabValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-// Packets the client's interface has sent: ARP requests included.
-long SentPackets() {
-    std::ifstream counter("/sys/class/net/" + LabValue("VARNOCK_LAB_INTERFACE") +
-                          "/statistics/tx_packets");
-    long packets = -1;
-    counter >> packets;
-    return packets;
-}
 
 std::string NeighbourTable() {
     std::string table;
@@ -53,7 +40,7 @@ std::string NeighbourTable() {
 class LabLookup : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (LabValue("VARNOCK_LAB") != "1") {
+        if (!lab::Inside()) {
             GTEST_SKIP() << "needs the namespace lab (tests/lab/run-in-lab.sh)";
         }
         request_ = MakeSystemArpRequest();
@@ -68,65 +55,65 @@ protected:
 
 TEST_F(LabLookup, LiveHostAnswersThenTheTableAnswersWithoutSending) {
     std::string text;
-    ASSERT_EQ(Query(LabValue("VARNOCK_LAB_LIVE_HOST"), text), kTrue);
-    EXPECT_EQ(text, LabValue("VARNOCK_LAB_LIVE_MAC"));
+    ASSERT_EQ(Query(lab::Value("VARNOCK_LAB_LIVE_HOST"), text), kTrue);
+    EXPECT_EQ(text, lab::Value("VARNOCK_LAB_LIVE_MAC"));
 
-    const long before = SentPackets();
+    const long before = lab::SentPackets();
     std::string again;
-    ASSERT_EQ(Query(LabValue("VARNOCK_LAB_LIVE_HOST"), again), kTrue);
-    EXPECT_EQ(again, LabValue("VARNOCK_LAB_LIVE_MAC"));
-    EXPECT_EQ(SentPackets(), before) << "a known neighbour must be answered from the table";
+    ASSERT_EQ(Query(lab::Value("VARNOCK_LAB_LIVE_HOST"), again), kTrue);
+    EXPECT_EQ(again, lab::Value("VARNOCK_LAB_LIVE_MAC"));
+    EXPECT_EQ(lab::SentPackets(), before) << "a known neighbour must be answered from the table";
 }
 
 TEST_F(LabLookup, ShorthandTextFindsTheLiveHost) {
     // inet_addr reads "192.0.514" as 192.0.2.2: the last part fills 16 bits.
     std::string text;
     ASSERT_EQ(Query("192.0.514", text), kTrue);
-    EXPECT_EQ(text, LabValue("VARNOCK_LAB_LIVE_MAC"));
+    EXPECT_EQ(text, lab::Value("VARNOCK_LAB_LIVE_MAC"));
 }
 
 TEST_F(LabLookup, AbsentHostFailsWithinTheKernelsGiveUpTime) {
     std::string text = "untouched";
     const auto start = Clock::now();
-    EXPECT_EQ(Query(LabValue("VARNOCK_LAB_ABSENT_HOST"), text), kFalse);
+    EXPECT_EQ(Query(lab::Value("VARNOCK_LAB_ABSENT_HOST"), text), kFalse);
     const auto waited = std::chrono::duration_cast<milliseconds>(Clock::now() - start);
     EXPECT_EQ(text, "untouched");
     // Not a speed target: the kernel's FAILED verdict must end the wait, well
     // before the lookup's own deadline (the give-up time plus 250 ms), and
     // not before the kernel has tried.
-    const milliseconds giveUp{std::atol(LabValue("VARNOCK_LAB_GIVE_UP_MS").c_str())};
+    const milliseconds giveUp{std::atol(lab::Value("VARNOCK_LAB_GIVE_UP_MS").c_str())};
     EXPECT_GE(waited, giveUp * 9 / 10);
     EXPECT_LT(waited, giveUp + milliseconds{200});
 }
 
 TEST_F(LabLookup, HostBehindTheGatewayIsRefusedWithoutAsking) {
-    const std::string far = LabValue("VARNOCK_LAB_FAR_HOST");
-    const long before = SentPackets();
+    const std::string far = lab::Value("VARNOCK_LAB_FAR_HOST");
+    const long before = lab::SentPackets();
     std::string text = "untouched";
     EXPECT_EQ(Query(far, text), kFalse);
     EXPECT_EQ(text, "untouched");
-    EXPECT_EQ(SentPackets(), before);
+    EXPECT_EQ(lab::SentPackets(), before);
     const std::string table = NeighbourTable();
     EXPECT_EQ(table.find(far + " "), std::string::npos) << table;
-    EXPECT_EQ(table.find(LabValue("VARNOCK_LAB_GATEWAY") + " "), std::string::npos) << table;
+    EXPECT_EQ(table.find(lab::Value("VARNOCK_LAB_GATEWAY") + " "), std::string::npos) << table;
 }
 
 TEST_F(LabLookup, BroadcastMulticastAndZeroSendNothing) {
     for (const std::string address :
          {"255.255.255.255", "192.0.2.255", "224.0.0.1", "0.0.0.0", "abc"}) {
         SCOPED_TRACE(address);
-        const long before = SentPackets();
+        const long before = lab::SentPackets();
         std::string text = "untouched";
         EXPECT_EQ(Query(address, text), kFalse);
         EXPECT_EQ(text, "untouched");
-        EXPECT_EQ(SentPackets(), before);
+        EXPECT_EQ(lab::SentPackets(), before);
     }
 }
 
 TEST_F(LabLookup, OwnAddressesAnswerWithTheirInterfaceAddress) {
     std::string text;
-    ASSERT_EQ(Query(LabValue("VARNOCK_LAB_CLIENT"), text), kTrue);
-    EXPECT_EQ(text, LabValue("VARNOCK_LAB_CLIENT_MAC"));
+    ASSERT_EQ(Query(lab::Value("VARNOCK_LAB_CLIENT"), text), kTrue);
+    EXPECT_EQ(text, lab::Value("VARNOCK_LAB_CLIENT_MAC"));
 
     // The loopback interface's address is all zeros: no answer.
     std::string loopback = "untouched";
@@ -142,8 +129,7 @@ TEST_F(LabLookup, RequestStatusesNameTheReason) {
     } cases[] = {
         {"198.51.100.2", arp_status::kNotOnLink}, {"192.0.2.255", arp_status::kNotUnicast},
         {"224.0.0.1", arp_status::kNotUnicast},   {"192.0.2.77", arp_status::kNoAnswer},
-        {"203.0.113.9", arp_status::kNoRoute},
-        {"203.0.113.130", arp_status::kLinkWithoutArp},
+        {"203.0.113.9", arp_status::kNoRoute},    {"203.0.113.130", arp_status::kLinkWithoutArp},
     };
     for (const auto& [address, status] : cases) {
         SCOPED_TRACE(address);
@@ -157,14 +143,14 @@ TEST_F(LabLookup, AnswerLongerThanTheBufferIsRefusedNotTruncated) {
     std::uint8_t answer[8] = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
     std::uint32_t length = 4;
     EXPECT_EQ(
-        request_->Send(inet_addr(LabValue("VARNOCK_LAB_LIVE_HOST").c_str()), 0, answer, length),
+        request_->Send(inet_addr(lab::Value("VARNOCK_LAB_LIVE_HOST").c_str()), 0, answer, length),
         arp_status::kBufferTooSmall);
     EXPECT_EQ(answer[4], 0xAA);
 }
 
 TEST_F(LabLookup, ConcurrentLookupsEachGetTheirOwnHost) {
     std::vector<std::string> hosts;
-    std::istringstream words(LabValue("VARNOCK_LAB_MORE_HOSTS"));
+    std::istringstream words(lab::Value("VARNOCK_LAB_MORE_HOSTS"));
     for (std::string host; words >> host;) {
         hosts.push_back(host);
     }
@@ -193,7 +179,7 @@ TEST_F(LabLookup, RunningOutOfDescriptorsRaisesAFailureThenRecovers) {
     // Works before: this also lets a sanitizer runtime settle what it checks
     // on these calls while it can still open files of its own.
     std::string text = "untouched";
-    ASSERT_EQ(Query(LabValue("VARNOCK_LAB_LIVE_HOST"), text), kTrue);
+    ASSERT_EQ(Query(lab::Value("VARNOCK_LAB_LIVE_HOST"), text), kTrue);
     text = "untouched";
 
     rlimit saved{};
@@ -207,7 +193,7 @@ TEST_F(LabLookup, RunningOutOfDescriptorsRaisesAFailureThenRecovers) {
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
     bool raised = false;
     try {
-        Query(LabValue("VARNOCK_LAB_LIVE_HOST"), text);
+        Query(lab::Value("VARNOCK_LAB_LIVE_HOST"), text);
     } catch (const std::system_error& failure) {
         raised = failure.code().value() == EMFILE;
     }
@@ -215,8 +201,8 @@ TEST_F(LabLookup, RunningOutOfDescriptorsRaisesAFailureThenRecovers) {
     EXPECT_TRUE(raised);
     EXPECT_EQ(text, "untouched");
 
-    EXPECT_EQ(Query(LabValue("VARNOCK_LAB_LIVE_HOST"), text), kTrue);
-    EXPECT_EQ(text, LabValue("VARNOCK_LAB_LIVE_MAC"));
+    EXPECT_EQ(Query(lab::Value("VARNOCK_LAB_LIVE_HOST"), text), kTrue);
+    EXPECT_EQ(text, lab::Value("VARNOCK_LAB_LIVE_MAC"));
 }
 
 }  // namespace
