@@ -52,23 +52,25 @@ std::uint32_t CopyAnswer(const std::vector<std::uint8_t>& hardwareAddress, void*
     return arp_status::kOk;
 }
 
+// Sends one query and parses its one reply; nothing when the kernel
+// answered with an error (no route, no such entry, the interface has gone).
+template <typename Parse>
+auto AskOne(NetlinkSocket& kernel, nlmsghdr* query, Parse parse) -> decltype(parse(*query)) {
+    decltype(parse(*query)) parsed;
+    const int error =
+        kernel.Exchange(query, [&](const nlmsghdr& message) { parsed = parse(message); });
+    return error == 0 ? parsed : std::nullopt;
+}
+
 std::optional<rtnl::Route> QueryRoute(NetlinkSocket& kernel, Ipv4Address destination,
                                       Ipv4Address source) {
     rtnl::RequestBuffer buffer;
-    std::optional<rtnl::Route> route;
-    const int error =
-        kernel.Exchange(rtnl::BuildRouteQuery(buffer, destination, source),
-                        [&](const nlmsghdr& message) { route = rtnl::ParseRoute(message); });
-    return error == 0 ? route : std::nullopt;
+    return AskOne(kernel, rtnl::BuildRouteQuery(buffer, destination, source), rtnl::ParseRoute);
 }
 
 std::optional<rtnl::Link> QueryLink(NetlinkSocket& kernel, std::uint32_t index) {
     rtnl::RequestBuffer buffer;
-    std::optional<rtnl::Link> link;
-    const int error =
-        kernel.Exchange(rtnl::BuildLinkQuery(buffer, index),
-                        [&](const nlmsghdr& message) { link = rtnl::ParseLink(message); });
-    return error == 0 ? link : std::nullopt;
+    return AskOne(kernel, rtnl::BuildLinkQuery(buffer, index), rtnl::ParseLink);
 }
 
 // What the neighbour table holds for the destination; nothing when it holds
@@ -76,11 +78,8 @@ std::optional<rtnl::Link> QueryLink(NetlinkSocket& kernel, std::uint32_t index) 
 std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, Ipv4Address destination,
                                               std::uint32_t interfaceIndex) {
     rtnl::RequestBuffer buffer;
-    std::optional<rtnl::Neighbour> neighbour;
-    const int error = kernel.Exchange(
-        rtnl::BuildNeighbourQuery(buffer, destination, interfaceIndex),
-        [&](const nlmsghdr& message) { neighbour = rtnl::ParseNeighbour(message); });
-    return error == 0 ? neighbour : std::nullopt;
+    return AskOne(kernel, rtnl::BuildNeighbourQuery(buffer, destination, interfaceIndex),
+                  rtnl::ParseNeighbour);
 }
 
 // The interface that holds `address` as one of its own, if any does.
