@@ -6,7 +6,7 @@
 namespace varnock::console {
 
 // What the console program asks of the operating system beyond the lookup;
-// posix/ and windows/ answer it.
+// linux/ and windows/ answer it.
 
 // Whether standard error is a terminal someone watches.
 bool StandardErrorIsTerminal();
