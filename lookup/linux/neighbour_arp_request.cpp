@@ -4,11 +4,9 @@
 #include <linux/rtnetlink.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -16,7 +14,9 @@
 #include <system_error>
 
 #include "lookup/linux/interface_facts.h"
+#include "lookup/linux/kernel_queries.h"
 #include "lookup/linux/neighbour_settings.h"
+#include "lookup/linux/neighbour_wait.h"
 #include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/rtnetlink_messages.h"
 #include "lookup/linux/unique_fd.h"
@@ -24,7 +24,7 @@
 namespace varnock::linux_backend {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = NeighbourWait::Clock;
 
 // Past the kernel's own give-up time, so that its FAILED verdict (or a late
 // reply) is the one we report rather than our own impatience.
@@ -34,14 +34,6 @@ constexpr std::chrono::milliseconds kGiveUpMargin{250};
 // address. The discard port is the polite choice if it ever arrives.
 constexpr std::uint16_t kDiscardPort = 9;
 
-// States in which the kernel holds a hardware address it has seen answer.
-constexpr std::uint16_t kUsableStates =
-    NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT;
-
-bool HoldsAnswer(const rtnl::Neighbour& neighbour) {
-    return (neighbour.state & kUsableStates) != 0 && !neighbour.hardwareAddress.empty();
-}
-
 std::uint32_t CopyAnswer(const std::vector<std::uint8_t>& hardwareAddress, void* answer,
                          std::uint32_t& answerLength) {
     if (hardwareAddress.size() > answerLength) {
@@ -50,49 +42,6 @@ std::uint32_t CopyAnswer(const std::vector<std::uint8_t>& hardwareAddress, void*
     std::memcpy(answer, hardwareAddress.data(), hardwareAddress.size());
     answerLength = static_cast<std::uint32_t>(hardwareAddress.size());
     return arp_status::kOk;
-}
-
-// Sends one query and parses its one reply; nothing when the kernel
-// answered with an error (no route, no such entry, the interface has gone).
-template <typename Parse>
-auto AskOne(NetlinkSocket& kernel, nlmsghdr* query, Parse parse) -> decltype(parse(*query)) {
-    decltype(parse(*query)) parsed;
-    const int error =
-        kernel.Exchange(query, [&](const nlmsghdr& message) { parsed = parse(message); });
-    return error == 0 ? parsed : std::nullopt;
-}
-
-std::optional<rtnl::Route> QueryRoute(NetlinkSocket& kernel, Ipv4Address destination,
-                                      Ipv4Address source) {
-    rtnl::RequestBuffer buffer;
-    return AskOne(kernel, rtnl::BuildRouteQuery(buffer, destination, source), rtnl::ParseRoute);
-}
-
-std::optional<rtnl::Link> QueryLink(NetlinkSocket& kernel, std::uint32_t index) {
-    rtnl::RequestBuffer buffer;
-    return AskOne(kernel, rtnl::BuildLinkQuery(buffer, index), rtnl::ParseLink);
-}
-
-// What the neighbour table holds for the destination; nothing when it holds
-// no entry (ENOENT) or the interface has gone.
-std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, Ipv4Address destination,
-                                              std::uint32_t interfaceIndex) {
-    rtnl::RequestBuffer buffer;
-    return AskOne(kernel, rtnl::BuildNeighbourQuery(buffer, destination, interfaceIndex),
-                  rtnl::ParseNeighbour);
-}
-
-// The interface that holds `address` as one of its own, if any does.
-std::optional<std::uint32_t> FindInterfaceOwning(NetlinkSocket& kernel, Ipv4Address address) {
-    rtnl::RequestBuffer buffer;
-    std::optional<std::uint32_t> owner;
-    kernel.Exchange(rtnl::BuildAddressDump(buffer), [&](const nlmsghdr& message) {
-        const auto entry = rtnl::ParseInterfaceAddress(message);
-        if (entry && entry->local == address && !owner) {
-            owner = entry->interfaceIndex;
-        }
-    });
-    return owner;
 }
 
 // One of our own addresses: its hardware address is that of the interface
@@ -136,105 +85,6 @@ void ProvokeResolution(Ipv4Address destination, Ipv4Address source) {
     (void)::sendto(datagram.Get(), "", 0, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&remote),
                    sizeof remote);
 }
-
-// Where the kernel's resolution of one neighbour stands.
-struct Verdict {
-    enum class State { kUndecided, kAnswered, kGaveUp };
-    State state = State::kUndecided;
-    rtnl::Neighbour entry;  // when answered
-
-    static Verdict Of(const std::optional<rtnl::Neighbour>& entry) {
-        if (entry && HoldsAnswer(*entry)) {
-            return {State::kAnswered, *entry};
-        }
-        if (entry && entry->state == NUD_FAILED) {
-            return {State::kGaveUp, {}};
-        }
-        return {};
-    }
-    bool Decided() const { return state != State::kUndecided; }
-};
-
-class NeighbourWait {
-public:
-    NeighbourWait(NetlinkSocket& notifications, NetlinkSocket& requests, Ipv4Address destination,
-                  std::uint32_t interfaceIndex, std::atomic<std::uint64_t>& lostBatches)
-        : notifications_(notifications),
-          requests_(requests),
-          destination_(destination),
-          interfaceIndex_(interfaceIndex),
-          lostBatches_(lostBatches) {}
-
-    // What the notifications have said so far, without waiting.
-    Verdict Arrived() { return ReadNotifications(); }
-
-    // The verdict by `deadline`; past it, whatever the table says then.
-    Verdict Until(Clock::time_point deadline) {
-        for (;;) {
-            if (const auto verdict = ReadNotifications(); verdict.Decided()) {
-                return verdict;
-            }
-            const auto remaining =
-                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            if (remaining.count() <= 0) {
-                break;
-            }
-            pollfd watched{notifications_.Fd(), POLLIN, 0};
-            if (::poll(&watched, 1, static_cast<int>(remaining.count())) < 0 && errno != EINTR) {
-                throw std::system_error(errno, std::generic_category(), "poll");
-            }
-        }
-        // The last word is the table's, in case the answer slipped past.
-        return Verdict::Of(AskTable());
-    }
-
-private:
-    Verdict ReadNotifications() {
-        for (;;) {
-            const auto batch = notifications_.ReceiveNotifications();
-            if (batch.lost) {
-                ++lostBatches_;
-                // The notification we wait for may have been among the lost.
-                if (const auto verdict = Verdict::Of(AskTable()); verdict.Decided()) {
-                    return verdict;
-                }
-                continue;
-            }
-            if (batch.bytes.empty()) {
-                return {};
-            }
-            Verdict verdict;
-            rtnl::ForEachMessage(batch.bytes, 0, 0, [&](const nlmsghdr& message) {
-                const auto neighbour = rtnl::ParseNeighbour(message);
-                if (verdict.Decided() || !neighbour || neighbour->destination != destination_ ||
-                    neighbour->interfaceIndex != interfaceIndex_) {
-                    return;
-                }
-                if (HoldsAnswer(*neighbour)) {
-                    verdict = Verdict::Of(neighbour);
-                } else if (neighbour->state == NUD_FAILED) {
-                    // A FAILED that was already on its way before our
-                    // datagram restarted the resolution must not end the
-                    // wait: the table says whether the entry is still failed.
-                    verdict = Verdict::Of(AskTable());
-                }
-            });
-            if (verdict.Decided()) {
-                return verdict;
-            }
-        }
-    }
-
-    std::optional<rtnl::Neighbour> AskTable() {
-        return QueryNeighbour(requests_, destination_, interfaceIndex_);
-    }
-
-    NetlinkSocket& notifications_;
-    NetlinkSocket& requests_;
-    Ipv4Address destination_;
-    std::uint32_t interfaceIndex_;
-    std::atomic<std::uint64_t>& lostBatches_;
-};
 
 }  // namespace
 

@@ -1,0 +1,29 @@
+#pragma once
+
+// The questions the lookup asks the kernel over a request socket, each
+// answered by one reply.
+
+#include <cstdint>
+#include <optional>
+
+#include "lookup/arp_request.h"
+#include "lookup/linux/netlink_socket.h"
+#include "lookup/linux/rtnetlink_messages.h"
+
+namespace varnock::linux_backend {
+
+// How the kernel would send to `destination`; nothing when there is no route.
+std::optional<rtnl::Route> QueryRoute(NetlinkSocket& kernel, Ipv4Address destination,
+                                      Ipv4Address source);
+
+std::optional<rtnl::Link> QueryLink(NetlinkSocket& kernel, std::uint32_t index);
+
+// What the neighbour table holds for the destination; nothing when it holds
+// no entry (ENOENT) or the interface has gone.
+std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, Ipv4Address destination,
+                                              std::uint32_t interfaceIndex);
+
+// The interface that holds `address` as one of its own, if any does.
+std::optional<std::uint32_t> FindInterfaceOwning(NetlinkSocket& kernel, Ipv4Address address);
+
+}  // namespace varnock::linux_backend

@@ -1,0 +1,93 @@
+#include "lookup/linux/neighbour_wait.h"
+
+#include <linux/neighbour.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "lookup/linux/kernel_queries.h"
+
+namespace varnock::linux_backend {
+namespace {
+
+// States in which the kernel holds a hardware address it has seen answer.
+constexpr std::uint16_t kUsableStates =
+    NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT;
+
+}  // namespace
+
+bool HoldsAnswer(const rtnl::Neighbour& neighbour) {
+    return (neighbour.state & kUsableStates) != 0 && !neighbour.hardwareAddress.empty();
+}
+
+Verdict Verdict::Of(const std::optional<rtnl::Neighbour>& entry) {
+    if (entry && HoldsAnswer(*entry)) {
+        return {State::kAnswered, *entry};
+    }
+    if (entry && entry->state == NUD_FAILED) {
+        return {State::kGaveUp, {}};
+    }
+    return {};
+}
+
+Verdict NeighbourWait::Until(Clock::time_point deadline) {
+    for (;;) {
+        if (const auto verdict = ReadNotifications(); verdict.Decided()) {
+            return verdict;
+        }
+        const auto remaining =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (remaining.count() <= 0) {
+            break;
+        }
+        pollfd watched{notifications_.Fd(), POLLIN, 0};
+        if (::poll(&watched, 1, static_cast<int>(remaining.count())) < 0 && errno != EINTR) {
+            throw std::system_error(errno, std::generic_category(), "poll");
+        }
+    }
+    // The last word is the table's, in case the answer slipped past.
+    return Verdict::Of(AskTable());
+}
+
+Verdict NeighbourWait::ReadNotifications() {
+    for (;;) {
+        const auto batch = notifications_.ReceiveNotifications();
+        if (batch.lost) {
+            ++lostBatches_;
+            // The notification we wait for may have been among the lost.
+            if (const auto verdict = Verdict::Of(AskTable()); verdict.Decided()) {
+                return verdict;
+            }
+            continue;
+        }
+        if (batch.bytes.empty()) {
+            return {};
+        }
+        Verdict verdict;
+        rtnl::ForEachMessage(batch.bytes, 0, 0, [&](const nlmsghdr& message) {
+            const auto neighbour = rtnl::ParseNeighbour(message);
+            if (verdict.Decided() || !neighbour || neighbour->destination != destination_ ||
+                neighbour->interfaceIndex != interfaceIndex_) {
+                return;
+            }
+            if (HoldsAnswer(*neighbour)) {
+                verdict = Verdict::Of(neighbour);
+            } else if (neighbour->state == NUD_FAILED) {
+                // A FAILED that was already on its way before our
+                // datagram restarted the resolution must not end the
+                // wait: the table says whether the entry is still failed.
+                verdict = Verdict::Of(AskTable());
+            }
+        });
+        if (verdict.Decided()) {
+            return verdict;
+        }
+    }
+}
+
+std::optional<rtnl::Neighbour> NeighbourWait::AskTable() {
+    return QueryNeighbour(requests_, destination_, interfaceIndex_);
+}
+
+}  // namespace varnock::linux_backend
