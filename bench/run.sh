@@ -11,14 +11,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build/bench"
 results="$build/results.json"
 
-need=()
-for tool in arping:iputils-arping arp-scan:arp-scan Xvfb:xvfb openbox:openbox xdpyinfo:x11-utils; do
-    command -v "${tool%%:*}" >/dev/null || need+=("${tool#*:}")
-done
-if ((${#need[@]})); then
-    sudo_if() { if (($(id -u) == 0)); then "$@"; else sudo "$@"; fi; }
-    sudo_if apt-get install -y -q --no-install-recommends "${need[@]}"
-fi
+"$root/tools/install-packages.sh" build bench
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNOCK_BUILD_TESTS=OFF \
     -DVARNOCK_BUILD_BENCHMARKS=ON -DVARNOCK_WARNINGS_AS_ERRORS=ON >/dev/null

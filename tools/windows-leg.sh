@@ -6,7 +6,7 @@
 # compiles and decodes the resource script. Exits non-zero on any failure.
 #
 # Usage: tools/windows-leg.sh
-# Installs missing packages with apt-get (expects `apt-get update` done).
+# Installs what is missing from tools/packages/windows.txt.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -16,24 +16,7 @@ step() { printf '\n==> %s\n' "$*"; }
 fail() { printf 'windows-leg: %s\n' "$*" >&2; exit 1; }
 
 # --- Tools ------------------------------------------------------------------
-packages=(
-    cmake ninja-build python3 googletest
-    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-    binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-    wine64
-)
-missing=()
-for package in "${packages[@]}"; do
-    if [[ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)" != "install ok installed" ]]; then
-        missing+=("$package")
-    fi
-done
-if ((${#missing[@]})); then
-    step "Installing ${missing[*]}"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
-else
-    step "Tools present: ${packages[*]}"
-fi
+"$root/tools/install-packages.sh" windows
 
 # --- Builds -----------------------------------------------------------------
 for preset in mingw-i686 mingw-x86_64; do
