@@ -2,32 +2,16 @@
 # One entry point for a fresh Debian or Ubuntu machine:
 #   tools/dev.sh run    install what is missing, build, install under stage/, start the window
 #   tools/dev.sh test   install what is missing, build, run every test
+# The packages come from tools/packages/build.txt (and tests.txt).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-preset=${VARNOCK_PRESET:-default}
 stage="$root/stage"
 
-as_root() {
-    if (($(id -u) == 0)); then "$@"; else sudo "$@"; fi
-}
-
-install_missing_packages() {
-    local wanted missing=()
-    mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$root/tools/packages.txt")
-    for package in "${wanted[@]}"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-            missing+=("$package")
-    done
-    if ((${#missing[@]} > 0)); then
-        echo "Installing: ${missing[*]}"
-        as_root apt-get update -q
-        as_root env DEBIAN_FRONTEND=noninteractive \
-            apt-get install -y -q --no-install-recommends "${missing[@]}"
-    fi
-}
-
+# run builds the programs alone (no test framework needed); test builds the
+# developer preset, tests included.
 build() {
+    local preset=$1
     cmake --preset "$preset" -S "$root"
     cmake --build --preset "$preset"
     cmake --install "$root/build/$preset" --prefix "$stage" >/dev/null
@@ -35,16 +19,14 @@ build() {
 
 case "${1:-}" in
     run)
-        install_missing_packages
-        build
-        if [[ -x "$stage/bin/varnock" ]]; then
-            exec "$stage/bin/varnock"
-        fi
-        echo "Built the lookup core; the window program is not part of this build yet."
+        "$root/tools/install-packages.sh" build
+        build program
+        exec "$stage/bin/varnock"
         ;;
     test)
-        install_missing_packages
-        build
+        "$root/tools/install-packages.sh" build tests
+        preset=${VARNOCK_PRESET:-default}
+        build "$preset"
         cd "$root"
         ctest --preset "$preset" --output-on-failure
         ;;

@@ -9,12 +9,11 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-60}
 build="$root/build/fuzz"
 
-cmake -S "$root" -B "$build" -G Ninja \
-    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link -fno-omit-frame-pointer -fno-sanitize-recover=all" \
-    -DVARNOCK_BUILD_WINDOW=OFF -DVARNOCK_FUZZ=ON -DVARNOCK_WARNINGS_AS_ERRORS=ON >/dev/null
+"$root/tools/install-packages.sh" fuzz
+cd "$root"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
 targets=(address_text_fuzz hardware_address_text_fuzz rtnetlink_fuzz)
-cmake --build "$build" --target "${targets[@]}"
 
 for target in "${targets[@]}"; do
     corpus=$(mktemp -d)
