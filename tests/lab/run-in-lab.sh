@@ -45,13 +45,17 @@ workdir=""
 
 teardown() {
     for ns in "${namespaces[@]}"; do ip netns del "$ns" 2>/dev/null || true; done
-    [[ -n "$workdir" ]] && rm -rf "$workdir"
+    # An if, not `[[ ]] &&`: a false test would be the trap's status and
+    # replace the exit status the script chose (77 for a skip).
+    if [[ -n "$workdir" ]]; then rm -rf "$workdir"; fi
 }
 trap teardown EXIT
 trap 'exit 130' INT TERM
 
 in_ns() { local ns=$1; shift; ip netns exec "$ns" "$@"; }
-set_knob() { in_ns "$1" sh -c "echo $3 > /proc/sys/$2"; }
+# set_knob NS KEY VALUE: writes /proc/sys/KEY inside NS, with no shell
+# between (nothing here is pasted into a command line).
+set_knob() { printf '%s\n' "$3" | in_ns "$1" tee "/proc/sys/$2" >/dev/null; }
 
 build() {
     for ns in "${namespaces[@]}"; do
@@ -110,8 +114,14 @@ build() {
     set_knob "$client" net/ipv4/neigh/c0/mcast_solicit 3
     set_knob "$client" net/ipv4/neigh/c0/app_solicit 0
 }
-build 2>/tmp/lab-$$.err || { cat /tmp/lab-$$.err >&2; rm -f /tmp/lab-$$.err; cannot_build "setting up failed"; }
-rm -f /tmp/lab-$$.err
+# Not as `build || ...`: bash turns set -e off inside a function called
+# that way, and a half-built lab would go unnoticed. The ERR trap (inherited
+# by functions under set -E) names the command that failed instead.
+set -E
+trap 'cannot_build "setting up failed at: $BASH_COMMAND"' ERR
+build
+trap - ERR
+set +E
 
 # The command runs with no capability at all; as real root it also becomes
 # nobody, so nothing it proves can come from privilege.
