@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "scripted_network.h"
+#include "console/address_arguments.h"
+#include "tests/support/scripted_arp_request.h"
 
 namespace varnock::console {
 namespace {
@@ -15,14 +16,14 @@ namespace {
 using std::chrono::milliseconds;
 using testing::Answer;
 using testing::Fails;
-using testing::ScriptedNetwork;
+using testing::ScriptedArpRequest;
 
 // "address answer-or-reason" for each result, in the order delivered.
-std::vector<std::string> LookUp(ScriptedNetwork& network, const std::string& network24,
+std::vector<std::string> LookUp(ScriptedArpRequest& network, const std::string& network24,
                                 LookupLimits limits, milliseconds* took = nullptr) {
     const auto addresses = ExpandAddressArguments(std::vector<std::string>{network24});
     std::vector<std::string> lines;
-    const auto start = ScriptedNetwork::Clock::now();
+    const auto start = ScriptedArpRequest::Clock::now();
     LookUpInOrder(
         addresses, ":", [&] { return network.MakeRequest(std::nullopt); }, limits,
         [&](AddressResult&& result) {
@@ -31,13 +32,13 @@ std::vector<std::string> LookUp(ScriptedNetwork& network, const std::string& net
         },
         [](const LookupProgress&) {});
     if (took != nullptr) {
-        *took = std::chrono::duration_cast<milliseconds>(ScriptedNetwork::Clock::now() - start);
+        *took = std::chrono::duration_cast<milliseconds>(ScriptedArpRequest::Clock::now() - start);
     }
     return lines;
 }
 
 TEST(ConcurrentLookups, ResultsComeInTheOrderGivenWhicheverFinishesFirst) {
-    ScriptedNetwork network;
+    ScriptedArpRequest network;
     network.replies["192.0.2.1"] = Answer({2, 0, 0, 0, 0, 1}, milliseconds{60});
     network.replies["192.0.2.2"] = Fails(arp_status::kNotUnicast, milliseconds{30});
     EXPECT_EQ(LookUp(network, "192.0.2.0/30", {8, {}}),
@@ -46,34 +47,37 @@ TEST(ConcurrentLookups, ResultsComeInTheOrderGivenWhicheverFinishesFirst) {
 }
 
 TEST(ConcurrentLookups, ManySlowAddressesTakeAboutOneWaitNotOneEach) {
-    ScriptedNetwork network;
+    ScriptedArpRequest network;
     for (int host = 1; host <= 62; ++host) {
         network.replies["192.0.2." + std::to_string(host)] =
             Fails(arp_status::kNoAnswer, milliseconds{200});
     }
     milliseconds took{};
     EXPECT_EQ(LookUp(network, "192.0.2.0/26", {}, &took).size(), 62u);
-    EXPECT_GT(network.mostInFlight, 40);
+    EXPECT_GT(network.MostInFlight(), 40);
     // One after the other would take 12.4 s; a bound for a loaded machine.
     EXPECT_LT(took, milliseconds{2000});
 }
 
 TEST(ConcurrentLookups, NeverMoreInFlightThanTheLimitAndOneRequestPerWorker) {
-    ScriptedNetwork network;
+    ScriptedArpRequest network;
     for (int host = 1; host <= 14; ++host) {
         network.replies["192.0.2." + std::to_string(host)] =
             Fails(arp_status::kNoAnswer, milliseconds{20});
     }
     EXPECT_EQ(LookUp(network, "192.0.2.0/28", {3, {}}).size(), 14u);
-    EXPECT_EQ(network.mostInFlight, 3);
-    EXPECT_EQ(network.maxWaits.size(), 3u);
+    EXPECT_EQ(network.MostInFlight(), 3);
+    EXPECT_EQ(network.MaxWaits().size(), 3u);
 }
 
 TEST(ConcurrentLookups, StartsAreSpacedByTheInterval) {
-    ScriptedNetwork network;
+    ScriptedArpRequest network;
     const milliseconds interval{10};
     LookUp(network, "192.0.2.0/29", {8, interval});
-    auto starts = network.starts;
+    std::vector<ScriptedArpRequest::Clock::time_point> starts;
+    for (const auto& call : network.Calls()) {
+        starts.push_back(call.start);
+    }
     ASSERT_EQ(starts.size(), 6u);
     std::sort(starts.begin(), starts.end());
     // Each start is due an interval after the one before; a thread wakes up
@@ -85,9 +89,9 @@ TEST(ConcurrentLookups, StartsAreSpacedByTheInterval) {
 }
 
 TEST(ConcurrentLookups, FailuresStayWithTheirAddress) {
-    ScriptedNetwork network;
-    network.replies["192.0.2.1"] = {arp_status::kOk, {0, 0, 0, 0, 0, 0}, {}};
-    network.replies["192.0.2.2"] = {arp_status::kOk, {}, {}, true};
+    ScriptedArpRequest network;
+    network.replies["192.0.2.1"] = testing::Answer({0, 0, 0, 0, 0, 0});
+    network.replies["192.0.2.2"].before = [] { throw std::runtime_error("no socket"); };
     EXPECT_EQ(LookUp(network, "192.0.2.0/30", {1, {}}),
               (std::vector<std::string>{"192.0.2.1 empty answer",
                                         "192.0.2.2 the system could not be asked: no socket"}));
@@ -99,7 +103,7 @@ TEST(ConcurrentLookups, FailuresStayWithTheirAddress) {
             addresses, ":", [&] { return network.MakeRequest(std::nullopt); }, {4, milliseconds{1}},
             [](AddressResult&&) { throw std::runtime_error(""); }, [](const LookupProgress&) {}),
         std::runtime_error);
-    EXPECT_LT(network.starts.size(), 100u);
+    EXPECT_LT(network.CallCount(), 100u);
 }
 
 TEST(ConcurrentLookups, InFlightLimitFollowsTheDescriptorsLeft) {

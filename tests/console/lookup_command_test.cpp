@@ -13,7 +13,7 @@
 
 #include "console/command_line.h"
 #include "console/result_text.h"
-#include "scripted_network.h"
+#include "tests/support/scripted_arp_request.h"
 
 namespace varnock::console {
 namespace {
@@ -45,7 +45,7 @@ protected:
         return RunLookupCommand(arguments, out_, err_, system_);
     }
 
-    testing::ScriptedNetwork network_;
+    testing::ScriptedArpRequest network_;
     CommandSystem system_;
     std::ostringstream out_;
     std::ostringstream err_;
@@ -66,7 +66,7 @@ TEST_F(LookupCommand, OneLinePerAddressInOrderWithItsReason) {
               "0.0.0.0          not an address to ask for\n");
     EXPECT_EQ(err_.str(), "");
     // 0.0.0.0 is refused before any request, as in the window.
-    EXPECT_EQ(network_.starts.size(), 6u);
+    EXPECT_EQ(network_.CallCount(), 6u);
 }
 
 TEST_F(LookupCommand, JsonIsOneArrayOfEscapedObjects) {
@@ -110,13 +110,15 @@ TEST_F(LookupCommand, VendorsComeFromTheListOnlyWhenThereIsOne) {
 
 TEST_F(LookupCommand, TimeoutReachesEveryRequest) {
     Run({"--timeout", "250", "192.0.2.0/30"});
-    ASSERT_FALSE(network_.maxWaits.empty());
-    for (const auto& maxWait : network_.maxWaits) {
+    ASSERT_FALSE(network_.MaxWaits().empty());
+    for (const auto& maxWait : network_.MaxWaits()) {
         EXPECT_EQ(maxWait, milliseconds{250});
     }
-    network_.maxWaits.clear();
+    const std::size_t before = network_.MaxWaits().size();
     Run({"192.0.2.2"});
-    EXPECT_EQ(network_.maxWaits, std::vector<std::optional<milliseconds>>{std::nullopt});
+    const auto maxWaits = network_.MaxWaits();
+    ASSERT_EQ(maxWaits.size(), before + 1);
+    EXPECT_EQ(maxWaits.back(), std::nullopt);
 }
 
 TEST_F(LookupCommand, MistakesExitTwoWithOneLineAndAskNothing) {
@@ -139,7 +141,7 @@ TEST_F(LookupCommand, MistakesExitTwoWithOneLineAndAskNothing) {
     EXPECT_EQ(out_.str(), "varnock-cli 1.00\n");
     EXPECT_EQ(Run({"--help"}), kExitAnswered);
     EXPECT_EQ(out_.str().rfind(kUsageLine, 0), 0u);
-    EXPECT_TRUE(network_.starts.empty());
+    EXPECT_TRUE(network_.Calls().empty());
 }
 
 // What a terminal shows of `text`: a carriage return starts the line over.

@@ -9,30 +9,22 @@
 
 #include "lookup/address_text.h"
 #include "lookup/mac_query.h"
+#include "tests/support/scripted_arp_request.h"
 
 namespace {
 
-class ReplayedRequest : public varnock::ArpRequest {
-public:
-    ReplayedRequest(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-
-    std::uint32_t Send(varnock::Ipv4Address, varnock::Ipv4Address, void* answer,
-                       std::uint32_t& answerLength) override {
-        // First byte: status (0 = success); second: the length reported
-        // back; then up to the announced length of answer bytes.
-        const std::uint32_t status = size_ > 0 ? data_[0] % 4 : 0;
-        const std::uint32_t reported = size_ > 1 ? data_[1] : 6;
-        const std::size_t available = size_ > 2 ? size_ - 2 : 0;
-        std::memcpy(answer, data_ + (size_ > 2 ? 2 : 0),
-                    available < answerLength ? available : answerLength);
-        answerLength = reported;
-        return status;
+// The answer the request gives: first byte the status (0 = success), second
+// the length reported back, then the answer bytes.
+varnock::testing::ScriptedArpRequest::Reply ReplayedAnswer(const std::uint8_t* data,
+                                                           std::size_t size) {
+    varnock::testing::ScriptedArpRequest::Reply reply;
+    reply.status = size > 0 ? data[0] % 4u : 0u;
+    reply.length = size > 1 ? data[1] : 6u;
+    if (size > 2) {
+        reply.bytes.assign(data + 2, data + size);
     }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-};
+    return reply;
+}
 
 }  // namespace
 
@@ -44,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t rest = size - textLength - (split != nullptr ? 1 : 0);
 
     (void)varnock::ParseIpAddress(text);
-    ReplayedRequest request(data + (size - rest), rest);
+    varnock::testing::ScriptedArpRequest request;
+    request.reply = ReplayedAnswer(data + (size - rest), rest);
     std::string result = "unchanged";
     if (varnock::QueryMacAddress(text, result, ":", request) == varnock::kFalse &&
         result != "unchanged") {

@@ -6,22 +6,22 @@
 #include <system_error>
 
 #include "tests/lookup/allocation_failure.h"
-#include "tests/lookup/fake_arp_request.h"
+#include "tests/support/scripted_arp_request.h"
 
 namespace varnock {
 namespace {
 
-using testing::FakeArpRequest;
+using testing::ScriptedArpRequest;
 
 constexpr Ipv4Address kDocumentationHost = 0x0202'00C0;  // 192.0.2.2, network order
 
 class QueryMacAddressTest : public ::testing::Test {
 protected:
-    QueryMacAddressTest() { request.reply = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}; }
+    QueryMacAddressTest() { request.reply = testing::Answer({0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}); }
 
     Flag Query(const std::string& address) { return QueryMacAddress(address, text, ":", request); }
 
-    FakeArpRequest request;
+    ScriptedArpRequest request;
     std::string text = "before";
 };
 
@@ -30,10 +30,10 @@ TEST_F(QueryMacAddressTest, AnsweredHostGivesTrueAndTheText) {
     EXPECT_EQ(text, "00:1A:2B:3C:4D:5E");
     // The request is asked for six bytes, for the parsed address, letting
     // the system choose the source.
-    EXPECT_EQ(request.calls, 1);
-    EXPECT_EQ(request.lastDestination, kDocumentationHost);
-    EXPECT_EQ(request.lastSource, 0u);
-    EXPECT_EQ(request.lastRequestedLength, 6u);
+    ASSERT_EQ(request.CallCount(), 1u);
+    EXPECT_EQ(request.Calls()[0].destination, kDocumentationHost);
+    EXPECT_EQ(request.Calls()[0].source, 0u);
+    EXPECT_EQ(request.Calls()[0].requestedLength, 6u);
 }
 
 TEST_F(QueryMacAddressTest, DelimiterIsPassedThrough) {
@@ -47,15 +47,15 @@ TEST_F(QueryMacAddressTest, ZeroAddressSendsNoRequest) {
         EXPECT_EQ(Query(zero), kFalse);
         EXPECT_EQ(text, "before");
     }
-    EXPECT_EQ(request.calls, 0);
+    EXPECT_EQ(request.CallCount(), 0u);
 }
 
 TEST_F(QueryMacAddressTest, RejectedTextIsStillSentAsAllOnes) {
     // inet_addr's INADDR_NONE goes to the request, which refuses it.
-    request.status = arp_status::kNotUnicast;
+    request.reply.status = arp_status::kNotUnicast;
     EXPECT_EQ(Query("abc"), kFalse);
-    EXPECT_EQ(request.calls, 1);
-    EXPECT_EQ(request.lastDestination, 0xFFFF'FFFFu);
+    ASSERT_EQ(request.CallCount(), 1u);
+    EXPECT_EQ(request.Calls()[0].destination, 0xFFFF'FFFFu);
     EXPECT_EQ(text, "before");
 }
 
@@ -77,9 +77,9 @@ TEST_F(QueryMacAddressTest, FalseLeavesTheCallersTextAlone) {
     };
     for (const auto& [why, status, reply, length] : cases) {
         SCOPED_TRACE(why);
-        request.status = status;
-        request.reply = reply;
-        request.reportedLength = length;
+        request.reply.status = status;
+        request.reply.bytes = reply;
+        request.reply.length = length;
         EXPECT_EQ(Query("192.0.2.2"), kFalse);
         EXPECT_EQ(text, "before");
     }
@@ -89,7 +89,7 @@ TEST_F(QueryMacAddressTest, AnswerOfAnotherLengthIsTrueWithTheEmptyText) {
     for (std::uint32_t length : {4u, 5u, 7u, 8u}) {
         SCOPED_TRACE(length);
         text = "before";
-        request.reportedLength = length;
+        request.reply.length = length;
         EXPECT_EQ(Query("192.0.2.2"), kTrue);
         EXPECT_EQ(text, "");
     }
@@ -108,7 +108,7 @@ TEST_F(QueryMacAddressTest, FailureToFormatIsTrueWithError) {
 }
 
 TEST_F(QueryMacAddressTest, FailuresOfTheRequestPropagate) {
-    request.before = [] {
+    request.reply.before = [] {
         throw std::system_error(EMFILE, std::generic_category(), "netlink socket");
     };
     try {

@@ -11,7 +11,7 @@
 #include <QTextLayout>
 #include <memory>
 
-#include "scripted_arp_request.h"
+#include "tests/support/scripted_arp_request.h"
 #include "window/form1.h"
 #include "window/form_line.h"
 
@@ -60,7 +60,7 @@ private:
         return control;
     }
 
-    ScriptedArpRequest request_;
+    varnock::testing::ScriptedArpRequest request_;
     std::unique_ptr<varnock::Form1> form_;
 
 private slots:
@@ -299,10 +299,10 @@ private slots:
         QFETCH(int, width);
         QFETCH(QPoint, drawnAt);
         auto* line = Find<varnock::FormLine>(QTest::currentDataTag());
-        QCOMPARE(line->from(), from);
-        QCOMPARE(line->to(), to);
-        QCOMPARE(line->color(), color);
-        QCOMPARE(line->lineWidth(), width);
+        QCOMPARE(line->From(), from);
+        QCOMPARE(line->To(), to);
+        QCOMPARE(line->Color(), color);
+        QCOMPARE(line->LineWidth(), width);
         QVERIFY(line->testAttribute(Qt::WA_TransparentForMouseEvents));
         QCOMPARE(form_->grab().toImage().pixelColor(drawnAt), color);
     }

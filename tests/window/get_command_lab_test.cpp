@@ -14,25 +14,18 @@
 #include <memory>
 
 #include "message_box_watcher.h"
+#include "tests/support/scripted_arp_request.h"
 #include "window/form1.h"
 
 namespace {
 
-// The system's request, but while `starved` is set it runs with every
-// descriptor the process may have already in use, as in a process that has
-// run out of them: it cannot open its sockets.
-class StarvedRequest final : public varnock::ArpRequest {
-public:
-    explicit StarvedRequest(std::unique_ptr<varnock::ArpRequest> real) : real_(std::move(real)) {}
+// While it is set, the request runs with every descriptor the process may
+// have already in use, as in a process that has run out of them: it cannot
+// open its sockets. `after` puts the limit back on every path.
+struct Starvation {
+    rlimit saved{};
 
-    bool starved = false;
-
-    std::uint32_t Send(varnock::Ipv4Address destination, varnock::Ipv4Address source, void* answer,
-                       std::uint32_t& answerLength) override {
-        if (!starved) {
-            return real_->Send(destination, source, answer, answerLength);
-        }
-        rlimit saved{};
+    void Begin() {
         getrlimit(RLIMIT_NOFILE, &saved);
         rlimit tight = saved;
         tight.rlim_cur = 3;
@@ -40,15 +33,8 @@ public:
             ++tight.rlim_cur;
         }
         setrlimit(RLIMIT_NOFILE, &tight);
-        struct Restore {
-            rlimit limit;
-            ~Restore() { setrlimit(RLIMIT_NOFILE, &limit); }
-        } restore{saved};
-        return real_->Send(destination, source, answer, answerLength);
     }
-
-private:
-    std::unique_ptr<varnock::ArpRequest> real_;
+    void End() const { setrlimit(RLIMIT_NOFILE, &saved); }
 };
 
 }  // namespace
@@ -71,7 +57,8 @@ private:
     }
     QString Result() const { return form_->findChild<QLineEdit*>("txtMAC")->text(); }
 
-    std::unique_ptr<StarvedRequest> request_;
+    std::unique_ptr<varnock::testing::ScriptedArpRequest> request_;
+    Starvation starvation_;
     std::unique_ptr<varnock::Form1> form_;
 
 private slots:
@@ -79,7 +66,8 @@ private slots:
         if (qEnvironmentVariableIsEmpty("VARNOCK_LAB")) {
             QSKIP("needs the namespace lab (VARNOCK_LAB is not set)");
         }
-        request_ = std::make_unique<StarvedRequest>(varnock::MakeSystemArpRequest());
+        request_ = std::make_unique<varnock::testing::ScriptedArpRequest>();
+        request_->passTo = varnock::MakeSystemArpRequest();
         form_ = std::make_unique<varnock::Form1>(*request_);
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
@@ -105,9 +93,11 @@ private slots:
     void outOfDescriptorsShowsTheBoxAndKeepsTheResult() {
         {
             MessageBoxWatcher boxes;
-            request_->starved = true;
+            request_->reply.before = [this] { starvation_.Begin(); };
+            request_->after = [this] { starvation_.End(); };
             Get(Lab("VARNOCK_LAB_LIVE_HOST"), "previous result");
-            request_->starved = false;
+            request_->reply.before = nullptr;
+            request_->after = nullptr;
             QCOMPARE(Result(), "previous result");
             QCOMPARE(boxes.seen.size(), 1u);
             QCOMPARE(boxes.seen.front().text, "ERROR : Remote MAC Cannot be Harvested");

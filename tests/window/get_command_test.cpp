@@ -10,15 +10,42 @@
 #include <QTest>
 #include <QTimer>
 #include <memory>
+#include <system_error>
 
 #include "message_box_watcher.h"
-#include "scripted_arp_request.h"
+#include "tests/support/scripted_arp_request.h"
 #include "window/form1.h"
 
-using Behaviour = ScriptedArpRequest::Behaviour;
+using varnock::testing::ScriptedArpRequest;
+
+// How the scripted request behaves in a row of the failure table.
+enum class Behaviour { kAnswer, kFail, kThrowSystemError, kThrowOther };
 Q_DECLARE_METATYPE(Behaviour)
 
 namespace {
+
+ScriptedArpRequest::Reply ReplyOf(Behaviour behaviour, int answerLength) {
+    const std::vector<std::uint8_t> answer{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    switch (behaviour) {
+        case Behaviour::kAnswer:
+            return varnock::testing::Answer({answer.begin(), answer.begin() + answerLength});
+        case Behaviour::kFail:
+            return varnock::testing::Fails(varnock::arp_status::kNoAnswer);
+        case Behaviour::kThrowSystemError: {
+            ScriptedArpRequest::Reply reply;
+            reply.before = [] {
+                throw std::system_error(std::make_error_code(std::errc::too_many_files_open));
+            };
+            return reply;
+        }
+        case Behaviour::kThrowOther: {
+            ScriptedArpRequest::Reply reply;
+            reply.before = [] { throw 42; };
+            return reply;
+        }
+    }
+    return {};
+}
 
 const QString kPrevious = QStringLiteral("previous result");
 
@@ -45,7 +72,7 @@ private:
 
     void CheckWhileWaiting(MessageBoxWatcher& boxes) {
         // Runs while the request is still out, or the window froze.
-        QTRY_VERIFY(request_->holding.load());
+        QTRY_VERIFY(request_->Holding());
         QVERIFY(QApplication::overrideCursor() != nullptr);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
 
@@ -59,10 +86,10 @@ private:
         QTest::keyClick(Command1(), Qt::Key_Space);
         QTest::keyClicks(txtIp(), "9");
         QTest::qWait(20);
-        QCOMPARE(request_->calls.load(), 1);
+        QCOMPARE(int(request_->CallCount()), 1);
         QCOMPARE(txtIp()->text(), "192.0.2.2");
         QVERIFY(boxes.seen.empty());
-        QVERIFY(request_->holding.load());
+        QVERIFY(request_->Holding());
     }
 
     std::unique_ptr<ScriptedArpRequest> request_;
@@ -71,6 +98,7 @@ private:
 private slots:
     void init() {
         request_ = std::make_unique<ScriptedArpRequest>();
+        request_->reply = ReplyOf(Behaviour::kAnswer, 6);
         form_ = std::make_unique<varnock::Form1>(*request_);
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
@@ -107,15 +135,14 @@ private slots:
         QFETCH(int, requests);
         QFETCH(QString, result);
         QFETCH(bool, boxShown);
-        request_->behaviour = behaviour;
-        request_->answer.resize(std::size_t(answerLength));
+        request_->reply = ReplyOf(behaviour, answerLength);
         txtIp()->setText(address);
         txtMAC()->setText(kPrevious);
 
         MessageBoxWatcher boxes;
         QTest::mouseClick(Command1(), Qt::LeftButton);
 
-        QCOMPARE(request_->calls.load(), requests);
+        QCOMPARE(int(request_->CallCount()), requests);
         QCOMPARE(txtMAC()->text(), result);
         QCOMPARE(txtIp()->text(), address);
         QCOMPARE(boxes.seen.size(), boxShown ? 1u : 0u);
@@ -141,13 +168,13 @@ private slots:
     void asksForTheTypedAddress() {
         QFETCH(QString, address);
         QFETCH(quint32, destination);
-        request_->behaviour = Behaviour::kFail;
+        request_->reply = ReplyOf(Behaviour::kFail, 0);
         txtIp()->setText(address);
         MessageBoxWatcher boxes;
         QTest::mouseClick(Command1(), Qt::LeftButton);
-        QCOMPARE(request_->calls.load(), 1);
-        QCOMPARE(request_->lastDestination, destination);
-        QCOMPARE(request_->lastSource, 0u);
+        QCOMPARE(int(request_->CallCount()), 1);
+        QCOMPARE(request_->Calls()[0].destination, destination);
+        QCOMPARE(request_->Calls()[0].source, 0u);
     }
 
     void secondPressAfterAnAnswer() {
@@ -155,7 +182,7 @@ private slots:
         txtIp()->setText("192.0.2.2");
         QTest::mouseClick(Command1(), Qt::LeftButton);
         QCOMPARE(txtMAC()->text(), "00:1A:2B:3C:4D:5E");
-        request_->behaviour = Behaviour::kFail;
+        request_->reply = ReplyOf(Behaviour::kFail, 0);
         QTest::mouseClick(Command1(), Qt::LeftButton);
         QCOMPARE(txtMAC()->text(), "");
         QCOMPARE(boxes.seen.size(), 1u);
@@ -175,15 +202,15 @@ private slots:
         QTest::mouseClick(Command1(), Qt::LeftButton);
 
         QVERIFY(checked);
-        QCOMPARE(request_->calls.load(), 1);
+        QCOMPARE(int(request_->CallCount()), 1);
         QCOMPARE(txtMAC()->text(), "00:1A:2B:3C:4D:5E");
         QVERIFY(boxes.seen.empty());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // Nothing thrown away during the wait turns up now, and input is back.
         QTest::qWait(20);
-        QCOMPARE(request_->calls.load(), 1);
+        QCOMPARE(int(request_->CallCount()), 1);
         QTest::mouseClick(Command1(), Qt::LeftButton);
-        QCOMPARE(request_->calls.load(), 2);
+        QCOMPARE(int(request_->CallCount()), 2);
     }
 };
 

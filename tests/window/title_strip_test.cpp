@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "scripted_arp_request.h"
+#include "tests/support/scripted_arp_request.h"
 #include "window/form1.h"
 
 namespace {
@@ -45,7 +45,7 @@ private:
         QCOMPARE(CloseLabelColor(), kLit);
     }
 
-    ScriptedArpRequest request_;
+    varnock::testing::ScriptedArpRequest request_;
     std::vector<QWidget*> moveRequests_;
     std::unique_ptr<varnock::Form1> form_;
 
@@ -193,7 +193,7 @@ private slots:
     // The real window manager request, where there is none: nothing moves
     // and nothing breaks.
     void pressWithoutWindowManager() {
-        ScriptedArpRequest request;
+        varnock::testing::ScriptedArpRequest request;
         varnock::Form1 form(request);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

@@ -18,6 +18,7 @@
 
 #include "lookup/arp_request.h"
 #include "lookup/mac_query.h"
+#include "tests/support/scripted_arp_request.h"
 
 namespace varnock {
 namespace {
@@ -27,27 +28,13 @@ bool RunningUnderWine() {
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-// Passes every call on to the system's request and notes what was asked and
-// answered, so that tests can tell "no request" from "request failed".
-class RecordingArpRequest final : public ArpRequest {
-public:
-    struct Call {
-        Ipv4Address destination;
-        std::uint32_t status;
-    };
-
-    std::uint32_t Send(Ipv4Address destination, Ipv4Address source, void* answer,
-                       std::uint32_t& answerLength) override {
-        const std::uint32_t status = system_->Send(destination, source, answer, answerLength);
-        calls.push_back({destination, status});
-        return status;
-    }
-
-    std::vector<Call> calls;
-
-private:
-    std::unique_ptr<ArpRequest> system_ = MakeSystemArpRequest();
-};
+// The system's request behind the recording stand-in, so that tests can
+// tell "no request" from "request failed".
+std::unique_ptr<testing::ScriptedArpRequest> RecordedSystemRequest() {
+    auto request = std::make_unique<testing::ScriptedArpRequest>();
+    request->passTo = MakeSystemArpRequest();
+    return request;
+}
 
 // 192.0.2.1, network order.
 Ipv4Address DocumentationHost() {
@@ -72,26 +59,28 @@ TEST(SendArpRequest, DocumentationAddressIsNotAnswered) {
 }
 
 TEST(QueryMacAddressOnWindows, UnansweredRequestLeavesTextAlone) {
-    RecordingArpRequest request;
+    const auto recorded = RecordedSystemRequest();
+    auto& request = *recorded;
     std::string hardwareAddressText = "left as it was";
 
     EXPECT_EQ(QueryMacAddress("192.0.2.1", hardwareAddressText, ":", request), kFalse);
 
     EXPECT_EQ(hardwareAddressText, "left as it was");
-    ASSERT_EQ(request.calls.size(), 1u);
-    EXPECT_EQ(request.calls[0].destination, DocumentationHost());
-    EXPECT_NE(request.calls[0].status, arp_status::kOk);
+    ASSERT_EQ(request.CallCount(), 1u);
+    EXPECT_EQ(request.Calls()[0].destination, DocumentationHost());
+    EXPECT_NE(request.Calls()[0].status, arp_status::kOk);
 }
 
 TEST(QueryMacAddressOnWindows, AddressZeroSendsNoRequest) {
-    RecordingArpRequest request;
+    const auto recorded = RecordedSystemRequest();
+    auto& request = *recorded;
     std::string hardwareAddressText = "left as it was";
 
     EXPECT_EQ(QueryMacAddress("0.0.0.0", hardwareAddressText, ":", request), kFalse);
     EXPECT_EQ(QueryMacAddress(" ", hardwareAddressText, ":", request), kFalse);
 
     EXPECT_EQ(hardwareAddressText, "left as it was");
-    EXPECT_TRUE(request.calls.empty());
+    EXPECT_TRUE(request.Calls().empty());
 }
 
 }  // namespace
