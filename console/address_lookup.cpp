@@ -29,8 +29,8 @@ public:
     }
 
     // Empty when no request was sent.
-    const std::optional<std::uint32_t>& status() const { return status_; }
-    const HardwareAddressBytes& bytes() const { return bytes_; }
+    const std::optional<std::uint32_t>& Status() const { return status_; }
+    const HardwareAddressBytes& Bytes() const { return bytes_; }
 
 private:
     ArpRequest& request_;
@@ -59,12 +59,12 @@ AddressResult LookUpAddress(Ipv4Address address, const std::string& delimiter,
     if (QueryMacAddress(DottedText(address), text, delimiter, keeping) == kFalse || text.empty()) {
         // FormatMacAddress gives the empty text for an answer that is not
         // six bytes long: no address to show either.
-        return Unanswered(address, ReasonForNoAnswer(keeping.status()));
+        return Unanswered(address, ReasonForNoAnswer(keeping.Status()));
     }
     AddressResult result;
     result.address = address;
     result.hardwareAddress = std::move(text);
-    result.bytes = keeping.bytes();
+    result.bytes = keeping.Bytes();
     return result;
 }
 

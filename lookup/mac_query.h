@@ -7,7 +7,10 @@
 
 namespace varnock {
 
-// A 16-bit truth value: true is -1 (all bits set), false is 0.
+// A 16-bit truth value: true is -1 (all bits set), false is 0. The window's
+// callers were written against this form and test it only for non-zero, so
+// the query keeps it rather than a bool: any code comparing with -1 or
+// storing it in 16 bits goes on working.
 using Flag = std::int16_t;
 inline constexpr Flag kTrue = -1;
 inline constexpr Flag kFalse = 0;

@@ -339,7 +339,8 @@ void Form1::Picture1_Click() {
 
 void Form1::Command1_Click() {
     // Every failure of the command, whatever raised it, ends in the same
-    // message, and a failure leaves txtMAC as it was.
+    // message. A lookup without an answer empties txtMAC first, so no stale
+    // address stays beside the message.
     bool failed = false;
     try {
         if (txtIp->text().isEmpty()) {

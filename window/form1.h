@@ -59,22 +59,22 @@ private:
     WindowMoveRequest requestWindowMove_;
 
     // The window's own vocabulary: the described names of its controls.
-    QLabel* Label1 = nullptr;
-    QLabel* imgLogo = nullptr;
-    FlatBorderLabel* Label3 = nullptr;
-    QLabel* Label2 = nullptr;
-    FlatTextBox* txtIp = nullptr;
-    QPushButton* Command1 = nullptr;
-    QLabel* Label4 = nullptr;
-    FlatTextBox* txtMAC = nullptr;
-    QLabel* Picture1 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Picture2 = nullptr;
-    QLabel* Label6 = nullptr;
-    FormLine* Line1 = nullptr;
-    FormLine* Line2 = nullptr;
-    FormLine* Line3 = nullptr;
-    FormLine* Line4 = nullptr;
+    QLabel* Label1 = nullptr;           // the navy title strip; dragging it moves the window
+    QLabel* imgLogo = nullptr;          // the program's icon at the left of the title strip
+    FlatBorderLabel* Label3 = nullptr;  // the close "X" at the right of the title strip
+    QLabel* Label2 = nullptr;           // "Remote Ip Address", the caption of txtIp
+    FlatTextBox* txtIp = nullptr;       // the address the user types
+    QPushButton* Command1 = nullptr;    // the Get button
+    QLabel* Label4 = nullptr;           // "Remote MAC Address", the caption of txtMAC
+    FlatTextBox* txtMAC = nullptr;      // the hardware address found, or empty
+    QLabel* Picture1 = nullptr;         // the maker's logo, a link to the maker's site
+    QLabel* Label5 = nullptr;           // the about line
+    QLabel* Picture2 = nullptr;         // the awareness ribbon
+    QLabel* Label6 = nullptr;           // the awareness line beside the ribbon
+    FormLine* Line1 = nullptr;          // the frame's left edge
+    FormLine* Line2 = nullptr;          // the frame's right edge
+    FormLine* Line3 = nullptr;          // the frame's bottom edge
+    FormLine* Line4 = nullptr;          // the separator above the ribbon
 };
 
 }  // namespace varnock

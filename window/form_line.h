@@ -15,10 +15,10 @@ class FormLine final : public QWidget {
 public:
     FormLine(QPoint from, QPoint to, const QColor& color, int width, QWidget* form);
 
-    QPoint from() const { return from_; }
-    QPoint to() const { return to_; }
-    QColor color() const { return color_; }
-    int lineWidth() const { return width_; }
+    QPoint From() const { return from_; }
+    QPoint To() const { return to_; }
+    QColor Color() const { return color_; }
+    int LineWidth() const { return width_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

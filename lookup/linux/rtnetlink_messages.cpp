@@ -152,12 +152,7 @@ std::optional<Link> ParseLink(const nlmsghdr& message) {
     const auto attributes = CollectAttributes<IFLA_MAX + 1>(message, sizeof(ifinfomsg));
     Link result;
     result.index = static_cast<std::uint32_t>(link->ifi_index);
-    result.flags = link->ifi_flags;
     result.hardwareAddress = ReadBytes(attributes[IFLA_ADDRESS]);
-    if (const nlattr* name = attributes[IFLA_IFNAME];
-        name != nullptr && mnl_attr_validate(name, MNL_TYPE_NUL_STRING) == 0) {
-        result.name = mnl_attr_get_str(name);
-    }
     return result;
 }
 

@@ -13,7 +13,6 @@
 #include <functional>
 #include <optional>
 #include <span>
-#include <string>
 #include <vector>
 
 #include "lookup/arp_request.h"
@@ -29,8 +28,6 @@ struct Route {
 
 struct Link {
     std::uint32_t index = 0;
-    std::uint32_t flags = 0;  // IFF_*
-    std::string name;
     std::vector<std::uint8_t> hardwareAddress;
 };
 
