@@ -27,9 +27,12 @@ inline constexpr std::uint32_t kNoAnswer = 67;          // ERROR_BAD_NET_NAME
 inline constexpr std::uint32_t kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 inline constexpr std::uint32_t kBufferTooSmall = 111;   // ERROR_BUFFER_OVERFLOW
 inline constexpr std::uint32_t kNoRoute = 0x2000'0001;
-inline constexpr std::uint32_t kNotOnLink = 0x2000'0002;       // reached through a gateway
-inline constexpr std::uint32_t kNotUnicast = 0x2000'0003;      // broadcast, multicast, ...
-inline constexpr std::uint32_t kLinkWithoutArp = 0x2000'0004;  // no ARP or no 6-byte address
+inline constexpr std::uint32_t kNotOnLink = 0x2000'0002;           // reached through a gateway
+inline constexpr std::uint32_t kNotUnicast = 0x2000'0003;          // broadcast, multicast, ...
+inline constexpr std::uint32_t kLinkWithoutArp = 0x2000'0004;      // no ARP or no 6-byte address
+inline constexpr std::uint32_t kBlockedByFirewall = 0x2000'0005;   // a rule here dropped our send
+inline constexpr std::uint32_t kNeighbourTableFull = 0x2000'0006;  // the kernel has no room
+inline constexpr std::uint32_t kInterfaceDown = 0x2000'0007;       // down, or no carrier
 }  // namespace arp_status
 
 // A short English reason for a result code, for front ends that explain

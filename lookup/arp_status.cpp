@@ -22,6 +22,12 @@ std::string_view DescribeArpStatus(std::uint32_t status) {
             return "no route to the network";
         case arp_status::kNotOnLink:
             return "not on a directly attached network";
+        case arp_status::kBlockedByFirewall:
+            return "blocked by a firewall rule on this machine";
+        case arp_status::kNeighbourTableFull:
+            return "the neighbour table is full";
+        case arp_status::kInterfaceDown:
+            return "the interface is down or has no carrier";
         default:
             return "lookup failed";
     }

@@ -18,6 +18,8 @@ std::optional<InterfaceFacts> AskInterface(int socketFd, std::uint32_t index) {
         return std::nullopt;
     }
     const bool noArp = (request.ifr_flags & IFF_NOARP) != 0;
+    // IFF_RUNNING is the operational state: up with a carrier.
+    facts.canSend = (request.ifr_flags & IFF_UP) != 0 && (request.ifr_flags & IFF_RUNNING) != 0;
     if (::ioctl(socketFd, SIOCGIFHWADDR, &request) < 0) {
         return std::nullopt;
     }

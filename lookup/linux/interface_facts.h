@@ -12,6 +12,8 @@ struct InterfaceFacts {
     std::string name;
     // Resolves neighbours by ARP and has a 6-byte hardware address.
     bool usesArp = false;
+    // Up, and with a carrier: anything sent can leave.
+    bool canSend = false;
 };
 
 // Asks with the interface ioctls, on any socket the caller has open: three

@@ -12,14 +12,18 @@
 
 namespace varnock::linux_backend {
 
-// How the kernel would send to `destination`; nothing when there is no route.
+// How the kernel sends to `destination` a datagram from `source` on a socket
+// bound to `boundInterface` (0: none) and carrying `mark` (0: none); nothing
+// when there is no route.
 std::optional<rtnl::Route> QueryRoute(NetlinkSocket& kernel, Ipv4Address destination,
-                                      Ipv4Address source);
+                                      Ipv4Address source, std::uint32_t boundInterface = 0,
+                                      std::uint32_t mark = 0);
 
 std::optional<rtnl::Link> QueryLink(NetlinkSocket& kernel, std::uint32_t index);
 
 // What the neighbour table holds for the destination; nothing when it holds
-// no entry (ENOENT) or the interface has gone.
+// no entry (ENOENT) or the interface has gone. Throws std::system_error on a
+// kernel too old to be asked for one entry (before Linux 4.20).
 std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, Ipv4Address destination,
                                               std::uint32_t interfaceIndex);
 

@@ -18,6 +18,7 @@
 #include "lookup/linux/neighbour_settings.h"
 #include "lookup/linux/neighbour_wait.h"
 #include "lookup/linux/netlink_socket.h"
+#include "lookup/linux/probe_datagram.h"
 #include "lookup/linux/rtnetlink_messages.h"
 #include "lookup/linux/unique_fd.h"
 
@@ -29,10 +30,6 @@ using Clock = NeighbourWait::Clock;
 // Past the kernel's own give-up time, so that its FAILED verdict (or a late
 // reply) is the one we report rather than our own impatience.
 constexpr std::chrono::milliseconds kGiveUpMargin{250};
-
-// Any port will do: the datagram exists only to make the kernel resolve the
-// address. The discard port is the polite choice if it ever arrives.
-constexpr std::uint16_t kDiscardPort = 9;
 
 std::uint32_t CopyAnswer(const std::vector<std::uint8_t>& hardwareAddress, void* answer,
                          std::uint32_t& answerLength) {
@@ -61,29 +58,28 @@ std::uint32_t AnswerForOwnAddress(NetlinkSocket& kernel, Ipv4Address destination
     return CopyAnswer(link->hardwareAddress, answer, answerLength);
 }
 
-// Sends an empty datagram to the destination. The kernel queues it and, as
-// it has no hardware address for the destination yet, asks by ARP. Once
-// resolved the datagram really goes out; the host's "port unreachable" that
-// may follow is harmless.
-void ProvokeResolution(Ipv4Address destination, Ipv4Address source) {
-    UniqueFd datagram(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!datagram) {
-        throw std::system_error(errno, std::generic_category(), "datagram socket");
+// What a failed send of the probe datagram says, when it says something
+// that is known at once; nothing when the kernel's verdict must decide.
+std::optional<std::uint32_t> RefusalOfSend(int error) {
+    switch (error) {
+        case 0:
+            return std::nullopt;
+        case EPERM:
+        case EACCES:
+            // A netfilter rule in the output path dropped it.
+            return arp_status::kBlockedByFirewall;
+        case ENOBUFS:
+        case EINVAL:
+            // No room for a new neighbour entry (gc_thresh3 reached).
+            return arp_status::kNeighbourTableFull;
+        case ENETUNREACH:
+        case EHOSTUNREACH:
+            return arp_status::kNoRoute;
+        case ENETDOWN:
+            return arp_status::kInterfaceDown;
+        default:
+            return std::nullopt;
     }
-    if (source != 0) {
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = source;
-        // A source that is not ours only means the kernel picks one itself.
-        (void)::bind(datagram.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local);
-    }
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(kDiscardPort);
-    remote.sin_addr.s_addr = destination;
-    // A failure here shows up as no answer: the notifications decide.
-    (void)::sendto(datagram.Get(), "", 0, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&remote),
-                   sizeof remote);
 }
 
 }  // namespace
@@ -97,6 +93,7 @@ std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address sou
     if (destination == INADDR_BROADCAST || IN_MULTICAST(ntohl(destination))) {
         return arp_status::kNotUnicast;
     }
+    const auto start = Clock::now();
     // Subscribe before anything can make the kernel send: on a fast link the
     // reply arrives within the send itself, and a late subscriber misses it.
     NetlinkSocket notifications(NetlinkSocket::Mode::kNotifications, RTMGRP_NEIGH);
@@ -107,8 +104,21 @@ std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address sou
     // microseconds, but a flood of notifications could fill it and the
     // kernel would drop our replies with them.
     NetlinkSocket requests(NetlinkSocket::Mode::kRequests);
+    // The lookup's one deadline; the waits below shorten it to the kernel's
+    // own schedule once it is known.
+    auto deadline = start + 2 * (kLongestNeighbourWait + kGiveUpMargin);
+    if (maxWait_) {
+        deadline = std::min(deadline, start + *maxWait_);
+    }
+    requests.SetDeadline(deadline);
 
-    const auto route = QueryRoute(requests, destination, source);
+    // The route is asked for the flow the datagram will really take: its
+    // socket may be bound to an interface (a VRF) or carry a mark, and with
+    // two interfaces on one network only that flow's interface counts.
+    ProbeDatagram probe(destination, source);
+    const auto flow = probe.FlowOf();
+    const auto route = QueryRoute(requests, destination, flow.source != 0 ? flow.source : source,
+                                  flow.boundInterface, flow.mark);
     if (!route) {
         return arp_status::kNoRoute;
     }
@@ -131,37 +141,67 @@ std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address sou
     }
 
     const std::uint32_t interfaceIndex = route->outputInterface;
-    const auto link = AskInterface(requests.Fd(), interfaceIndex);
+    const auto link = AskInterface(probe.Fd(), interfaceIndex);
     if (!link) {
         return arp_status::kNoRoute;
     }
     if (!link->usesArp) {
         return arp_status::kLinkWithoutArp;
     }
+    if (!link->canSend) {
+        return arp_status::kInterfaceDown;
+    }
 
-    if (const auto known = QueryNeighbour(requests, destination, interfaceIndex);
-        known && HoldsAnswer(*known)) {
+    // Only an address the kernel has confirmed is an answer as it stands. One
+    // it has not heard from lately is asked of the host itself: the datagram
+    // goes to that hardware address, and the host's refusal of it, or the
+    // kernel's own probes, confirm it or prove it gone.
+    const auto known = QueryNeighbour(requests, destination, interfaceIndex);
+    if (known && IsConfirmed(*known)) {
         return CopyAnswer(known->hardwareAddress, answer, answerLength);
     }
+    const bool unconfirmed = known && HoldsAddress(*known);
 
-    const auto sent = Clock::now();
-    ProvokeResolution(destination, source);
-    NeighbourWait wait(notifications, requests, destination, interfaceIndex,
+    NeighbourWait wait(notifications, requests, probe, destination, interfaceIndex,
                        lostNotificationBatches_);
-    // On a fast link the answer came in during the send; only a host that is
-    // slow or absent costs reading the interface's settings.
-    auto verdict = wait.Arrived();
-    if (!verdict.Decided()) {
-        auto deadline = sent + NeighbourGiveUpTime(link->name) + kGiveUpMargin;
-        if (maxWait_) {
-            deadline = std::min(deadline, sent + *maxWait_);
+    // Sends the datagram and waits for the verdict within the kernel's schedule
+    // for confirming an entry or for resolving one from scratch;
+    // nothing when the send itself was refused, with the reason in `refusal`.
+    std::uint32_t refusal = arp_status::kNoAnswer;
+    auto resolve = [&](bool confirming) -> std::optional<Verdict> {
+        const auto sent = Clock::now();
+        if (const auto refused = RefusalOfSend(probe.Send())) {
+            refusal = *refused;
+            return std::nullopt;
         }
-        verdict = wait.Until(deadline);
+        // On a fast link the answer came in during the send; only a host
+        // that is slow or absent costs reading the interface's settings.
+        if (auto verdict = wait.Arrived(); verdict.Decided()) {
+            return verdict;
+        }
+        const auto waitUntil = std::min(
+            deadline,
+            sent +
+                (confirming ? NeighbourConfirmTime(link->name) : NeighbourGiveUpTime(link->name)) +
+                kGiveUpMargin);
+        requests.SetDeadline(waitUntil);
+        return wait.Until(waitUntil);
+    };
+
+    auto verdict = unconfirmed ? resolve(true) : resolve(false);
+    // The host behind an unconfirmed entry did not answer at its old
+    // hardware address; the address may have moved to another machine, so
+    // the kernel is asked to resolve it once more from scratch.
+    if (verdict && verdict->state == Verdict::State::kGaveUp && unconfirmed) {
+        verdict = resolve(false);
     }
-    if (verdict.state != Verdict::State::kAnswered) {
+    if (!verdict) {
+        return refusal;
+    }
+    if (verdict->state != Verdict::State::kAnswered) {
         return arp_status::kNoAnswer;
     }
-    return CopyAnswer(verdict.entry.hardwareAddress, answer, answerLength);
+    return CopyAnswer(verdict->entry.hardwareAddress, answer, answerLength);
 }
 
 }  // namespace varnock::linux_backend

@@ -3,6 +3,7 @@
 #include <linux/neighbour.h>
 #include <poll.h>
 
+#include <array>
 #include <cerrno>
 #include <system_error>
 
@@ -11,18 +12,21 @@
 namespace varnock::linux_backend {
 namespace {
 
-// States in which the kernel holds a hardware address it has seen answer.
-constexpr std::uint16_t kUsableStates =
-    NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT;
+constexpr std::uint16_t kConfirmedStates = NUD_REACHABLE | NUD_PERMANENT | NUD_NOARP;
+constexpr std::uint16_t kAddressStates = kConfirmedStates | NUD_STALE | NUD_DELAY | NUD_PROBE;
 
 }  // namespace
 
-bool HoldsAnswer(const rtnl::Neighbour& neighbour) {
-    return (neighbour.state & kUsableStates) != 0 && !neighbour.hardwareAddress.empty();
+bool IsConfirmed(const rtnl::Neighbour& neighbour) {
+    return (neighbour.state & kConfirmedStates) != 0 && !neighbour.hardwareAddress.empty();
+}
+
+bool HoldsAddress(const rtnl::Neighbour& neighbour) {
+    return (neighbour.state & kAddressStates) != 0 && !neighbour.hardwareAddress.empty();
 }
 
 Verdict Verdict::Of(const std::optional<rtnl::Neighbour>& entry) {
-    if (entry && HoldsAnswer(*entry)) {
+    if (entry && IsConfirmed(*entry)) {
         return {State::kAnswered, *entry};
     }
     if (entry && entry->state == NUD_FAILED) {
@@ -31,9 +35,16 @@ Verdict Verdict::Of(const std::optional<rtnl::Neighbour>& entry) {
     return {};
 }
 
+Verdict NeighbourWait::Arrived() {
+    if (const auto verdict = ReadNotifications(); verdict.Decided()) {
+        return verdict;
+    }
+    return ReadRefusal();
+}
+
 Verdict NeighbourWait::Until(Clock::time_point deadline) {
     for (;;) {
-        if (const auto verdict = ReadNotifications(); verdict.Decided()) {
+        if (const auto verdict = Arrived(); verdict.Decided()) {
             return verdict;
         }
         const auto remaining =
@@ -41,8 +52,10 @@ Verdict NeighbourWait::Until(Clock::time_point deadline) {
         if (remaining.count() <= 0) {
             break;
         }
-        pollfd watched{notifications_.Fd(), POLLIN, 0};
-        if (::poll(&watched, 1, static_cast<int>(remaining.count())) < 0 && errno != EINTR) {
+        // The probe's socket is watched for errors only (the host's refusal).
+        std::array<pollfd, 2> watched{{{notifications_.Fd(), POLLIN, 0}, {probe_.Fd(), 0, 0}}};
+        if (::poll(watched.data(), watched.size(), static_cast<int>(remaining.count())) < 0 &&
+            errno != EINTR) {
             throw std::system_error(errno, std::generic_category(), "poll");
         }
     }
@@ -71,7 +84,7 @@ Verdict NeighbourWait::ReadNotifications() {
                 neighbour->interfaceIndex != interfaceIndex_) {
                 return;
             }
-            if (HoldsAnswer(*neighbour)) {
+            if (IsConfirmed(*neighbour)) {
                 verdict = Verdict::Of(neighbour);
             } else if (neighbour->state == NUD_FAILED) {
                 // A FAILED that was already on its way before our
@@ -84,6 +97,18 @@ Verdict NeighbourWait::ReadNotifications() {
             return verdict;
         }
     }
+}
+
+Verdict NeighbourWait::ReadRefusal() {
+    if (!probe_.Refused()) {
+        return {};
+    }
+    // The host answered the datagram sent to the hardware address the table
+    // holds: that address is confirmed, whatever state the kernel keeps.
+    if (auto entry = AskTable(); entry && HoldsAddress(*entry)) {
+        return {Verdict::State::kAnswered, std::move(*entry)};
+    }
+    return {};
 }
 
 std::optional<rtnl::Neighbour> NeighbourWait::AskTable() {

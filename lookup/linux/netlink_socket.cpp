@@ -1,9 +1,10 @@
 #include "lookup/linux/netlink_socket.h"
 
 #include <linux/netlink.h>
+#include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -15,10 +16,6 @@ namespace {
 [[noreturn]] void ThrowErrno(const char* operation) {
     throw std::system_error(errno, std::generic_category(), operation);
 }
-
-// The kernel answers a request at once; this only keeps a broken kernel
-// from holding the caller forever.
-constexpr timeval kReplyTimeout{2, 0};
 
 // Large enough for a dump datagram on any page size the kernel uses.
 constexpr std::size_t kReceiveBufferSize = 32768;
@@ -37,12 +34,9 @@ NetlinkSocket::NetlinkSocket(Mode mode, unsigned int groups)
         if (mnl_socket_bind(socket_.get(), groups, MNL_SOCKET_AUTOPID) < 0) {
             ThrowErrno("netlink bind");
         }
-    } else if (setsockopt(Fd(), SOL_SOCKET, SO_RCVTIMEO, &kReplyTimeout, sizeof kReplyTimeout) <
-               0) {
-        // A request socket needs no bind: the kernel gives it a port id with
-        // its first message, and replies are matched by sequence number.
-        ThrowErrno("netlink receive timeout");
     }
+    // A request socket needs no bind: the kernel gives it a port id with its
+    // first message (read back after that send).
 }
 
 int NetlinkSocket::Fd() const {
@@ -61,26 +55,58 @@ int NetlinkSocket::Exchange(nlmsghdr* request,
     if (mnl_socket_sendto(socket_.get(), request, request->nlmsg_len) < 0) {
         ThrowErrno("netlink send");
     }
+    if (portId_ == 0) {
+        sockaddr_nl local{};
+        socklen_t length = sizeof local;
+        if (getsockname(Fd(), reinterpret_cast<sockaddr*>(&local), &length) < 0) {
+            ThrowErrno("netlink port");
+        }
+        portId_ = local.nl_pid;
+    }
     const bool isDump = (request->nlmsg_flags & NLM_F_DUMP) == NLM_F_DUMP;
+    bool interrupted = false;
     for (;;) {
-        const ssize_t received =
-            mnl_socket_recvfrom(socket_.get(), buffer_.get(), kReceiveBufferSize);
+        const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline_ - std::chrono::steady_clock::now());
+        pollfd readable{Fd(), POLLIN, 0};
+        const int ready = ::poll(
+            &readable, 1, static_cast<int>(std::clamp<long long>(remaining.count(), 0, 60'000)));
+        if (ready < 0 && errno != EINTR) {
+            ThrowErrno("netlink poll");
+        }
+        if (ready == 0) {
+            throw std::system_error(ETIMEDOUT, std::generic_category(), "netlink reply");
+        }
+        if (ready < 0) {
+            continue;
+        }
+        sockaddr_nl sender{};
+        socklen_t senderLength = sizeof sender;
+        const ssize_t received = ::recvfrom(Fd(), buffer_.get(), kReceiveBufferSize, MSG_DONTWAIT,
+                                            reinterpret_cast<sockaddr*>(&sender), &senderLength);
         if (received < 0) {
-            if (errno == EINTR) {
+            if (errno == EINTR || errno == EAGAIN) {
                 continue;
             }
             ThrowErrno("netlink receive");
         }
+        if (sender.nl_pid != 0) {
+            continue;  // not the kernel
+        }
         const auto status =
             rtnl::ForEachMessage(std::span(buffer_.get(), static_cast<std::size_t>(received)),
-                                 request->nlmsg_seq, 0, onMessage);
+                                 request->nlmsg_seq, portId_, onMessage);
+        interrupted = interrupted || status.interrupted;
         if (status.result < 0) {
+            if (status.error == EPROTO || status.error == ESRCH) {
+                continue;  // a reply to another request, or for another port
+            }
             return status.error;
         }
         // A plain query is answered in one datagram with no closing message;
         // a dump ends with NLMSG_DONE.
         if (status.result == 0 || !isDump) {
-            return 0;
+            return interrupted ? EINTR : 0;
         }
     }
 }

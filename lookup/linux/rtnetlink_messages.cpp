@@ -78,7 +78,8 @@ std::vector<std::uint8_t> ReadBytes(const nlattr* attribute) {
 // How many bytes at the start of `datagram` are whole messages, each with a
 // length that covers its header and, padded as the kernel always pads it,
 // stays within the datagram (libmnl reads attributes up to the padded end).
-std::size_t WellFormedPrefix(std::span<const std::byte> datagram) {
+// `flags` gathers the nlmsg_flags of those messages.
+std::size_t WellFormedPrefix(std::span<const std::byte> datagram, std::uint16_t& flags) {
     std::size_t offset = 0;
     while (datagram.size() - offset >= sizeof(nlmsghdr)) {
         nlmsghdr header;
@@ -87,6 +88,7 @@ std::size_t WellFormedPrefix(std::span<const std::byte> datagram) {
         if (header.nlmsg_len < sizeof(nlmsghdr) || padded > datagram.size() - offset) {
             break;
         }
+        flags = static_cast<std::uint16_t>(flags | header.nlmsg_flags);
         offset += padded;
     }
     return offset;
@@ -94,7 +96,8 @@ std::size_t WellFormedPrefix(std::span<const std::byte> datagram) {
 
 }  // namespace
 
-nlmsghdr* BuildRouteQuery(RequestBuffer& buffer, Ipv4Address destination, Ipv4Address source) {
+nlmsghdr* BuildRouteQuery(RequestBuffer& buffer, Ipv4Address destination, Ipv4Address source,
+                          std::uint32_t boundInterface, std::uint32_t mark) {
     auto [header, route] = StartRequest<rtmsg>(buffer, RTM_GETROUTE, 0);
     route->rtm_family = AF_INET;
     route->rtm_dst_len = 32;
@@ -102,6 +105,12 @@ nlmsghdr* BuildRouteQuery(RequestBuffer& buffer, Ipv4Address destination, Ipv4Ad
     if (source != 0) {
         route->rtm_src_len = 32;
         mnl_attr_put_u32(header, RTA_SRC, source);
+    }
+    if (boundInterface != 0) {
+        mnl_attr_put_u32(header, RTA_OIF, boundInterface);
+    }
+    if (mark != 0) {
+        mnl_attr_put_u32(header, RTA_MARK, mark);
     }
     return header;
 }
@@ -174,6 +183,12 @@ std::optional<Neighbour> ParseNeighbour(const nlmsghdr& message) {
     result.state =
         message.nlmsg_type == RTM_DELNEIGH ? std::uint16_t{NUD_NONE} : neighbour->ndm_state;
     result.hardwareAddress = ReadBytes(attributes[NDA_LLADDR]);
+    if (const nlattr* cache = attributes[NDA_CACHEINFO];
+        cache != nullptr && mnl_attr_get_payload_len(cache) >= sizeof(nda_cacheinfo)) {
+        nda_cacheinfo info;
+        std::memcpy(&info, mnl_attr_get_payload(cache), sizeof info);
+        result.ticksSinceConfirmed = info.ndm_confirmed;
+    }
     return result;
 }
 
@@ -201,10 +216,12 @@ ReplyStatus ForEachMessage(std::span<const std::byte> datagram, std::uint32_t se
     // integers, so a length of 2 GiB or more passes its check and sends it
     // reading far past the datagram. Only the well-formed messages at the
     // start go to it.
-    const std::size_t wellFormed = WellFormedPrefix(datagram);
+    std::uint16_t flags = 0;
+    const std::size_t wellFormed = WellFormedPrefix(datagram, flags);
     if (wellFormed == 0) {
         return {-1, EBADMSG};
     }
+    const bool interrupted = (flags & NLM_F_DUMP_INTR) != 0;
     auto forward = [](const nlmsghdr* message, void* data) -> int {
         (*static_cast<const std::function<void(const nlmsghdr&)>*>(data))(*message);
         return MNL_CB_OK;
@@ -212,7 +229,7 @@ ReplyStatus ForEachMessage(std::span<const std::byte> datagram, std::uint32_t se
     errno = 0;
     const int result = mnl_cb_run(datagram.data(), wellFormed, sequence, portId, forward,
                                   const_cast<std::function<void(const nlmsghdr&)>*>(&onMessage));
-    return {result < 0 ? -1 : result, result < 0 ? errno : 0};
+    return {result < 0 ? -1 : result, result < 0 ? errno : 0, interrupted};
 }
 
 }  // namespace varnock::rtnl

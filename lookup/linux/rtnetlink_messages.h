@@ -36,6 +36,9 @@ struct Neighbour {
     Ipv4Address destination = 0;
     std::uint16_t state = 0;  // NUD_*
     std::vector<std::uint8_t> hardwareAddress;
+    // How long ago the kernel last confirmed the entry, in clock ticks
+    // (sysconf(_SC_CLK_TCK) a second); nothing when the message did not say.
+    std::optional<std::uint32_t> ticksSinceConfirmed;
 };
 
 struct InterfaceAddress {
@@ -49,7 +52,11 @@ using RequestBuffer = std::array<std::byte, kRequestBufferSize>;
 
 // Each builder lays the request out at the start of `buffer` and returns its
 // header; nlmsg_len is the number of bytes to send. The sender numbers it.
-nlmsghdr* BuildRouteQuery(RequestBuffer& buffer, Ipv4Address destination, Ipv4Address source);
+// The route for the flow a datagram takes: to `destination` from `source`
+// (0: any), leaving through `boundInterface` when its socket is bound to one
+// (0: not bound), carrying `mark` (0: none).
+nlmsghdr* BuildRouteQuery(RequestBuffer& buffer, Ipv4Address destination, Ipv4Address source,
+                          std::uint32_t boundInterface = 0, std::uint32_t mark = 0);
 nlmsghdr* BuildLinkQuery(RequestBuffer& buffer, std::uint32_t index);
 nlmsghdr* BuildNeighbourQuery(RequestBuffer& buffer, Ipv4Address destination,
                               std::uint32_t interfaceIndex);
@@ -66,10 +73,13 @@ std::optional<InterfaceAddress> ParseInterfaceAddress(const nlmsghdr& message);
 // the sequence and port id when they are not 0. Returns 1 when more
 // datagrams of the reply follow, 0 when the reply is complete (NLMSG_DONE or
 // an acknowledgement), or -1 with `error` set to the errno that the kernel
-// reported (NLMSG_ERROR) or to the reason the datagram was refused.
+// reported (NLMSG_ERROR) or to the reason the datagram was refused (EPROTO
+// for another sequence, ESRCH for another port). `interrupted` says that a
+// message carried NLM_F_DUMP_INTR: the table changed during the dump.
 struct ReplyStatus {
     int result = 0;
     int error = 0;
+    bool interrupted = false;
 };
 ReplyStatus ForEachMessage(std::span<const std::byte> datagram, std::uint32_t sequence,
                            std::uint32_t portId,

@@ -28,8 +28,13 @@ protected:
         system_.makeRequest = [this](std::optional<milliseconds> maxWait) {
             return network_.MakeRequest(maxWait);
         };
+        // One file per test: ctest runs the cases of this program side by side.
         system_.vendorListPath =
-            (std::filesystem::temp_directory_path() / "varnock-oui.txt").string();
+            (std::filesystem::temp_directory_path() /
+             ("varnock-oui-" +
+              std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+              ".txt"))
+                .string();
         std::filesystem::remove(system_.vendorListPath);
         system_.limits.startInterval = {};
         network_.replies["192.0.2.2"] = Answer({0x02, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E});

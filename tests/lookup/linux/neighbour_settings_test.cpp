@@ -50,5 +50,21 @@ TEST_F(NeighbourGiveUpTimeTest, OddNamesDoNotLeaveTheSettingsFolder) {
     }
 }
 
+TEST_F(NeighbourGiveUpTimeTest, ConfirmationIsTheFirstProbeDelayThenTheUnicastProbes) {
+    Write("eth0", "delay_first_probe_time", "2");
+    Write("eth0", "ucast_solicit", "3");
+    Write("eth0", "mcast_resolicit", "1");
+    Write("eth0", "retrans_time_ms", "100");
+    EXPECT_EQ(NeighbourConfirmTime("eth0", root_), milliseconds(2400));
+}
+
+TEST_F(NeighbourGiveUpTimeTest, HugeSettingsAreCappedNotOverflowed) {
+    Write("eth0", "mcast_solicit", "9223372036854775807");
+    Write("eth0", "retrans_time_ms", "9223372036854775807");
+    Write("eth0", "delay_first_probe_time", "9223372036854775807");
+    EXPECT_EQ(NeighbourGiveUpTime("eth0", root_), kLongestNeighbourWait);
+    EXPECT_EQ(NeighbourConfirmTime("eth0", root_), kLongestNeighbourWait);
+}
+
 }  // namespace
 }  // namespace varnock::linux_backend

@@ -1,0 +1,128 @@
+#include "lookup/linux/probe_datagram.h"
+
+#include <linux/errqueue.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+namespace varnock::linux_backend {
+namespace {
+
+// Any port will do: the datagram exists only to make the kernel resolve the
+// address. The discard port is the polite choice when it arrives.
+constexpr std::uint16_t kDiscardPort = 9;
+
+#ifndef SO_BINDTOIFINDEX
+constexpr int SO_BINDTOIFINDEX = 62;  // Linux 5.0; older headers lack it
+#endif
+
+sockaddr_in SocketAddress(Ipv4Address address, std::uint16_t port) {
+    sockaddr_in result{};
+    result.sin_family = AF_INET;
+    result.sin_port = htons(port);
+    result.sin_addr.s_addr = address;
+    return result;
+}
+
+std::uint32_t ReadOption(int fd, int option) {
+    std::uint32_t value = 0;
+    socklen_t length = sizeof value;
+    if (::getsockopt(fd, SOL_SOCKET, option, &value, &length) < 0) {
+        return 0;  // an older kernel that cannot tell has set nothing either
+    }
+    return value;
+}
+
+}  // namespace
+
+ProbeDatagram::ProbeDatagram(Ipv4Address destination, Ipv4Address source)
+    : socket_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)),
+      destination_(destination) {
+    if (!socket_) {
+        throw std::system_error(errno, std::generic_category(), "datagram socket");
+    }
+    // Without it the kernel keeps to itself why a datagram could not be sent
+    // (a full neighbour table), and queues ICMP errors with no sender.
+    const int on = 1;
+    if (::setsockopt(Fd(), IPPROTO_IP, IP_RECVERR, &on, sizeof on) < 0) {
+        throw std::system_error(errno, std::generic_category(), "datagram errors");
+    }
+    if (source != 0) {
+        const sockaddr_in local = SocketAddress(source, 0);
+        // A source that is not ours only means the kernel picks one itself.
+        (void)::bind(Fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local);
+    }
+    const sockaddr_in remote = SocketAddress(destination, kDiscardPort);
+    // Refused for a destination it cannot route to: the route query then
+    // says why.
+    connected_ = ::connect(Fd(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0;
+}
+
+ProbeDatagram::Flow ProbeDatagram::FlowOf() const {
+    Flow flow;
+    if (connected_) {
+        sockaddr_in local{};
+        socklen_t length = sizeof local;
+        if (::getsockname(Fd(), reinterpret_cast<sockaddr*>(&local), &length) == 0) {
+            flow.source = local.sin_addr.s_addr;
+        }
+    }
+    flow.boundInterface = ReadOption(Fd(), SO_BINDTOIFINDEX);
+    flow.mark = ReadOption(Fd(), SO_MARK);
+    return flow;
+}
+
+int ProbeDatagram::Send() {
+    // An error left from an earlier datagram (the kernel's own "host
+    // unreachable" after it gave up) would be reported by this send instead
+    // of sending.
+    DrainErrors();
+    const sockaddr_in remote = SocketAddress(destination_, kDiscardPort);
+    const ssize_t sent = connected_
+                             ? ::send(Fd(), "", 0, MSG_DONTWAIT)
+                             : ::sendto(Fd(), "", 0, MSG_DONTWAIT,
+                                        reinterpret_cast<const sockaddr*>(&remote), sizeof remote);
+    return sent < 0 ? errno : 0;
+}
+
+bool ProbeDatagram::Refused() {
+    DrainErrors();
+    return refused_;
+}
+
+void ProbeDatagram::DrainErrors() {
+    for (;;) {
+        alignas(cmsghdr) char control[256];
+        msghdr message{};
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        if (::recvmsg(Fd(), &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) {
+            break;
+        }
+        for (cmsghdr* entry = CMSG_FIRSTHDR(&message); entry != nullptr;
+             entry = CMSG_NXTHDR(&message, entry)) {
+            if (entry->cmsg_level != IPPROTO_IP || entry->cmsg_type != IP_RECVERR ||
+                entry->cmsg_len < CMSG_LEN(sizeof(sock_extended_err) + sizeof(sockaddr_in))) {
+                continue;
+            }
+            sock_extended_err error;
+            std::memcpy(&error, CMSG_DATA(entry), sizeof error);
+            // Port unreachable from the destination itself, not from a
+            // router or from our own kernel.
+            if (error.ee_origin == SO_EE_ORIGIN_ICMP && error.ee_errno == ECONNREFUSED) {
+                sockaddr_in offender;
+                std::memcpy(&offender, CMSG_DATA(entry) + sizeof error, sizeof offender);
+                refused_ = refused_ || offender.sin_addr.s_addr == destination_;
+            }
+        }
+    }
+    // The pending error the socket would report next goes with the queue.
+    int pending = 0;
+    socklen_t length = sizeof pending;
+    (void)::getsockopt(Fd(), SOL_SOCKET, SO_ERROR, &pending, &length);
+}
+
+}  // namespace varnock::linux_backend

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+
+#include "lookup/arp_request.h"
+#include "lookup/linux/unique_fd.h"
+
+namespace varnock::linux_backend {
+
+// The empty datagram that makes the kernel resolve a neighbour, on a UDP
+// socket connected to it. Connected, the socket hears the host's own "port
+// unreachable" when the datagram reaches it: proof that the host holds the
+// address at the hardware address the kernel sent it to. Any user may send
+// one; it needs no privilege.
+class ProbeDatagram {
+public:
+    // Opens the socket and connects it (which sends nothing). Throws
+    // std::system_error when no socket can be had.
+    ProbeDatagram(Ipv4Address destination, Ipv4Address source);
+
+    // The flow the datagram will take, for asking the route: the source the
+    // kernel chose, and the interface and mark the socket carries (set by
+    // `ip vrf exec` or a socket policy, for instance). Zero where none.
+    struct Flow {
+        Ipv4Address source = 0;
+        std::uint32_t boundInterface = 0;
+        std::uint32_t mark = 0;
+    };
+    Flow FlowOf() const;
+
+    // Sends the datagram. 0, or the errno the send failed with at once:
+    // EPERM when a firewall rule here dropped it, ENOBUFS or EINVAL when the
+    // kernel had no room for a new neighbour entry.
+    int Send();
+
+    // Whether the destination itself refused a datagram so far. Reads, and so
+    // clears, what the socket has been told since the last call.
+    bool Refused();
+
+    int Fd() const { return socket_.Get(); }
+
+private:
+    void DrainErrors();
+
+    UniqueFd socket_;
+    Ipv4Address destination_;
+    bool connected_ = false;
+    bool refused_ = false;
+};
+
+}  // namespace varnock::linux_backend
