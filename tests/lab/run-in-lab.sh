@@ -12,7 +12,8 @@
 #
 #   run-in-lab.sh [--privileged] COMMAND [ARGS...]
 # --privileged keeps root on the client (benchmarks that flush the neighbour
-# table or send raw ARP); tests never use it.
+# table or send raw ARP, and scenario tests that change the lab and then look
+# up as nobody themselves).
 #
 # Exit status: the command's; 77 when the lab cannot be built here (or 1 if
 # VARNOCK_REQUIRE_LAB=1 says it must be).
@@ -143,6 +144,8 @@ set +e
 in_ns "$client" "${drop[@]}" env \
     HOME="$workdir" TMPDIR="$workdir" XDG_RUNTIME_DIR="$workdir" \
     VARNOCK_LAB=1 \
+    VARNOCK_LAB_PREFIX="$prefix" VARNOCK_LAB_HOST_NAMESPACE="$host" \
+    VARNOCK_LAB_BRIDGE_NAMESPACE="$lan" \
     VARNOCK_LAB_INTERFACE=c0 \
     VARNOCK_LAB_CLIENT=192.0.2.1 VARNOCK_LAB_CLIENT_MAC=02:00:00:C0:02:01 \
     VARNOCK_LAB_LIVE_HOST=192.0.2.2 VARNOCK_LAB_LIVE_MAC=02:1A:2B:3C:4D:5E \
