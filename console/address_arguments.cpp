@@ -49,12 +49,14 @@ std::optional<unsigned> DecimalNumber(std::string_view text, std::size_t maxDigi
 }
 
 // A network's address takes only the usual four decimal parts: inet_addr
-// would read "10.1/16" as 10.0.0.1, never what the writer meant.
+// would read "10.1/16" as 10.0.0.1, never what the writer meant. No part has
+// a leading zero either: inet_addr reads "010" as octal 8, and one text must
+// never mean two addresses.
 std::optional<std::uint32_t> FourPartAddress(std::string_view text) {
     std::uint32_t number = 0;
     for (int part = 0; part < 4; ++part) {
         const std::size_t dot = part < 3 ? text.find('.') : text.size();
-        if (dot == std::string_view::npos) {
+        if (dot == std::string_view::npos || (dot > 1 && text.front() == '0')) {
             return std::nullopt;
         }
         const auto value = DecimalNumber(text.substr(0, dot), 3);

@@ -1,12 +1,15 @@
 #include "console/lookup_command.h"
 
+#include <exception>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "console/address_arguments.h"
 #include "console/command_line.h"
 #include "console/progress_line.h"
 #include "console/result_text.h"
+#include "console/terminal_text.h"
 #include "console/usage_error.h"
 
 namespace varnock::console {
@@ -71,29 +74,43 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
     if (line.json) {
         out << '[';
     }
-    LookUpInOrder(
-        addresses, line.delimiter, [&] { return system.makeRequest(line.timeout); }, system.limits,
-        [&](AddressResult&& result) {
-            progress.Erase();
-            allAnswered = allAnswered && result.Answered();
-            const auto vendor = vendors.Of(result);
-            if (line.json) {
-                out << (first ? "\n  " : ",\n  ") << JsonObject(result, vendor);
-            } else {
-                out << TextLine(result, vendor) << '\n';
-            }
-            first = false;
-        },
-        [&](const LookupProgress& sofar) {
-            // Results reach a pipe as they come, not when the run ends.
-            out.flush();
-            progress.Show(sofar);
-        });
+    std::string broken;
+    try {
+        LookUpInOrder(
+            addresses, line.delimiter, [&] { return system.makeRequest(line.timeout); },
+            system.limits,
+            [&](AddressResult&& result) {
+                progress.Erase();
+                allAnswered = allAnswered && result.Answered();
+                const auto vendor = vendors.Of(result);
+                if (line.json) {
+                    out << (first ? "\n  " : ",\n  ") << JsonObject(result, vendor);
+                } else {
+                    out << TextLine(result, vendor) << '\n';
+                }
+                first = false;
+            },
+            [&](const LookupProgress& sofar) {
+                // Results reach a pipe as they come, not when the run ends.
+                out.flush();
+                progress.Show(sofar);
+            });
+    } catch (const std::exception& failure) {
+        broken = failure.what();
+    }
     progress.Erase();
     if (line.json) {
         out << "\n]\n";
     }
     out.flush();
+    if (!broken.empty()) {
+        err << kProgramName << ": the run broke off: " << TerminalText(broken) << '\n';
+        return kExitSystemError;
+    }
+    if (!out) {
+        err << kProgramName << ": cannot write the results\n";
+        return kExitSystemError;
+    }
     return allAnswered ? kExitAnswered : kExitNoAnswer;
 }
 

@@ -16,9 +16,10 @@
 namespace varnock::console {
 
 // Exit statuses of varnock-cli.
-inline constexpr int kExitAnswered = 0;  // every address answered
-inline constexpr int kExitNoAnswer = 1;  // at least one did not
-inline constexpr int kExitUsage = 2;     // nothing was asked: the command line is wrong
+inline constexpr int kExitAnswered = 0;     // every address answered
+inline constexpr int kExitNoAnswer = 1;     // at least one did not
+inline constexpr int kExitUsage = 2;        // nothing was asked: the command line is wrong
+inline constexpr int kExitSystemError = 2;  // the results could not be written, or the run broke
 
 // What the command takes from the system it runs on: main gives the real
 // one, tests their own.
@@ -37,7 +38,9 @@ struct CommandSystem {
 // order given, and returns kExitAnswered or kExitNoAnswer; or, when the
 // command line is wrong, one line on `err` naming the mistake and
 // kExitUsage, before anything is asked. --help and --version write to `out`
-// and return kExitAnswered.
+// and return kExitAnswered. When `out` cannot be written (a full disk, a
+// closed pipe) or the run breaks off, one line on `err` says so and the
+// result is kExitSystemError; a JSON document begun is closed first.
 int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& out,
                      std::ostream& err, const CommandSystem& system);
 

@@ -9,6 +9,9 @@
 
 int main(int argc, char* argv[]) {
     using namespace varnock;
+    // A closed pipe must be a write error that the command reports, not a
+    // silent death by signal.
+    console::IgnoreBrokenPipes();
     try {
         const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
         console::CommandSystem system;
@@ -23,8 +26,8 @@ int main(int argc, char* argv[]) {
         system.limits.maxInFlight = console::MostInFlightFor(console::OpenFileRoom());
         return console::RunLookupCommand(arguments, std::cout, std::cerr, system);
     } catch (const std::exception& failure) {
-        // Not even one lookup could be started: still no answer for the user.
+        // Not even one lookup could be started.
         std::cerr << "varnock-cli: " << failure.what() << '\n';
-        return console::kExitNoAnswer;
+        return console::kExitSystemError;
     }
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "console/address_arguments.h"
+#include "console/terminal_text.h"
 
 namespace varnock::console {
 namespace {
@@ -14,51 +15,21 @@ constexpr std::size_t kAddressColumn = 15;
 constexpr std::string_view kColumnGap = "  ";
 constexpr std::string_view kReplacement = "\\ufffd";
 
-// The length of the well-formed UTF-8 sequence at the start of `text`, or 0
-// (overlong forms, surrogates and code points past U+10FFFF are not).
-std::size_t Utf8SequenceLength(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;  // bounds of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
-
 }  // namespace
 
 std::string TextLine(const AddressResult& result, std::optional<std::string_view> vendor) {
     std::string line = DottedText(result.address);
     line.resize(std::max(line.size(), kAddressColumn), ' ');
     line += kColumnGap;
+    // The reason may carry the system's words, the hardware address the
+    // user's delimiter, the vendor anything a list holds.
     if (!result.Answered()) {
-        return line + result.reason;
+        return line + TerminalText(result.reason);
     }
-    line += *result.hardwareAddress;
+    line += TerminalText(*result.hardwareAddress);
     if (vendor) {
         line += kColumnGap;
-        line += *vendor;
+        line += TerminalText(*vendor);
     }
     return line;
 }

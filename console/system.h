@@ -8,6 +8,10 @@ namespace varnock::console {
 // What the console program asks of the operating system beyond the lookup;
 // linux/ and windows/ answer it.
 
+// Makes a write to a closed pipe fail with an error instead of ending the
+// process by signal (nothing to do where there is no such signal).
+void IgnoreBrokenPipes();
+
 // Whether standard error is a terminal someone watches.
 bool StandardErrorIsTerminal();
 

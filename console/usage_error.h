@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "console/terminal_text.h"
+
 namespace varnock::console {
 
 // A command line that cannot be carried out as written: its message names
@@ -14,9 +16,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The argument as the user typed it, quoted so that an empty one shows.
+// The argument as the user typed it, quoted so that an empty one shows, and
+// safe to show on a terminal.
 inline std::string Quoted(std::string_view argument) {
-    return '"' + std::string(argument) + '"';
+    return '"' + TerminalText(argument) + '"';
 }
 
 }  // namespace varnock::console

@@ -1,5 +1,6 @@
 #include "console/system.h"
 
+#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -30,6 +31,10 @@ std::uint64_t OpenDescriptors() {
 }
 
 }  // namespace
+
+void IgnoreBrokenPipes() {
+    ::signal(SIGPIPE, SIG_IGN);
+}
 
 bool StandardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;

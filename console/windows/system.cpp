@@ -6,6 +6,9 @@
 
 namespace varnock::console {
 
+// Windows sends no signal for a closed pipe: the write fails by itself.
+void IgnoreBrokenPipes() {}
+
 bool StandardErrorIsTerminal() {
     return ::_isatty(::_fileno(stderr)) != 0;
 }

@@ -66,8 +66,10 @@ TEST(Arguments, BadNetworksAreRefusedByName) {
                   '"' + text + "\": the prefix length must be a number from 0 to 32");
     }
     // Written in full: inet_addr would read 198.18 as 198.0.0.18.
+    // Nor with leading zeros: inet_addr would read 192.000.002.010 as .8.
     for (const std::string text : {"/24", "abc/24", "198.18/16", "192.0.2.0.0/24", "0x7f.0.0.0/24",
-                                   " 192.0.2.0/24", "192.0.2.256/24"}) {
+                                   " 192.0.2.0/24", "192.0.2.256/24", "192.000.002.010/32",
+                                   "010.0.2.0/24"}) {
         EXPECT_EQ(Refusal(Texts{text}),
                   '"' + text + "\": not a network (write it as 192.0.2.0/24)");
     }
@@ -105,6 +107,11 @@ TEST(Arguments, OptionMistakesAreNamed) {
                   "--timeout \"" + std::string(text) +
                       "\": not a whole number of milliseconds from 1 to 3600000");
     }
+}
+
+TEST(Arguments, EchoedArgumentsCannotDriveTheTerminal) {
+    EXPECT_EQ(Refusal(Texts{"\x1b[31m\xc2\x85\xe2\x80\xae\\\xff\xc3\xa9"}),
+              "\"\\x1B[31m\\u0085\\u202E\\\\\\xFF\xc3\xa9\": not an IPv4 address");
 }
 
 }  // namespace

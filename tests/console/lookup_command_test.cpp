@@ -126,6 +126,17 @@ TEST_F(LookupCommand, TimeoutReachesEveryRequest) {
     EXPECT_EQ(maxWaits.back(), std::nullopt);
 }
 
+TEST_F(LookupCommand, OutputThatCannotBeWrittenIsAnErrorNeverSuccess) {
+    // A stream whose writes all fail, as on a full disk or a closed pipe.
+    struct Refusing : std::streambuf {
+        int_type overflow(int_type) override { return traits_type::eof(); }
+    } refusing;
+    std::ostream full(&refusing);
+    EXPECT_EQ(RunLookupCommand(std::vector<std::string_view>{"192.0.2.2"}, full, err_, system_),
+              kExitSystemError);
+    EXPECT_EQ(err_.str(), "varnock-cli: cannot write the results\n");
+}
+
 TEST_F(LookupCommand, MistakesExitTwoWithOneLineAndAskNothing) {
     const std::pair<std::vector<std::string_view>, std::string> cases[] = {
         {{""}, "varnock-cli: \"\": not an IPv4 address\n"},
