@@ -24,9 +24,12 @@ public:
         if (*status_ == arp_status::kOk) {
             const auto* first = static_cast<const std::uint8_t*>(answer);
             bytes_.assign(first, first + std::min(room, answerLength));
+            provenance_ = request_.LastProvenance();
         }
         return *status_;
     }
+
+    std::optional<AnswerProvenance> LastProvenance() const override { return provenance_; }
 
     // Empty when no request was sent.
     const std::optional<std::uint32_t>& Status() const { return status_; }
@@ -36,6 +39,7 @@ private:
     ArpRequest& request_;
     std::optional<std::uint32_t> status_;
     HardwareAddressBytes bytes_;
+    std::optional<AnswerProvenance> provenance_;
 };
 
 std::string ReasonForNoAnswer(const std::optional<std::uint32_t>& status) {
@@ -65,6 +69,7 @@ AddressResult LookUpAddress(Ipv4Address address, const std::string& delimiter,
     result.address = address;
     result.hardwareAddress = std::move(text);
     result.bytes = keeping.Bytes();
+    result.provenance = keeping.LastProvenance();
     return result;
 }
 

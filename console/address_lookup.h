@@ -17,6 +17,9 @@ struct AddressResult {
     HardwareAddressBytes bytes;
     // Why there is no answer; empty when there is one.
     std::string reason;
+    // How a cached answer was known (--cached); nothing for a live lookup,
+    // whose answer that lookup confirmed.
+    std::optional<AnswerProvenance> provenance;
 
     bool Answered() const { return hardwareAddress.has_value(); }
 };

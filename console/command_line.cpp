@@ -56,6 +56,8 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments) {
             return line;
         } else if (argument == "--json") {
             line.json = true;
+        } else if (argument == "--cached") {
+            line.cached = true;
         } else if (const auto delimiter = value("--delimiter")) {
             line.delimiter = *delimiter;
         } else if (const auto timeout = value("--timeout")) {
@@ -78,6 +80,10 @@ IPv4 network, one line per address in the order given. Needs no privileges.
 
   --json           one JSON array of {"address", "hardware_address",
                    "reason", "vendor"} objects instead of lines
+  --cached         answer from the system's neighbour table as it stands,
+                   sending nothing; an address the system has not confirmed
+                   lately is marked with its state and how long ago it was
+                   (JSON: "confirmed", "state", "seconds_since_confirmed")
   --delimiter TEXT put TEXT between the bytes of the hardware address
                    (default ":")
   --timeout MS     wait at most MS milliseconds for each address (Linux;
@@ -86,8 +92,10 @@ IPv4 network, one line per address in the order given. Needs no privileges.
   -V, --version    show the version
 
 Vendor names come from /usr/share/ieee-data/oui.txt when it is installed.
-Exit status: 0 when every address answered, 1 when any did not, 2 for a
-mistake in the command line.
+Without --cached an answer is always one the host or the system confirmed
+for this lookup. Exit status: 0 when every address answered, 1 when any did
+not, 2 for a mistake in the command line or a system error (one line on
+standard error says which).
 )";
 }
 

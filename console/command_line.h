@@ -15,6 +15,7 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool json = false;
+    bool cached = false;  // answer from the neighbour table, sending nothing
     std::string delimiter = ":";
     std::optional<std::chrono::milliseconds> timeout;
     std::vector<std::string> addresses;  // as typed, not yet read
@@ -30,7 +31,8 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments);
 
 // One line: what ReadCommandLine accepts.
 inline constexpr std::string_view kUsageLine =
-    "usage: varnock-cli [--json] [--delimiter TEXT] [--timeout MS] ADDRESS|NETWORK/BITS...";
+    "usage: varnock-cli [--json] [--cached] [--delimiter TEXT] [--timeout MS] "
+    "ADDRESS|NETWORK/BITS...";
 
 // The full text --help prints.
 std::string HelpText();

@@ -77,7 +77,10 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
     std::string broken;
     try {
         LookUpInOrder(
-            addresses, line.delimiter, [&] { return system.makeRequest(line.timeout); },
+            addresses, line.delimiter,
+            [&] {
+                return line.cached ? system.makeCacheReader() : system.makeRequest(line.timeout);
+            },
             system.limits,
             [&](AddressResult&& result) {
                 progress.Erase();

@@ -27,6 +27,8 @@ struct CommandSystem {
     // One request for each worker; `maxWait` is what --timeout asked for.
     std::function<std::unique_ptr<ArpRequest>(std::optional<std::chrono::milliseconds> maxWait)>
         makeRequest;
+    // One reader of the neighbour table for each worker, for --cached.
+    std::function<std::unique_ptr<ArpRequest>()> makeCacheReader;
     std::string vendorListPath{kSystemVendorListPath};
     // Progress is drawn on `err` only when it is a terminal.
     bool errorIsTerminal = false;

@@ -18,6 +18,7 @@ int main(int argc, char* argv[]) {
         system.makeRequest = [](std::optional<std::chrono::milliseconds> maxWait) {
             return MakeSystemArpRequest(maxWait);
         };
+        system.makeCacheReader = [] { return MakeSystemCacheReader(); };
         // Tests name a vendor list of their own here.
         if (const char* path = std::getenv("VARNOCK_CLI_OUI_FILE"); path != nullptr) {
             system.vendorListPath = path;

@@ -31,6 +31,14 @@ std::string TextLine(const AddressResult& result, std::optional<std::string_view
         line += kColumnGap;
         line += TerminalText(*vendor);
     }
+    if (const auto& known = result.provenance; known && !known->confirmed) {
+        line += kColumnGap;
+        line += "(unconfirmed: " + known->state;
+        if (known->sinceConfirmed) {
+            line += ", last confirmed " + std::to_string(known->sinceConfirmed->count()) + " s ago";
+        }
+        line += ')';
+    }
     return line;
 }
 
@@ -42,6 +50,13 @@ std::string JsonObject(const AddressResult& result, std::optional<std::string_vi
     object += result.Answered() ? "null" : JsonString(result.reason);
     if (vendor) {
         object += ", \"vendor\": " + JsonString(*vendor);
+    }
+    if (const auto& known = result.provenance) {
+        object += ", \"confirmed\": ";
+        object += known->confirmed ? "true" : "false";
+        object += ", \"state\": " + JsonString(known->state);
+        object += ", \"seconds_since_confirmed\": ";
+        object += known->sinceConfirmed ? std::to_string(known->sinceConfirmed->count()) : "null";
     }
     return object + '}';
 }

@@ -26,6 +26,8 @@ std::string_view DescribeArpStatus(std::uint32_t status) {
             return "blocked by a firewall rule on this machine";
         case arp_status::kNeighbourTableFull:
             return "the neighbour table is full";
+        case arp_status::kNotCached:
+            return "not in the neighbour table";
         case arp_status::kInterfaceDown:
             return "the interface is down or has no carrier";
         default:

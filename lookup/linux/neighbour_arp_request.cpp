@@ -20,6 +20,7 @@
 #include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/probe_datagram.h"
 #include "lookup/linux/rtnetlink_messages.h"
+#include "lookup/linux/table_answers.h"
 #include "lookup/linux/unique_fd.h"
 
 namespace varnock::linux_backend {
@@ -30,33 +31,6 @@ using Clock = NeighbourWait::Clock;
 // Past the kernel's own give-up time, so that its FAILED verdict (or a late
 // reply) is the one we report rather than our own impatience.
 constexpr std::chrono::milliseconds kGiveUpMargin{250};
-
-std::uint32_t CopyAnswer(const std::vector<std::uint8_t>& hardwareAddress, void* answer,
-                         std::uint32_t& answerLength) {
-    if (hardwareAddress.size() > answerLength) {
-        return arp_status::kBufferTooSmall;
-    }
-    std::memcpy(answer, hardwareAddress.data(), hardwareAddress.size());
-    answerLength = static_cast<std::uint32_t>(hardwareAddress.size());
-    return arp_status::kOk;
-}
-
-// One of our own addresses: its hardware address is that of the interface
-// that carries it (all zeros for the loopback interface).
-std::uint32_t AnswerForOwnAddress(NetlinkSocket& kernel, Ipv4Address destination,
-                                  const rtnl::Route& route, void* answer,
-                                  std::uint32_t& answerLength) {
-    const std::uint32_t index =
-        FindInterfaceOwning(kernel, destination).value_or(route.outputInterface);
-    const auto link = QueryLink(kernel, index);
-    if (!link) {
-        return arp_status::kNoRoute;
-    }
-    if (link->hardwareAddress.empty()) {
-        return arp_status::kLinkWithoutArp;
-    }
-    return CopyAnswer(link->hardwareAddress, answer, answerLength);
-}
 
 // What a failed send of the probe datagram says, when it says something
 // that is known at once; nothing when the kernel's verdict must decide.
@@ -119,25 +93,10 @@ std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address sou
     const auto flow = probe.FlowOf();
     const auto route = QueryRoute(requests, destination, flow.source != 0 ? flow.source : source,
                                   flow.boundInterface, flow.mark);
-    if (!route) {
-        return arp_status::kNoRoute;
-    }
-    switch (route->type) {
-        case RTN_UNICAST:
-            // Through a gateway, ARP would find the gateway: never a right
-            // answer for the host behind it.
-            if (route->throughGateway) {
-                return arp_status::kNotOnLink;
-            }
-            break;
-        case RTN_LOCAL:
-            return AnswerForOwnAddress(requests, destination, *route, answer, answerLength);
-        case RTN_BROADCAST:
-        case RTN_MULTICAST:
-        case RTN_ANYCAST:
-            return arp_status::kNotUnicast;
-        default:  // unreachable, blackhole, prohibit, throw
-            return arp_status::kNoRoute;
+    if (const auto verdict = JudgeRoute(route); verdict.refusal) {
+        return *verdict.refusal;
+    } else if (verdict.ownAddress) {
+        return AnswerForOwnAddress(requests, destination, *route, answer, answerLength);
     }
 
     const std::uint32_t interfaceIndex = route->outputInterface;

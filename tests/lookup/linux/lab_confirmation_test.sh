@@ -76,6 +76,17 @@ check "stale entry of a live host confirmed at once" \
     test "$status" -eq 0 -a "$took" -lt "$at_once_ms"
 check "the confirmed answer is the host's address" grep -q "$live_mac" <<<"$out"
 
+# --- --cached answers from the table as it stands, sends nothing, and marks
+# what the kernel has not confirmed lately.
+lookup --cached "$live"
+check "--cached marks an unconfirmed entry" \
+    grep -qE "$live_mac  \(unconfirmed: (stale|delay|probe)(, last confirmed [0-9]+ s ago)?\)" <<<"$out"
+lookup --cached --json "$live"
+check "--cached says so in JSON too" grep -q '"confirmed": false, "state": ' <<<"$out"
+lookup --cached "$VARNOCK_LAB_ABSENT_HOST"
+check "--cached without an entry" grep -q "not in the neighbour table" <<<"$out"
+check "--cached sent nothing" test -z "$(ip neigh show "$VARNOCK_LAB_ABSENT_HOST" dev c0)"
+
 # --- A host that changed its hardware address.
 new_mac=02:1A:2B:3C:4D:99
 fresh

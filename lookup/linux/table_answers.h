@@ -1,0 +1,35 @@
+#pragma once
+
+// What the kernel's own tables answer, with nothing sent: whether a route
+// leads to an ARP target at all, the hardware address of one of our own
+// addresses, and copying an answer into the caller's buffer.
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "lookup/arp_request.h"
+#include "lookup/linux/netlink_socket.h"
+#include "lookup/linux/rtnetlink_messages.h"
+
+namespace varnock::linux_backend {
+
+// What the route to a destination says of asking ARP for it.
+struct RouteVerdict {
+    std::optional<std::uint32_t> refusal;  // an arp_status when it is no ARP target
+    bool ownAddress = false;               // one of this machine's own addresses
+};
+RouteVerdict JudgeRoute(const std::optional<rtnl::Route>& route);
+
+// One of our own addresses: its hardware address is that of the interface
+// that carries it (all zeros for the loopback interface).
+std::uint32_t AnswerForOwnAddress(NetlinkSocket& kernel, Ipv4Address destination,
+                                  const rtnl::Route& route, void* answer,
+                                  std::uint32_t& answerLength);
+
+// Copies `hardwareAddress` into the caller's `answer` of `answerLength`
+// bytes: kOk, or kBufferTooSmall (never a truncated answer).
+std::uint32_t CopyAnswer(const std::vector<std::uint8_t>& hardwareAddress, void* answer,
+                         std::uint32_t& answerLength);
+
+}  // namespace varnock::linux_backend
