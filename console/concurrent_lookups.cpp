@@ -1,6 +1,7 @@
 #include "console/concurrent_lookups.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -14,6 +15,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds kWaitingInterval{100};
+// How often a start waiting for room in the neighbour table looks again.
+constexpr std::chrono::milliseconds kTableRecheck{50};
 
 // The state the workers share with the thread that delivers the results.
 class LookupRun {
@@ -24,6 +27,7 @@ public:
           delimiter_(delimiter),
           makeRequest_(makeRequest),
           startInterval_(limits.startInterval),
+          tableRoom_(limits.tableRoom),
           results_(addresses.size()) {}
 
     LookupRun(const LookupRun&) = delete;
@@ -31,6 +35,7 @@ public:
 
     // Stops handing out addresses and waits for the lookups in flight.
     ~LookupRun() {
+        stopping_ = true;
         {
             std::lock_guard lock(mutex_);
             next_ = addresses_.size();
@@ -97,6 +102,7 @@ private:
                 nextStart_ = start + startInterval_;
             }
             std::this_thread::sleep_until(start);
+            WaitForTableRoom();
             AddressResult result = LookUp(addresses_[index], request);
             std::lock_guard lock(mutex_);
             ++progress_.done;
@@ -105,6 +111,22 @@ private:
             }
             results_[index] = std::move(result);
             ready_.notify_one();
+        }
+    }
+
+    // One start at a time looks; the others queue behind it, so none starts
+    // while the table is full.
+    void WaitForTableRoom() {
+        if (!tableRoom_) {
+            return;
+        }
+        const std::lock_guard gate(gate_);
+        const auto giveUp = Clock::now() + kLongestTableWait;
+        while (!stopping_ && Clock::now() < giveUp) {
+            if (const auto room = tableRoom_(); !room || *room > 0) {
+                return;
+            }
+            std::this_thread::sleep_for(kTableRecheck);
         }
     }
 
@@ -124,6 +146,9 @@ private:
     const std::string& delimiter_;
     const RequestMaker& makeRequest_;
     const std::chrono::microseconds startInterval_;
+    const std::function<std::optional<std::size_t>()> tableRoom_;
+    std::mutex gate_;
+    std::atomic<bool> stopping_{false};
 
     std::mutex mutex_;
     std::condition_variable ready_;

@@ -29,9 +29,17 @@ inline constexpr std::size_t kDescriptorsPerLookup = 3;
 // Kept free for the rest of the program (the vendor list, the streams).
 inline constexpr std::size_t kSpareDescriptors = 8;
 
+// A start that finds the neighbour table full waits for room this long at
+// most (the kernel collects entries that did not answer every 15 s or so),
+// then goes ahead.
+inline constexpr std::chrono::seconds kLongestTableWait{60};
+
 struct LookupLimits {
     std::size_t maxInFlight = kMostInFlight;
     std::chrono::microseconds startInterval = kStartInterval;
+    // How many more entries the neighbour table takes (NeighbourTableRoom);
+    // no function, or nothing from it: no limit to heed.
+    std::function<std::optional<std::size_t>()> tableRoom;
 };
 
 // How many lookups may be in flight when the process may open
@@ -48,7 +56,10 @@ struct LookupProgress {
 using RequestMaker = std::function<std::unique_ptr<ArpRequest>()>;
 
 // Looks up every address, at most limits.maxInFlight at once, each started
-// no sooner than limits.startInterval after the one before, and hands the
+// no sooner than limits.startInterval after the one before and only while
+// limits.tableRoom has room (a lookup of an address without an entry makes
+// one, and past the table's limit the kernel evicts the machine's other
+// entries or refuses new ones), and hands the
 // results to `deliver` in the order of `addresses`, each as soon as it and
 // all before it are done. `waiting` hears how far the run is after each
 // batch of results and at least every 100 ms in between. Both are called on

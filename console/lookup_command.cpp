@@ -74,6 +74,10 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
     if (line.json) {
         out << '[';
     }
+    LookupLimits limits = system.limits;
+    if (line.cached) {
+        limits.tableRoom = nullptr;  // reading the table adds nothing to it
+    }
     std::string broken;
     try {
         LookUpInOrder(
@@ -81,7 +85,7 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
             [&] {
                 return line.cached ? system.makeCacheReader() : system.makeRequest(line.timeout);
             },
-            system.limits,
+            limits,
             [&](AddressResult&& result) {
                 progress.Erase();
                 allAnswered = allAnswered && result.Answered();

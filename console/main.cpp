@@ -6,6 +6,7 @@
 
 #include "console/lookup_command.h"
 #include "console/system.h"
+#include "lookup/neighbour_table.h"
 
 int main(int argc, char* argv[]) {
     using namespace varnock;
@@ -25,6 +26,7 @@ int main(int argc, char* argv[]) {
         }
         system.errorIsTerminal = console::StandardErrorIsTerminal();
         system.limits.maxInFlight = console::MostInFlightFor(console::OpenFileRoom());
+        system.limits.tableRoom = NeighbourTableRoom;
         return console::RunLookupCommand(arguments, std::cout, std::cerr, system);
     } catch (const std::exception& failure) {
         // Not even one lookup could be started.

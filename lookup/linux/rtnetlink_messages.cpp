@@ -192,6 +192,31 @@ std::optional<Neighbour> ParseNeighbour(const nlmsghdr& message) {
     return result;
 }
 
+nlmsghdr* BuildNeighbourTableDump(RequestBuffer& buffer) {
+    auto [header, table] = StartRequest<ndtmsg>(buffer, RTM_GETNEIGHTBL, NLM_F_DUMP);
+    table->ndtm_family = AF_INET;
+    return header;
+}
+
+std::optional<NeighbourTable> ParseArpTable(const nlmsghdr& message) {
+    const auto* table = FixedHeader<ndtmsg>(message);
+    if (message.nlmsg_type != RTM_NEWNEIGHTBL || table == nullptr ||
+        table->ndtm_family != AF_INET) {
+        return std::nullopt;
+    }
+    const auto attributes = CollectAttributes<NDTA_MAX + 1>(message, sizeof(ndtmsg));
+    const auto softLimit = ReadU32(attributes[NDTA_THRESH2]);
+    const auto hardLimit = ReadU32(attributes[NDTA_THRESH3]);
+    const nlattr* config = attributes[NDTA_CONFIG];
+    if (!softLimit || !hardLimit || config == nullptr ||
+        mnl_attr_get_payload_len(config) < sizeof(ndt_config)) {
+        return std::nullopt;
+    }
+    ndt_config filled;
+    std::memcpy(&filled, mnl_attr_get_payload(config), sizeof filled);
+    return NeighbourTable{filled.ndtc_entries, *softLimit, *hardLimit};
+}
+
 std::optional<InterfaceAddress> ParseInterfaceAddress(const nlmsghdr& message) {
     const auto* address = FixedHeader<ifaddrmsg>(message);
     if (message.nlmsg_type != RTM_NEWADDR || address == nullptr || address->ifa_family != AF_INET) {

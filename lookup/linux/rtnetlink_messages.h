@@ -41,6 +41,14 @@ struct Neighbour {
     std::optional<std::uint32_t> ticksSinceConfirmed;
 };
 
+// A neighbour table's limits and fill, from its RTM_NEWNEIGHTBL message. The
+// table is the machine's, shared by every network namespace.
+struct NeighbourTable {
+    std::uint32_t entries = 0;
+    std::uint32_t softLimit = 0;  // gc_thresh2: past it the kernel evicts idle entries
+    std::uint32_t hardLimit = 0;  // gc_thresh3: past it no new entry is made
+};
+
 struct InterfaceAddress {
     std::uint32_t interfaceIndex = 0;
     Ipv4Address local = 0;
@@ -61,6 +69,7 @@ nlmsghdr* BuildLinkQuery(RequestBuffer& buffer, std::uint32_t index);
 nlmsghdr* BuildNeighbourQuery(RequestBuffer& buffer, Ipv4Address destination,
                               std::uint32_t interfaceIndex);
 nlmsghdr* BuildAddressDump(RequestBuffer& buffer);
+nlmsghdr* BuildNeighbourTableDump(RequestBuffer& buffer);
 
 // Each parser reads one message of its kind and returns nothing for a
 // message of another kind or one too short for what it claims to hold.
@@ -68,6 +77,9 @@ std::optional<Route> ParseRoute(const nlmsghdr& message);
 std::optional<Link> ParseLink(const nlmsghdr& message);
 std::optional<Neighbour> ParseNeighbour(const nlmsghdr& message);
 std::optional<InterfaceAddress> ParseInterfaceAddress(const nlmsghdr& message);
+// Only the IPv4 (ARP) table's own message counts; its per-interface
+// parameter messages and other families' tables give nothing.
+std::optional<NeighbourTable> ParseArpTable(const nlmsghdr& message);
 
 // Runs every well-formed message of a datagram through `onMessage`, checking
 // the sequence and port id when they are not 0. Returns 1 when more

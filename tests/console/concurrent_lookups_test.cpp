@@ -41,7 +41,7 @@ TEST(ConcurrentLookups, ResultsComeInTheOrderGivenWhicheverFinishesFirst) {
     ScriptedArpRequest network;
     network.replies["192.0.2.1"] = Answer({2, 0, 0, 0, 0, 1}, milliseconds{60});
     network.replies["192.0.2.2"] = Fails(arp_status::kNotUnicast, milliseconds{30});
-    EXPECT_EQ(LookUp(network, "192.0.2.0/30", {8, {}}),
+    EXPECT_EQ(LookUp(network, "192.0.2.0/30", {8, {}, {}}),
               (std::vector<std::string>{"192.0.2.1 02:00:00:00:00:01",
                                         "192.0.2.2 broadcast or multicast address"}));
 }
@@ -65,15 +65,27 @@ TEST(ConcurrentLookups, NeverMoreInFlightThanTheLimitAndOneRequestPerWorker) {
         network.replies["192.0.2." + std::to_string(host)] =
             Fails(arp_status::kNoAnswer, milliseconds{20});
     }
-    EXPECT_EQ(LookUp(network, "192.0.2.0/28", {3, {}}).size(), 14u);
+    EXPECT_EQ(LookUp(network, "192.0.2.0/28", {3, {}, {}}).size(), 14u);
     EXPECT_EQ(network.MostInFlight(), 3);
     EXPECT_EQ(network.MaxWaits().size(), 3u);
+}
+
+TEST(ConcurrentLookups, NoLookupStartsWhileTheNeighbourTableIsFull) {
+    ScriptedArpRequest network;
+    const auto full = ScriptedArpRequest::Clock::now() + milliseconds{150};
+    LookupLimits limits{8, {}, [&]() -> std::optional<std::size_t> {
+                            return ScriptedArpRequest::Clock::now() < full ? 0 : 1;
+                        }};
+    EXPECT_EQ(LookUp(network, "192.0.2.0/29", limits).size(), 6u);
+    for (const auto& call : network.Calls()) {
+        EXPECT_GE(call.start, full);
+    }
 }
 
 TEST(ConcurrentLookups, StartsAreSpacedByTheInterval) {
     ScriptedArpRequest network;
     const milliseconds interval{10};
-    LookUp(network, "192.0.2.0/29", {8, interval});
+    LookUp(network, "192.0.2.0/29", {8, interval, {}});
     std::vector<ScriptedArpRequest::Clock::time_point> starts;
     for (const auto& call : network.Calls()) {
         starts.push_back(call.start);
@@ -92,7 +104,7 @@ TEST(ConcurrentLookups, FailuresStayWithTheirAddress) {
     ScriptedArpRequest network;
     network.replies["192.0.2.1"] = testing::Answer({0, 0, 0, 0, 0, 0});
     network.replies["192.0.2.2"].before = [] { throw std::runtime_error("no socket"); };
-    EXPECT_EQ(LookUp(network, "192.0.2.0/30", {1, {}}),
+    EXPECT_EQ(LookUp(network, "192.0.2.0/30", {1, {}, {}}),
               (std::vector<std::string>{"192.0.2.1 empty answer",
                                         "192.0.2.2 the system could not be asked: no socket"}));
 
@@ -100,7 +112,7 @@ TEST(ConcurrentLookups, FailuresStayWithTheirAddress) {
     const auto addresses = ExpandAddressArguments(std::vector<std::string>{"192.0.2.0/24"});
     EXPECT_THROW(
         LookUpInOrder(
-            addresses, ":", [&] { return network.MakeRequest(std::nullopt); }, {4, milliseconds{1}},
+            addresses, ":", [&] { return network.MakeRequest(std::nullopt); }, {4, milliseconds{1}, {}},
             [](AddressResult&&) { throw std::runtime_error(""); }, [](const LookupProgress&) {}),
         std::runtime_error);
     EXPECT_LT(network.CallCount(), 100u);

@@ -112,6 +112,41 @@ TEST(ParseLink, ReadsIndexAndAddress) {
               (std::vector<std::uint8_t>{0x02, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
 }
 
+TEST(ParseArpTable, ReadsLimitsAndFillOfTheArpTableOnly) {
+    Datagram table;
+    table.Add<ndtmsg>(RTM_NEWNEIGHTBL).ndtm_family = AF_INET;
+    table.U32(NDTA_THRESH2, 512);
+    table.U32(NDTA_THRESH3, 1024);
+    ndt_config config{};
+    config.ndtc_entries = 73;
+    const auto* raw = reinterpret_cast<const std::uint8_t*>(&config);
+    table.Bytes(NDTA_CONFIG, {raw, raw + sizeof config});
+    const auto parsed = ParseArpTable(table.Message());
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->entries, 73u);
+    EXPECT_EQ(parsed->softLimit, 512u);
+    EXPECT_EQ(parsed->hardLimit, 1024u);
+
+    // A per-interface parameter message carries no limits; IPv6's table is
+    // another table; a configuration too short to hold its counts is refused.
+    Datagram parameters;
+    parameters.Add<ndtmsg>(RTM_NEWNEIGHTBL).ndtm_family = AF_INET;
+    parameters.Text(NDTA_NAME, "arp_cache");
+    EXPECT_FALSE(ParseArpTable(parameters.Message()));
+    Datagram ipv6;
+    ipv6.Add<ndtmsg>(RTM_NEWNEIGHTBL).ndtm_family = AF_INET6;
+    ipv6.U32(NDTA_THRESH2, 512);
+    ipv6.U32(NDTA_THRESH3, 1024);
+    ipv6.Bytes(NDTA_CONFIG, {raw, raw + sizeof config});
+    EXPECT_FALSE(ParseArpTable(ipv6.Message()));
+    Datagram shortConfig;
+    shortConfig.Add<ndtmsg>(RTM_NEWNEIGHTBL).ndtm_family = AF_INET;
+    shortConfig.U32(NDTA_THRESH2, 512);
+    shortConfig.U32(NDTA_THRESH3, 1024);
+    shortConfig.Bytes(NDTA_CONFIG, {1, 2, 3, 4});
+    EXPECT_FALSE(ParseArpTable(shortConfig.Message()));
+}
+
 TEST(ParseNeighbour, ReadsEntryAndTreatsDeletionAsNoAnswer) {
     Datagram added;
     auto& entry = added.Add<ndmsg>(RTM_NEWNEIGH);
