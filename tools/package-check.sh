@@ -79,6 +79,10 @@ if dpkg-query -W -f='${Status}' varnock 2>/dev/null | grep -q "install ok instal
     step "Purging the varnock installed before"
     apt-get purge -y -q varnock
 fi
+installed_packages() {
+    dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' | awk '$1 == "ii" {print $2}' | sort
+}
+installed_packages >"$work/packages-before"
 step "apt-get install ./$deb"
 apt-get install -y -q "./$deb"
 dpkg-query -W -f='${Status}' varnock | grep -q "install ok installed" || fail "varnock is not installed"
@@ -147,5 +151,13 @@ while read -r kind path; do
 done <"$work/kinds"
 ((${#left[@]} == 0)) || fail "left after the purge: ${left[*]}"
 echo "nothing of the package is left"
+
+# What the install brought (ieee-data, the Wayland plugin, ...) goes too: a
+# vendor list left behind would change what later runs of varnock-cli print.
+mapfile -t brought < <(installed_packages | comm -13 "$work/packages-before" -)
+if ((${#brought[@]})); then
+    step "Purging what the install brought: ${brought[*]}"
+    apt-get purge -y -q "${brought[@]}"
+fi
 
 step "Package check passed in $((SECONDS - started)) s: $deb"
