@@ -68,4 +68,7 @@ resources_object=build/mingw-i686/varnock-resources.o
 i686-w64-mingw32-windres -O coff -i resources/varnock.rc -o "$resources_object"
 python3 tests/resources/check_compiled_resources.py "$resources_object"
 
+step "The downloads: one zip for each architecture"
+tools/windows-zip.sh
+
 step "Windows leg passed"

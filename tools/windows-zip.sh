@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Makes the Windows downloads of varnock-cli from the MinGW-w64 cross-builds
+# (build them first: cmake --preset mingw-i686 && cmake --build --preset
+# mingw-i686, the same for mingw-x86_64; tools/windows-leg.sh does both):
+#
+#   build/dist/varnock-cli-VERSION-windows-i686.zip
+#   build/dist/varnock-cli-VERSION-windows-x86_64.zip
+#
+# Each holds one folder of the same name with varnock-cli.exe (a stripped
+# copy: the build keeps its debug information), README.txt, LICENSE.txt and
+# LICENSE-windows-runtime.txt (the runtime libraries linked into the
+# program), all texts with Windows line ends. VERSION is the project's, as
+# CMake recorded it in each build.
+#
+# Usage: tools/windows-zip.sh   (installs zip with apt-get when missing)
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+root=$PWD
+
+fail() { printf 'windows-zip: %s\n' "$*" >&2; exit 1; }
+
+as_root() {
+    if (($(id -u) == 0)); then "$@"; else sudo "$@"; fi
+}
+if ! command -v zip >/dev/null; then
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends zip
+fi
+
+# The compiler packages' versions, for the runtime licences' header.
+toolchain_of() {
+    local arch=$1 gcc mingw
+    gcc=$(dpkg-query -W -f='${Version}' "gcc-mingw-w64-$arch-posix-runtime" 2>/dev/null) || gcc=unknown
+    mingw=$(dpkg-query -W -f='${Version}' "mingw-w64-$arch-dev" 2>/dev/null) || mingw=unknown
+    echo "gcc-mingw-w64 $gcc, mingw-w64 $mingw"
+}
+
+# LF to CRLF, whatever the input ends with.
+crlf() { sed 's/\r$//; s/$/\r/' "$1"; }
+
+# The source's last commit dates the program's header and the zip entries,
+# so that the same tree gives the same zip.
+epoch=$(git log -1 --format=%ct 2>/dev/null || date +%s)
+stamp=$(date -u -d "@$epoch" +%Y%m%d%H%M.%S)
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/varnock-zip.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -p build/dist
+
+for arch in i686 x86_64; do
+    build=build/mingw-$arch
+    exe=$build/console/varnock-cli.exe
+    [[ -f "$exe" ]] || fail "$exe is missing: cmake --preset mingw-$arch && cmake --build --preset mingw-$arch"
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+    [[ -n "$version" ]] || fail "no CMAKE_PROJECT_VERSION in $build/CMakeCache.txt"
+
+    case $arch in
+        i686) triplet=i686-w64-mingw32 format=pei-i386 deb_arch=i686 ;;
+        x86_64) triplet=x86_64-w64-mingw32 format=pei-x86-64 deb_arch=x86-64 ;;
+    esac
+    "$triplet-objdump" -f "$exe" | grep -q "file format $format" ||
+        fail "$exe is not a $format program"
+
+    name=varnock-cli-$version-windows-$arch
+    folder=$work/$name
+    mkdir -p "$folder"
+    SOURCE_DATE_EPOCH=$epoch "$triplet-strip" -o "$folder/varnock-cli.exe" "$exe"
+    sed -e "s/@VERSION@/$version/g" -e "s/@ARCH@/$arch/g" packaging/windows/README.txt >"$work/README.txt"
+    crlf "$work/README.txt" >"$folder/README.txt"
+    crlf LICENSE >"$folder/LICENSE.txt"
+    sed "s/@TOOLCHAIN@/$(toolchain_of "$deb_arch")/" packaging/windows/LICENSE-windows-runtime.txt \
+        >"$work/runtime.txt"
+    crlf "$work/runtime.txt" >"$folder/LICENSE-windows-runtime.txt"
+
+    zip_file=$root/build/dist/$name.zip
+    rm -f "$zip_file"
+    TZ=UTC find "$folder" -exec touch -t "$stamp" {} +
+    (cd "$work" && TZ=UTC zip -q -X -r "$zip_file" "$name")
+    echo "build/dist/$name.zip:"
+    unzip -l "$zip_file" | sed -n '4,$p' | sed '/^-----/,$d'
+done
