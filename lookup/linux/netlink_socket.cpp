@@ -66,26 +66,23 @@ int NetlinkSocket::Exchange(nlmsghdr* request,
     const bool isDump = (request->nlmsg_flags & NLM_F_DUMP) == NLM_F_DUMP;
     bool interrupted = false;
     for (;;) {
-        const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(
-            deadline_ - std::chrono::steady_clock::now());
-        pollfd readable{Fd(), POLLIN, 0};
-        const int ready = ::poll(
-            &readable, 1, static_cast<int>(std::clamp<long long>(remaining.count(), 0, 60'000)));
-        if (ready < 0 && errno != EINTR) {
-            ThrowErrno("netlink poll");
-        }
-        if (ready == 0) {
-            throw std::system_error(ETIMEDOUT, std::generic_category(), "netlink reply");
-        }
-        if (ready < 0) {
-            continue;
-        }
+        // The kernel answers within the send: read first, and wait only
+        // when nothing has come yet.
         sockaddr_nl sender{};
         socklen_t senderLength = sizeof sender;
-        const ssize_t received = ::recvfrom(Fd(), buffer_.get(), kReceiveBufferSize, MSG_DONTWAIT,
-                                            reinterpret_cast<sockaddr*>(&sender), &senderLength);
+        // MSG_TRUNC: the datagram's real length, so a cut one is noticed.
+        const ssize_t received =
+            ::recvfrom(Fd(), buffer_.get(), kReceiveBufferSize, MSG_DONTWAIT | MSG_TRUNC,
+                       reinterpret_cast<sockaddr*>(&sender), &senderLength);
+        if (received > static_cast<ssize_t>(kReceiveBufferSize)) {
+            throw std::system_error(ENOSPC, std::generic_category(), "netlink reply too large");
+        }
         if (received < 0) {
-            if (errno == EINTR || errno == EAGAIN) {
+            if (errno == EAGAIN) {
+                WaitForReply();
+                continue;
+            }
+            if (errno == EINTR) {
                 continue;
             }
             ThrowErrno("netlink receive");
@@ -108,6 +105,20 @@ int NetlinkSocket::Exchange(nlmsghdr* request,
         if (status.result == 0 || !isDump) {
             return interrupted ? EINTR : 0;
         }
+    }
+}
+
+void NetlinkSocket::WaitForReply() const {
+    const auto remaining =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
+    pollfd readable{Fd(), POLLIN, 0};
+    const int ready =
+        ::poll(&readable, 1, static_cast<int>(std::clamp<long long>(remaining.count(), 0, 60'000)));
+    if (ready < 0 && errno != EINTR) {
+        ThrowErrno("netlink poll");
+    }
+    if (ready == 0) {
+        throw std::system_error(ETIMEDOUT, std::generic_category(), "netlink reply");
     }
 }
 

@@ -48,6 +48,9 @@ public:
     Batch ReceiveNotifications();
 
 private:
+    // Waits until a reply is there, no later than the deadline (then throws).
+    void WaitForReply() const;
+
     struct Closer {
         void operator()(mnl_socket* socket) const { mnl_socket_close(socket); }
     };

@@ -120,6 +120,15 @@ nft delete table ip varnock_lab
 check "a dropped probe is refused at once" test "$status" -eq 1 -a "$took" -lt "$at_once_ms"
 check "with its own reason" grep -q "blocked by a firewall rule" <<<"$out"
 
+# --- An interface without a carrier: its peer on the bridge is down.
+fresh
+ip -n "$VARNOCK_LAB_BRIDGE_NAMESPACE" link set p-c0 down
+lookup "$live"
+ip -n "$VARNOCK_LAB_BRIDGE_NAMESPACE" link set p-c0 up
+check "no carrier is told at once, with its own reason" \
+    grep -q "the interface is down or has no carrier" <<<"$out"
+for _ in $(seq 100); do ip link show c0 | grep -q "LOWER_UP" && break; sleep 0.02; done
+
 # --- Two interfaces on the same network, a host with the same address and
 # another hardware address on each: the answer follows the route.
 lan2="$VARNOCK_LAB_PREFIX-lan2" twin="$VARNOCK_LAB_PREFIX-twin"
