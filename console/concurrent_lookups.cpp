@@ -27,7 +27,7 @@ public:
           delimiter_(delimiter),
           makeRequest_(makeRequest),
           startInterval_(limits.startInterval),
-          tableRoom_(limits.tableRoom),
+          tableRoom_(addresses.size() > kUngatedLookups ? limits.tableRoom : nullptr),
           results_(addresses.size()) {}
 
     LookupRun(const LookupRun&) = delete;

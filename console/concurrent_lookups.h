@@ -34,6 +34,10 @@ inline constexpr std::size_t kSpareDescriptors = 8;
 // then goes ahead.
 inline constexpr std::chrono::seconds kLongestTableWait{60};
 
+// A run of this many addresses or fewer does not ask the table for room:
+// the reserve that the room leaves for the machine's own traffic covers it.
+inline constexpr std::size_t kUngatedLookups = 16;
+
 struct LookupLimits {
     std::size_t maxInFlight = kMostInFlight;
     std::chrono::microseconds startInterval = kStartInterval;

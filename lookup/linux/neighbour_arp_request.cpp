@@ -88,11 +88,11 @@ std::uint32_t NeighbourArpRequest::Send(Ipv4Address destination, Ipv4Address sou
 
     // The route is asked for the flow the datagram will really take: its
     // socket may be bound to an interface (a VRF) or carry a mark, and with
-    // two interfaces on one network only that flow's interface counts.
+    // two interfaces on one network only that flow's interface counts. (The
+    // kernel routes the connected socket with the same inputs.)
     ProbeDatagram probe(destination, source);
     const auto flow = probe.FlowOf();
-    const auto route = QueryRoute(requests, destination, flow.source != 0 ? flow.source : source,
-                                  flow.boundInterface, flow.mark);
+    const auto route = QueryRoute(requests, destination, source, flow.boundInterface, flow.mark);
     if (const auto verdict = JudgeRoute(route); verdict.refusal) {
         return *verdict.refusal;
     } else if (verdict.ownAddress) {

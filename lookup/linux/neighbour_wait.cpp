@@ -36,17 +36,12 @@ Verdict Verdict::Of(const std::optional<rtnl::Neighbour>& entry) {
 }
 
 Verdict NeighbourWait::Arrived() {
-    if (const auto verdict = ReadNotifications(); verdict.Decided()) {
-        return verdict;
-    }
-    return ReadRefusal();
+    // A host's refusal takes a round trip: it is never in yet.
+    return ReadNotifications();
 }
 
 Verdict NeighbourWait::Until(Clock::time_point deadline) {
     for (;;) {
-        if (const auto verdict = Arrived(); verdict.Decided()) {
-            return verdict;
-        }
         const auto remaining =
             std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (remaining.count() <= 0) {
@@ -58,8 +53,21 @@ Verdict NeighbourWait::Until(Clock::time_point deadline) {
             errno != EINTR) {
             throw std::system_error(errno, std::generic_category(), "poll");
         }
+        if ((watched[0].revents & (POLLIN | POLLERR)) != 0) {
+            if (const auto verdict = ReadNotifications(); verdict.Decided()) {
+                return verdict;
+            }
+        }
+        if ((watched[1].revents & POLLERR) != 0) {
+            if (const auto verdict = ReadRefusal(); verdict.Decided()) {
+                return verdict;
+            }
+        }
     }
     // The last word is the table's, in case the answer slipped past.
+    if (const auto verdict = ReadRefusal(); verdict.Decided()) {
+        return verdict;
+    }
     return Verdict::Of(AskTable());
 }
 

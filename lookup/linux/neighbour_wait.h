@@ -51,7 +51,7 @@ public:
           interfaceIndex_(interfaceIndex),
           lostBatches_(lostBatches) {}
 
-    // What has been said so far, without waiting.
+    // What the notifications have said so far, without waiting.
     Verdict Arrived();
 
     // The verdict by `deadline`; past it, whatever the table says then.

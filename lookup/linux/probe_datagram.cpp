@@ -40,52 +40,46 @@ std::uint32_t ReadOption(int fd, int option) {
 
 ProbeDatagram::ProbeDatagram(Ipv4Address destination, Ipv4Address source)
     : socket_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)),
-      destination_(destination) {
+      destination_(destination),
+      source_(source) {
     if (!socket_) {
         throw std::system_error(errno, std::generic_category(), "datagram socket");
     }
-    // Without it the kernel keeps to itself why a datagram could not be sent
-    // (a full neighbour table), and queues ICMP errors with no sender.
-    const int on = 1;
-    if (::setsockopt(Fd(), IPPROTO_IP, IP_RECVERR, &on, sizeof on) < 0) {
-        throw std::system_error(errno, std::generic_category(), "datagram errors");
-    }
-    if (source != 0) {
-        const sockaddr_in local = SocketAddress(source, 0);
-        // A source that is not ours only means the kernel picks one itself.
-        (void)::bind(Fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local);
-    }
-    const sockaddr_in remote = SocketAddress(destination, kDiscardPort);
-    // Refused for a destination it cannot route to: the route query then
-    // says why.
-    connected_ = ::connect(Fd(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0;
 }
 
 ProbeDatagram::Flow ProbeDatagram::FlowOf() const {
-    Flow flow;
-    if (connected_) {
-        sockaddr_in local{};
-        socklen_t length = sizeof local;
-        if (::getsockname(Fd(), reinterpret_cast<sockaddr*>(&local), &length) == 0) {
-            flow.source = local.sin_addr.s_addr;
-        }
-    }
-    flow.boundInterface = ReadOption(Fd(), SO_BINDTOIFINDEX);
-    flow.mark = ReadOption(Fd(), SO_MARK);
-    return flow;
+    // Set when the socket was made (ip vrf exec, a socket policy), or never.
+    return {ReadOption(Fd(), SO_BINDTOIFINDEX), ReadOption(Fd(), SO_MARK)};
 }
 
 int ProbeDatagram::Send() {
-    // An error left from an earlier datagram (the kernel's own "host
-    // unreachable" after it gave up) would be reported by this send instead
-    // of sending.
-    DrainErrors();
-    const sockaddr_in remote = SocketAddress(destination_, kDiscardPort);
-    const ssize_t sent = connected_
-                             ? ::send(Fd(), "", 0, MSG_DONTWAIT)
-                             : ::sendto(Fd(), "", 0, MSG_DONTWAIT,
-                                        reinterpret_cast<const sockaddr*>(&remote), sizeof remote);
-    return sent < 0 ? errno : 0;
+    if (!prepared_) {
+        // Done only once something is to be sent: a lookup the table answers
+        // never pays for it.
+        prepared_ = true;
+        // Without it the kernel keeps to itself why a datagram could not be
+        // sent (a full neighbour table).
+        const int on = 1;
+        if (::setsockopt(Fd(), IPPROTO_IP, IP_RECVERR, &on, sizeof on) < 0) {
+            throw std::system_error(errno, std::generic_category(), "datagram errors");
+        }
+        if (source_ != 0) {
+            const sockaddr_in local = SocketAddress(source_, 0);
+            // A source that is not ours only means the kernel picks one.
+            (void)::bind(Fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local);
+        }
+        // Connected, the socket hears the host's own "port unreachable".
+        const sockaddr_in remote = SocketAddress(destination_, kDiscardPort);
+        if (::connect(Fd(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) < 0) {
+            return errno;
+        }
+    } else {
+        // An error left from the datagram before (the kernel's own "host
+        // unreachable" after it gave up) would be reported by this send
+        // instead of sending.
+        DrainErrors();
+    }
+    return ::send(Fd(), "", 0, MSG_DONTWAIT) < 0 ? errno : 0;
 }
 
 bool ProbeDatagram::Refused() {
@@ -119,10 +113,8 @@ void ProbeDatagram::DrainErrors() {
             }
         }
     }
-    // The pending error the socket would report next goes with the queue.
-    int pending = 0;
-    socklen_t length = sizeof pending;
-    (void)::getsockopt(Fd(), SOL_SOCKET, SO_ERROR, &pending, &length);
+    // Reading the queue to its end also clears the error the socket would
+    // report next.
 }
 
 }  // namespace varnock::linux_backend

@@ -14,23 +14,23 @@ namespace varnock::linux_backend {
 // one; it needs no privilege.
 class ProbeDatagram {
 public:
-    // Opens the socket and connects it (which sends nothing). Throws
-    // std::system_error when no socket can be had.
+    // Opens the socket; nothing is sent. Throws std::system_error when no
+    // socket can be had.
     ProbeDatagram(Ipv4Address destination, Ipv4Address source);
 
-    // The flow the datagram will take, for asking the route: the source the
-    // kernel chose, and the interface and mark the socket carries (set by
-    // `ip vrf exec` or a socket policy, for instance). Zero where none.
+    // What the route must be asked with for the flow the datagram will take:
+    // the interface and mark the socket carries from its making (`ip vrf
+    // exec`, a socket policy). Zero where none.
     struct Flow {
-        Ipv4Address source = 0;
         std::uint32_t boundInterface = 0;
         std::uint32_t mark = 0;
     };
     Flow FlowOf() const;
 
-    // Sends the datagram. 0, or the errno the send failed with at once:
-    // EPERM when a firewall rule here dropped it, ENOBUFS or EINVAL when the
-    // kernel had no room for a new neighbour entry.
+    // Sends the datagram (connecting the socket the first time). 0, or the
+    // errno the send failed with at once: EPERM when a firewall rule here
+    // dropped it, ENOBUFS or EINVAL when the kernel had no room for a new
+    // neighbour entry.
     int Send();
 
     // Whether the destination itself refused a datagram so far. Reads, and so
@@ -44,7 +44,8 @@ private:
 
     UniqueFd socket_;
     Ipv4Address destination_;
-    bool connected_ = false;
+    Ipv4Address source_;
+    bool prepared_ = false;
     bool refused_ = false;
 };
 

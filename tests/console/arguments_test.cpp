@@ -67,9 +67,9 @@ TEST(Arguments, BadNetworksAreRefusedByName) {
     }
     // Written in full: inet_addr would read 198.18 as 198.0.0.18.
     // Nor with leading zeros: inet_addr would read 192.000.002.010 as .8.
-    for (const std::string text : {"/24", "abc/24", "198.18/16", "192.0.2.0.0/24", "0x7f.0.0.0/24",
-                                   " 192.0.2.0/24", "192.0.2.256/24", "192.000.002.010/32",
-                                   "010.0.2.0/24"}) {
+    for (const std::string text :
+         {"/24", "abc/24", "198.18/16", "192.0.2.0.0/24", "0x7f.0.0.0/24", " 192.0.2.0/24",
+          "192.0.2.256/24", "192.000.002.010/32", "010.0.2.0/24"}) {
         EXPECT_EQ(Refusal(Texts{text}),
                   '"' + text + "\": not a network (write it as 192.0.2.0/24)");
     }
