@@ -4,78 +4,106 @@
 #include <cstdint>
 #include <cstring>
 
-#include "console/address_arguments.h"
 #include "lookup/mac_query.h"
 
 namespace varnock::console {
 namespace {
 
-// QueryMacAddress reports only true or false; keeping the request's status
-// tells the reasons for "no answer" apart, and keeping the answer's bytes
-// names its vendor.
-class KeepingArpRequest final : public ArpRequest {
+// QueryMacAddress reports only true or false and asks an ArpRequest: this
+// one asks the resolver with the run's settings and keeps its whole answer,
+// which tells the reasons for "no answer" apart and names the interface.
+class KeepingRequest final : public ArpRequest {
 public:
-    explicit KeepingArpRequest(ArpRequest& request) : request_(request) {}
+    KeepingRequest(NeighbourResolver& resolver, const LookupSettings& settings)
+        : resolver_(resolver), settings_(settings) {}
 
     std::uint32_t Send(Ipv4Address destination, Ipv4Address source, void* answer,
                        std::uint32_t& answerLength) override {
-        const std::uint32_t room = answerLength;
-        status_ = request_.Send(destination, source, answer, answerLength);
-        if (*status_ == arp_status::kOk) {
-            const auto* first = static_cast<const std::uint8_t*>(answer);
-            bytes_.assign(first, first + std::min(room, answerLength));
-            provenance_ = request_.LastProvenance();
+        NeighbourQuery query;
+        query.address = IpAddress::V4(destination);
+        query.source = source;
+        query.interfaceIndex = settings_.interfaceIndex;
+        query.maxWait = settings_.maxWait;
+        kept_ = resolver_.Resolve(query);
+        if (kept_->status == arp_status::kOk) {
+            const auto length = static_cast<std::uint32_t>(kept_->hardwareAddress.size());
+            if (length > 0) {
+                std::memcpy(answer, kept_->hardwareAddress.data(), std::min(length, answerLength));
+            }
+            answerLength = length;
         }
-        return *status_;
+        return kept_->status;
     }
 
-    std::optional<AnswerProvenance> LastProvenance() const override { return provenance_; }
-
-    // Empty when no request was sent.
-    const std::optional<std::uint32_t>& Status() const { return status_; }
-    const HardwareAddressBytes& Bytes() const { return bytes_; }
+    // Empty when nothing was asked.
+    const std::optional<NeighbourAnswer>& Kept() const { return kept_; }
 
 private:
-    ArpRequest& request_;
-    std::optional<std::uint32_t> status_;
-    HardwareAddressBytes bytes_;
-    std::optional<AnswerProvenance> provenance_;
+    NeighbourResolver& resolver_;
+    const LookupSettings& settings_;
+    std::optional<NeighbourAnswer> kept_;
 };
 
-std::string ReasonForNoAnswer(const std::optional<std::uint32_t>& status) {
-    if (!status) {
+std::string ReasonForNoAnswer(const std::optional<NeighbourAnswer>& answer) {
+    if (!answer) {
         return "not an address to ask for";
     }
-    if (*status == arp_status::kOk) {
+    if (answer->status == arp_status::kOk) {
         // All zeros (the loopback interface), or not a hardware address.
         return "empty answer";
     }
-    return std::string(DescribeArpStatus(*status));
+    return std::string(DescribeArpStatus(answer->status));
+}
+
+AddressResult Finished(const Target& target, const std::optional<NeighbourAnswer>& answer,
+                       std::optional<std::string> text) {
+    // FormatMacAddress gives the empty text for an answer that is not six
+    // bytes long: no address to show either.
+    if (!text || text->empty()) {
+        AddressResult result = Unanswered(target, ReasonForNoAnswer(answer));
+        result.interfaceIndex = answer ? answer->interfaceIndex : 0;
+        return result;
+    }
+    AddressResult result;
+    result.address = target.address;
+    result.name = target.name;
+    result.hardwareAddress = std::move(text);
+    result.bytes = answer->hardwareAddress;
+    result.interfaceIndex = answer->interfaceIndex;
+    result.provenance = answer->provenance;
+    return result;
 }
 
 }  // namespace
 
-AddressResult LookUpAddress(Ipv4Address address, const std::string& delimiter,
-                            ArpRequest& request) {
-    KeepingArpRequest keeping(request);
-    std::string text;
-    // The dotted text reads back as the same address on every platform.
-    if (QueryMacAddress(DottedText(address), text, delimiter, keeping) == kFalse || text.empty()) {
-        // FormatMacAddress gives the empty text for an answer that is not
-        // six bytes long: no address to show either.
-        return Unanswered(address, ReasonForNoAnswer(keeping.Status()));
+AddressResult LookUpTarget(const Target& target, const LookupSettings& settings,
+                           NeighbourResolver& resolver) {
+    if (!target.address.IsV6()) {
+        KeepingRequest keeping(resolver, settings);
+        std::string text;
+        // The dotted text reads back as the same address on every platform.
+        const bool found = QueryMacAddress(DottedText(target.address.V4Value()), text,
+                                           settings.delimiter, keeping) != kFalse;
+        return Finished(target, keeping.Kept(), found ? std::optional(text) : std::nullopt);
     }
-    AddressResult result;
-    result.address = address;
-    result.hardwareAddress = std::move(text);
-    result.bytes = keeping.Bytes();
-    result.provenance = keeping.LastProvenance();
-    return result;
+    NeighbourQuery query;
+    query.address = target.address;
+    query.interfaceIndex = settings.interfaceIndex;
+    query.maxWait = settings.maxWait;
+    const NeighbourAnswer answer = resolver.Resolve(query);
+    // The same tests of the answer as the window's query makes.
+    const auto& bytes = answer.hardwareAddress;
+    const bool found = answer.status == arp_status::kOk && bytes.size() >= 4 &&
+                       (bytes[0] | bytes[1] | bytes[2] | bytes[3]) != 0;
+    return Finished(
+        target, answer,
+        found ? std::optional(FormatMacAddress(bytes, settings.delimiter)) : std::nullopt);
 }
 
-AddressResult Unanswered(Ipv4Address address, std::string reason) {
+AddressResult Unanswered(const Target& target, std::string reason) {
     AddressResult result;
-    result.address = address;
+    result.address = target.address;
+    result.name = target.name;
     result.reason = std::move(reason);
     return result;
 }

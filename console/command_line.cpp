@@ -32,13 +32,19 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments) {
             line.addresses.emplace_back(argument);
             continue;
         }
-        // --name=value or --name value, for the options that take a value.
-        const auto value = [&](std::string_view name) -> std::optional<std::string_view> {
+        // --name=value, --name value, -n value or -nvalue, for the options
+        // that take a value.
+        const auto value = [&](std::string_view name,
+                               std::string_view shortName = {}) -> std::optional<std::string_view> {
             if (argument.size() > name.size() && argument.starts_with(name) &&
                 argument[name.size()] == '=') {
                 return argument.substr(name.size() + 1);
             }
-            if (argument != name) {
+            if (!shortName.empty() && argument.size() > shortName.size() &&
+                argument.starts_with(shortName)) {
+                return argument.substr(shortName.size());
+            }
+            if (argument != name && (shortName.empty() || argument != shortName)) {
                 return std::nullopt;
             }
             if (i + 1 == arguments.size()) {
@@ -58,6 +64,14 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments) {
             line.json = true;
         } else if (argument == "--cached") {
             line.cached = true;
+        } else if (argument == "-q" || argument == "--quiet") {
+            line.quiet = true;
+        } else if (argument == "-l" || argument == "--localnet") {
+            line.localNetworks = true;
+        } else if (const auto interface = value("--interface", "-I")) {
+            line.interface = std::string(*interface);
+        } else if (const auto file = value("--file", "-f")) {
+            line.files.emplace_back(*file);
         } else if (const auto delimiter = value("--delimiter")) {
             line.delimiter = *delimiter;
         } else if (const auto timeout = value("--timeout")) {
@@ -72,11 +86,24 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments) {
 std::string HelpText() {
     return std::string(kUsageLine) + R"(
 Prints the hardware (MAC) address of each machine on a directly attached
-IPv4 network, one line per address in the order given. Needs no privileges.
+network, one line per address in the order given. Needs no privileges.
 
-  ADDRESS          an IPv4 address, also in inet_addr's shorter forms (10.1)
-  NETWORK/BITS     every host address of a network, e.g. 192.0.2.0/24
-                   (at most a /16)
+TARGET is any of
+  192.0.2.2        an IPv4 address, also in inet_addr's shorter forms (10.1)
+  2001:db8::2      an IPv6 address; a link-local one with its interface,
+                   fe80::1%eth0 (or -I eth0)
+  192.0.2.0/24     every host address of a network (at most a /16)
+  2001:db8::/120   every address of an IPv6 network (at most a /120)
+  192.0.2.10-20    a range (also 192.0.2.10-192.0.2.20)
+  NAME             every IPv4 and IPv6 address of a host name
+
+  -I, --interface NAME  look up only through that interface
+  -l, --localnet   every directly attached IPv4 network of the interfaces
+                   that use ARP (or of -I)
+  -f, --file FILE  read targets from FILE, one a line ("-": standard input;
+                   blank lines and lines starting with # are skipped)
+  -q, --quiet      print only the hardware addresses; the exit status tells
+                   whether every target answered
 
   --json           one JSON array of {"address", "hardware_address",
                    "reason", "vendor"} objects instead of lines
@@ -92,6 +119,8 @@ IPv4 network, one line per address in the order given. Needs no privileges.
   -V, --version    show the version
 
 Vendor names come from /usr/share/ieee-data/oui.txt when it is installed.
+A lookup is real network traffic: it sends ARP or neighbour discovery on the
+network each address belongs to. Only look up networks you may probe.
 Without --cached an answer is always one the host or the system confirmed
 for this lookup. Exit status: 0 when every address answered, 1 when any did
 not, 2 for a mistake in the command line or a system error (one line on

@@ -15,10 +15,14 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool json = false;
-    bool cached = false;  // answer from the neighbour table, sending nothing
+    bool cached = false;                   // answer from the neighbour table, sending nothing
+    bool quiet = false;                    // only the hardware addresses
+    bool localNetworks = false;            // every directly attached IPv4 network
+    std::optional<std::string> interface;  // look up only through this one
+    std::vector<std::string> files;        // targets one per line; "-": standard input
     std::string delimiter = ":";
     std::optional<std::chrono::milliseconds> timeout;
-    std::vector<std::string> addresses;  // as typed, not yet read
+    std::vector<std::string> addresses;  // the targets as typed, not yet read
 };
 
 // Reads `varnock-cli [OPTION]... ADDRESS...` (arguments without the program
@@ -31,8 +35,8 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments);
 
 // One line: what ReadCommandLine accepts.
 inline constexpr std::string_view kUsageLine =
-    "usage: varnock-cli [--json] [--cached] [--delimiter TEXT] [--timeout MS] "
-    "ADDRESS|NETWORK/BITS...";
+    "usage: varnock-cli [-q] [--json] [--cached] [-I INTERFACE] [--delimiter TEXT] "
+    "[--timeout MS] [-l] [-f FILE] TARGET...";
 
 // The full text --help prints.
 std::string HelpText();

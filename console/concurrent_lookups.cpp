@@ -21,11 +21,11 @@ constexpr std::chrono::milliseconds kTableRecheck{50};
 // The state the workers share with the thread that delivers the results.
 class LookupRun {
 public:
-    LookupRun(std::span<const Ipv4Address> addresses, const std::string& delimiter,
-              const RequestMaker& makeRequest, const LookupLimits& limits)
+    LookupRun(std::span<const Target> addresses, const LookupSettings& settings,
+              const ResolverMaker& makeResolver, const LookupLimits& limits)
         : addresses_(addresses),
-          delimiter_(delimiter),
-          makeRequest_(makeRequest),
+          settings_(settings),
+          makeResolver_(makeResolver),
           startInterval_(limits.startInterval),
           tableRoom_(addresses.size() > kUngatedLookups ? limits.tableRoom : nullptr),
           results_(addresses.size()) {}
@@ -87,7 +87,7 @@ public:
 
 private:
     void Work() {
-        std::unique_ptr<ArpRequest> request;
+        std::unique_ptr<NeighbourResolver> request;
         for (;;) {
             std::size_t index = 0;
             Clock::time_point start;
@@ -130,21 +130,21 @@ private:
         }
     }
 
-    AddressResult LookUp(Ipv4Address address, std::unique_ptr<ArpRequest>& request) {
+    AddressResult LookUp(const Target& target, std::unique_ptr<NeighbourResolver>& resolver) {
         try {
-            if (!request) {
-                request = makeRequest_();
+            if (!resolver) {
+                resolver = makeResolver_();
             }
-            return LookUpAddress(address, delimiter_, *request);
+            return LookUpTarget(target, settings_, *resolver);
         } catch (const std::exception& failure) {
-            return Unanswered(address,
+            return Unanswered(target,
                               std::string("the system could not be asked: ") + failure.what());
         }
     }
 
-    const std::span<const Ipv4Address> addresses_;
-    const std::string& delimiter_;
-    const RequestMaker& makeRequest_;
+    const std::span<const Target> addresses_;
+    const LookupSettings& settings_;
+    const ResolverMaker& makeResolver_;
     const std::chrono::microseconds startInterval_;
     const std::function<std::optional<std::size_t>()> tableRoom_;
     std::mutex gate_;
@@ -172,14 +172,14 @@ std::size_t MostInFlightFor(std::optional<std::uint64_t> openFileRoom) {
                                    1, kMostInFlight);
 }
 
-void LookUpInOrder(std::span<const Ipv4Address> addresses, const std::string& delimiter,
-                   const RequestMaker& makeRequest, const LookupLimits& limits,
+void LookUpInOrder(std::span<const Target> addresses, const LookupSettings& settings,
+                   const ResolverMaker& makeResolver, const LookupLimits& limits,
                    const std::function<void(AddressResult&&)>& deliver,
                    const std::function<void(const LookupProgress&)>& waiting) {
     if (addresses.empty()) {
         return;
     }
-    LookupRun run(addresses, delimiter, makeRequest, limits);
+    LookupRun run(addresses, settings, makeResolver, limits);
     run.Start(std::clamp<std::size_t>(limits.maxInFlight, 1, addresses.size()));
     run.Deliver(deliver, waiting);
 }

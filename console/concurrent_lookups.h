@@ -10,7 +10,7 @@
 #include <string>
 
 #include "console/address_lookup.h"
-#include "lookup/arp_request.h"
+#include "lookup/neighbour_resolver.h"
 
 namespace varnock::console {
 
@@ -56,10 +56,10 @@ struct LookupProgress {
     std::size_t answered = 0;
 };
 
-// Makes the request one worker uses for all its lookups.
-using RequestMaker = std::function<std::unique_ptr<ArpRequest>()>;
+// Makes the resolver one worker uses for all its lookups.
+using ResolverMaker = std::function<std::unique_ptr<NeighbourResolver>()>;
 
-// Looks up every address, at most limits.maxInFlight at once, each started
+// Looks up every target, at most limits.maxInFlight at once, each started
 // no sooner than limits.startInterval after the one before and only while
 // limits.tableRoom has room (a lookup of an address without an entry makes
 // one, and past the table's limit the kernel evicts the machine's other
@@ -70,8 +70,8 @@ using RequestMaker = std::function<std::unique_ptr<ArpRequest>()>;
 // the calling thread only. A lookup that throws gives its address a result
 // with the failure as its reason. When `deliver` or `waiting` throws, no
 // further lookup starts; those in flight are waited for.
-void LookUpInOrder(std::span<const Ipv4Address> addresses, const std::string& delimiter,
-                   const RequestMaker& makeRequest, const LookupLimits& limits,
+void LookUpInOrder(std::span<const Target> targets, const LookupSettings& settings,
+                   const ResolverMaker& makeResolver, const LookupLimits& limits,
                    const std::function<void(AddressResult&&)>& deliver,
                    const std::function<void(const LookupProgress&)>& waiting);
 

@@ -10,8 +10,9 @@
 #include <string_view>
 
 #include "console/concurrent_lookups.h"
+#include "console/targets.h"
 #include "console/vendor_list.h"
-#include "lookup/arp_request.h"
+#include "lookup/neighbour_resolver.h"
 
 namespace varnock::console {
 
@@ -24,18 +25,22 @@ inline constexpr int kExitSystemError = 2;  // the results could not be written,
 // What the command takes from the system it runs on: main gives the real
 // one, tests their own.
 struct CommandSystem {
-    // One request for each worker; `maxWait` is what --timeout asked for.
-    std::function<std::unique_ptr<ArpRequest>(std::optional<std::chrono::milliseconds> maxWait)>
-        makeRequest;
-    // One reader of the neighbour table for each worker, for --cached.
-    std::function<std::unique_ptr<ArpRequest>()> makeCacheReader;
+    // One resolver for each worker: live, or the table as it stands.
+    std::function<std::unique_ptr<NeighbourResolver>(ResolverMode mode)> makeResolver;
+    // Host names and interface names.
+    TargetSystem targets;
+    std::function<std::string(std::uint32_t index)> interfaceNameOf;
+    // The networks --localnet means (only one interface's, when not 0).
+    std::function<std::vector<AttachedNetwork>(std::uint32_t interfaceIndex)> attachedNetworks;
+    // What "-f -" reads.
+    std::istream* standardInput = nullptr;
     std::string vendorListPath{kSystemVendorListPath};
     // Progress is drawn on `err` only when it is a terminal.
     bool errorIsTerminal = false;
     LookupLimits limits;
 };
 
-// Runs `varnock-cli [OPTION]... ADDRESS...` with `arguments` (without the
+// Runs `varnock-cli [OPTION]... TARGET...` with `arguments` (without the
 // program name): one line (or JSON object) per address on `out`, in the
 // order given, and returns kExitAnswered or kExitNoAnswer; or, when the
 // command line is wrong, one line on `err` naming the mistake and

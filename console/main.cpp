@@ -6,6 +6,7 @@
 
 #include "console/lookup_command.h"
 #include "console/system.h"
+#include "lookup/neighbour_resolver.h"
 #include "lookup/neighbour_table.h"
 
 int main(int argc, char* argv[]) {
@@ -16,10 +17,12 @@ int main(int argc, char* argv[]) {
     try {
         const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
         console::CommandSystem system;
-        system.makeRequest = [](std::optional<std::chrono::milliseconds> maxWait) {
-            return MakeSystemArpRequest(maxWait);
-        };
-        system.makeCacheReader = [] { return MakeSystemCacheReader(); };
+        system.makeResolver = [](ResolverMode mode) { return MakeSystemNeighbourResolver(mode); };
+        system.targets.resolveName = console::ResolveHostName;
+        system.targets.interfaceIndexNamed = InterfaceIndexNamed;
+        system.interfaceNameOf = InterfaceNameOf;
+        system.attachedNetworks = AttachedIpv4Networks;
+        system.standardInput = &std::cin;
         // Tests name a vendor list of their own here.
         if (const char* path = std::getenv("VARNOCK_CLI_OUI_FILE"); path != nullptr) {
             system.vendorListPath = path;

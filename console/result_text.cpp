@@ -4,22 +4,29 @@
 #include <array>
 #include <cstdint>
 
-#include "console/address_arguments.h"
+#include "console/targets.h"
 #include "console/terminal_text.h"
 
 namespace varnock::console {
 namespace {
 
-// The widest dotted address, so that the second column lines up.
-constexpr std::size_t kAddressColumn = 15;
 constexpr std::string_view kColumnGap = "  ";
 constexpr std::string_view kReplacement = "\\ufffd";
 
 }  // namespace
 
-std::string TextLine(const AddressResult& result, std::optional<std::string_view> vendor) {
-    std::string line = DottedText(result.address);
-    line.resize(std::max(line.size(), kAddressColumn), ' ');
+std::string TargetColumn(const AddressResult& result, const ResultNaming& naming) {
+    std::string column = AddressText(result.address, naming.interfaceName);
+    if (!result.name.empty()) {
+        column += " (" + result.name + ')';
+    }
+    return column;
+}
+
+std::string TextLine(const AddressResult& result, std::optional<std::string_view> vendor,
+                     const ResultNaming& naming) {
+    std::string line = TerminalText(TargetColumn(result, naming));
+    line.resize(std::max(line.size(), naming.column), ' ');
     line += kColumnGap;
     // The reason may carry the system's words, the hardware address the
     // user's delimiter, the vendor anything a list holds.
@@ -42,14 +49,25 @@ std::string TextLine(const AddressResult& result, std::optional<std::string_view
     return line;
 }
 
-std::string JsonObject(const AddressResult& result, std::optional<std::string_view> vendor) {
-    std::string object = "{\"address\": " + JsonString(DottedText(result.address));
+std::string JsonObject(const AddressResult& result, std::optional<std::string_view> vendor,
+                       const ResultNaming& naming) {
+    std::string object =
+        "{\"address\": " + JsonString(AddressText(result.address, naming.interfaceName));
     object += ", \"hardware_address\": ";
     object += result.Answered() ? JsonString(*result.hardwareAddress) : "null";
     object += ", \"reason\": ";
     object += result.Answered() ? "null" : JsonString(result.reason);
     if (vendor) {
         object += ", \"vendor\": " + JsonString(*vendor);
+    }
+    if (!result.name.empty()) {
+        object += ", \"name\": " + JsonString(result.name);
+    }
+    if (result.interfaceIndex != 0) {
+        if (const std::string interface = naming.interfaceName(result.interfaceIndex);
+            !interface.empty()) {
+            object += ", \"interface\": " + JsonString(interface);
+        }
     }
     if (const auto& known = result.provenance) {
         object += ", \"confirmed\": ";

@@ -2,6 +2,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
+
+#include "lookup/ip_address.h"
 
 namespace varnock::console {
 
@@ -11,6 +15,10 @@ namespace varnock::console {
 // Makes a write to a closed pipe fail with an error instead of ending the
 // process by signal (nothing to do where there is no such signal).
 void IgnoreBrokenPipes();
+
+// Every IPv4 and IPv6 address the system's resolver gives `name`, each once,
+// in the resolver's order; empty when it knows none.
+std::vector<IpAddress> ResolveHostName(const std::string& name);
 
 // Whether standard error is a terminal someone watches.
 bool StandardErrorIsTerminal();

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace varnock {
@@ -34,22 +33,14 @@ inline constexpr std::uint32_t kLinkWithoutArp = 0x2000'0004;      // no ARP or 
 inline constexpr std::uint32_t kBlockedByFirewall = 0x2000'0005;   // a rule here dropped our send
 inline constexpr std::uint32_t kNeighbourTableFull = 0x2000'0006;  // the kernel has no room
 inline constexpr std::uint32_t kInterfaceDown = 0x2000'0007;       // down, or no carrier
-inline constexpr std::uint32_t kNotCached = 0x2000'0008;  // no address in the neighbour table
+inline constexpr std::uint32_t kNotCached = 0x2000'0008;       // no address in the neighbour table
+inline constexpr std::uint32_t kWrongInterface = 0x2000'0009;  // the route leaves elsewhere
+inline constexpr std::uint32_t kNeedsInterface = 0x2000'000A;  // link-local without its interface
 }  // namespace arp_status
 
 // A short English reason for a result code, for front ends that explain
 // failures (the window does not: it shows one message for all of them).
 std::string_view DescribeArpStatus(std::uint32_t status);
-
-// How an answer was known, for front ends that tell the user.
-struct AnswerProvenance {
-    // The host or the system confirmed the address lately; false for an
-    // address the system holds but has not heard from lately.
-    bool confirmed = true;
-    std::string state;  // the system's word for its entry: "reachable", "stale", ...
-    // How long ago the system last heard the host, when it says.
-    std::optional<std::chrono::seconds> sinceConfirmed;
-};
 
 // Asks the operating system for the hardware address of `destination` on a
 // directly attached network.
@@ -65,11 +56,6 @@ public:
     // cannot be asked at all (no socket, for instance).
     virtual std::uint32_t Send(Ipv4Address destination, Ipv4Address source, void* answer,
                                std::uint32_t& answerLength) = 0;
-
-    // What the last Send that answered knew of its answer beyond the bytes;
-    // nothing from a request that keeps no such record (a live lookup's
-    // answer is confirmed by that lookup).
-    virtual std::optional<AnswerProvenance> LastProvenance() const { return std::nullopt; }
 };
 
 // The real request of the platform the program was built for. `maxWait`
@@ -78,12 +64,5 @@ public:
 // system's time-out alone applies.
 std::unique_ptr<ArpRequest> MakeSystemArpRequest(
     std::optional<std::chrono::milliseconds> maxWait = std::nullopt);
-
-// A request that answers from the system's neighbour table as it stands,
-// sending nothing at all: any entry that holds an address answers, and
-// LastProvenance says whether the system had confirmed it lately. Where the
-// system's table cannot be read that way (Windows, for now) every Send gives
-// kNotSupported.
-std::unique_ptr<ArpRequest> MakeSystemCacheReader();
 
 }  // namespace varnock

@@ -28,6 +28,10 @@ std::string_view DescribeArpStatus(std::uint32_t status) {
             return "the neighbour table is full";
         case arp_status::kNotCached:
             return "not in the neighbour table";
+        case arp_status::kWrongInterface:
+            return "not reachable through that interface";
+        case arp_status::kNeedsInterface:
+            return "a link-local address needs its interface";
         case arp_status::kInterfaceDown:
             return "the interface is down or has no carrier";
         default:

@@ -1,11 +1,16 @@
 #include "console/system.h"
 
+#include <netdb.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <system_error>
+
+#include "console/resolved_addresses.h"
 
 namespace varnock::console {
 namespace {
@@ -31,6 +36,19 @@ std::uint64_t OpenDescriptors() {
 }
 
 }  // namespace
+
+std::vector<IpAddress> ResolveHostName(const std::string& name) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;  // one entry per address, not one per socket type
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0) {
+        return {};
+    }
+    std::vector<IpAddress> addresses = ResolvedAddresses(found);
+    ::freeaddrinfo(found);
+    return addresses;
+}
 
 void IgnoreBrokenPipes() {
     ::signal(SIGPIPE, SIG_IGN);

@@ -1,5 +1,6 @@
 #include "lookup/linux/kernel_queries.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -26,7 +27,7 @@ constexpr int kDumpTries = 3;
 
 }  // namespace
 
-std::optional<rtnl::Route> QueryRoute(NetlinkSocket& kernel, Ipv4Address destination,
+std::optional<rtnl::Route> QueryRoute(NetlinkSocket& kernel, const IpAddress& destination,
                                       Ipv4Address source, std::uint32_t boundInterface,
                                       std::uint32_t mark) {
     rtnl::RequestBuffer buffer;
@@ -39,7 +40,7 @@ std::optional<rtnl::Link> QueryLink(NetlinkSocket& kernel, std::uint32_t index) 
     return AskOne(kernel, rtnl::BuildLinkQuery(buffer, index), rtnl::ParseLink);
 }
 
-std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, Ipv4Address destination,
+std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, const IpAddress& destination,
                                               std::uint32_t interfaceIndex) {
     rtnl::RequestBuffer buffer;
     int error = 0;
@@ -52,23 +53,52 @@ std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, Ipv4Address
     return entry;
 }
 
-std::optional<std::uint32_t> FindInterfaceOwning(NetlinkSocket& kernel, Ipv4Address address) {
-    std::optional<std::uint32_t> owner;
+std::vector<rtnl::InterfaceAddress> QueryAddresses(NetlinkSocket& kernel,
+                                                   IpAddress::Family family) {
+    std::vector<rtnl::InterfaceAddress> addresses;
     for (int attempt = 0; attempt < kDumpTries; ++attempt) {
         rtnl::RequestBuffer buffer;
-        owner.reset();
+        addresses.clear();
         const int error =
-            kernel.Exchange(rtnl::BuildAddressDump(buffer), [&](const nlmsghdr& message) {
-                const auto entry = rtnl::ParseInterfaceAddress(message);
-                if (entry && entry->local == address && !owner) {
-                    owner = entry->interfaceIndex;
+            kernel.Exchange(rtnl::BuildAddressDump(buffer, family), [&](const nlmsghdr& message) {
+                if (auto entry = rtnl::ParseInterfaceAddress(message);
+                    entry && entry->local.family == family) {
+                    addresses.push_back(*entry);
                 }
             });
         if (error != EINTR) {
             break;
         }
     }
-    return owner;
+    return addresses;
+}
+
+std::optional<std::uint32_t> FindInterfaceOwning(NetlinkSocket& kernel, const IpAddress& address) {
+    for (const auto& entry : QueryAddresses(kernel, address.family)) {
+        if (entry.local.SameAddress(address)) {
+            return entry.interfaceIndex;
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsAttachedTo(const std::vector<rtnl::InterfaceAddress>& addresses,
+                  std::uint32_t interfaceIndex, const IpAddress& destination) {
+    for (const auto& entry : addresses) {
+        if (entry.interfaceIndex != interfaceIndex || entry.local.family != destination.family) {
+            continue;
+        }
+        const std::size_t bits = std::min<std::size_t>(entry.prefixLength, destination.Size() * 8);
+        bool same = true;
+        for (std::size_t bit = 0; bit < bits && same; ++bit) {
+            const auto mask = static_cast<std::uint8_t>(0x80u >> (bit % 8));
+            same = (entry.local.bytes[bit / 8] & mask) == (destination.bytes[bit / 8] & mask);
+        }
+        if (same) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace varnock::linux_backend

@@ -1,22 +1,22 @@
 #pragma once
 
-// The questions the lookup asks the kernel over a request socket, each
-// answered by one reply.
+// The questions the lookup asks the kernel over a request socket.
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
-#include "lookup/arp_request.h"
+#include "lookup/ip_address.h"
 #include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/rtnetlink_messages.h"
 
 namespace varnock::linux_backend {
 
-// How the kernel sends to `destination` a datagram from `source` on a socket
-// bound to `boundInterface` (0: none) and carrying `mark` (0: none); nothing
-// when there is no route.
-std::optional<rtnl::Route> QueryRoute(NetlinkSocket& kernel, Ipv4Address destination,
-                                      Ipv4Address source, std::uint32_t boundInterface = 0,
+// How the kernel sends to `destination` a datagram from `source` (IPv4; 0:
+// any) on a socket bound to `boundInterface` (0: none) and carrying `mark`
+// (0: none); nothing when there is no route.
+std::optional<rtnl::Route> QueryRoute(NetlinkSocket& kernel, const IpAddress& destination,
+                                      Ipv4Address source = 0, std::uint32_t boundInterface = 0,
                                       std::uint32_t mark = 0);
 
 std::optional<rtnl::Link> QueryLink(NetlinkSocket& kernel, std::uint32_t index);
@@ -24,10 +24,18 @@ std::optional<rtnl::Link> QueryLink(NetlinkSocket& kernel, std::uint32_t index);
 // What the neighbour table holds for the destination; nothing when it holds
 // no entry (ENOENT) or the interface has gone. Throws std::system_error on a
 // kernel too old to be asked for one entry (before Linux 4.20).
-std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, Ipv4Address destination,
+std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, const IpAddress& destination,
                                               std::uint32_t interfaceIndex);
 
+// Every address of `family` on the machine's interfaces.
+std::vector<rtnl::InterfaceAddress> QueryAddresses(NetlinkSocket& kernel, IpAddress::Family family);
+
 // The interface that holds `address` as one of its own, if any does.
-std::optional<std::uint32_t> FindInterfaceOwning(NetlinkSocket& kernel, Ipv4Address address);
+std::optional<std::uint32_t> FindInterfaceOwning(NetlinkSocket& kernel, const IpAddress& address);
+
+// Whether `destination` lies in a network attached to `interfaceIndex` (one
+// of its own addresses' prefixes).
+bool IsAttachedTo(const std::vector<rtnl::InterfaceAddress>& addresses,
+                  std::uint32_t interfaceIndex, const IpAddress& destination);
 
 }  // namespace varnock::linux_backend

@@ -6,6 +6,10 @@
 
 namespace varnock::linux_backend {
 
+// Where the kernel keeps one family's per-interface neighbour settings.
+inline constexpr const char* kIpv4NeighbourSettings = "/proc/sys/net/ipv4/neigh";
+inline constexpr const char* kIpv6NeighbourSettings = "/proc/sys/net/ipv6/neigh";
+
 // No wait read from the settings is longer than this: an administrator's
 // value may be huge, and the lookup must still end.
 inline constexpr std::chrono::milliseconds kLongestNeighbourWait{60'000};

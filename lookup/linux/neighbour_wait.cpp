@@ -88,7 +88,8 @@ Verdict NeighbourWait::ReadNotifications() {
         Verdict verdict;
         rtnl::ForEachMessage(batch.bytes, 0, 0, [&](const nlmsghdr& message) {
             const auto neighbour = rtnl::ParseNeighbour(message);
-            if (verdict.Decided() || !neighbour || neighbour->destination != destination_ ||
+            if (verdict.Decided() || !neighbour ||
+                !neighbour->destination.SameAddress(destination_) ||
                 neighbour->interfaceIndex != interfaceIndex_) {
                 return;
             }

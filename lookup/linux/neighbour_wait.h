@@ -42,7 +42,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     NeighbourWait(NetlinkSocket& notifications, NetlinkSocket& requests, ProbeDatagram& probe,
-                  Ipv4Address destination, std::uint32_t interfaceIndex,
+                  const IpAddress& destination, std::uint32_t interfaceIndex,
                   std::atomic<std::uint64_t>& lostBatches)
         : notifications_(notifications),
           requests_(requests),
@@ -65,7 +65,7 @@ private:
     NetlinkSocket& notifications_;
     NetlinkSocket& requests_;
     ProbeDatagram& probe_;
-    Ipv4Address destination_;
+    IpAddress destination_;
     std::uint32_t interfaceIndex_;
     std::atomic<std::uint64_t>& lostBatches_;
 };

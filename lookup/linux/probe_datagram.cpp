@@ -27,6 +27,29 @@ sockaddr_in SocketAddress(Ipv4Address address, std::uint16_t port) {
     return result;
 }
 
+// The destination's socket address, either family, and its length.
+struct RemoteAddress {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+};
+RemoteAddress RemoteOf(const IpAddress& destination) {
+    RemoteAddress remote;
+    if (destination.IsV6()) {
+        sockaddr_in6 address{};
+        address.sin6_family = AF_INET6;
+        address.sin6_port = htons(kDiscardPort);
+        std::memcpy(&address.sin6_addr, destination.bytes.data(), 16);
+        address.sin6_scope_id = destination.scope;
+        std::memcpy(&remote.storage, &address, sizeof address);
+        remote.length = sizeof address;
+    } else {
+        const sockaddr_in address = SocketAddress(destination.V4Value(), kDiscardPort);
+        std::memcpy(&remote.storage, &address, sizeof address);
+        remote.length = sizeof address;
+    }
+    return remote;
+}
+
 std::uint32_t ReadOption(int fd, int option) {
     std::uint32_t value = 0;
     socklen_t length = sizeof value;
@@ -38,12 +61,19 @@ std::uint32_t ReadOption(int fd, int option) {
 
 }  // namespace
 
-ProbeDatagram::ProbeDatagram(Ipv4Address destination, Ipv4Address source)
-    : socket_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)),
+ProbeDatagram::ProbeDatagram(const IpAddress& destination, Ipv4Address source,
+                             std::uint32_t interfaceIndex)
+    : socket_(::socket(destination.IsV6() ? AF_INET6 : AF_INET,
+                       SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)),
       destination_(destination),
       source_(source) {
     if (!socket_) {
         throw std::system_error(errno, std::generic_category(), "datagram socket");
+    }
+    // Any user may bind a socket to an interface (Linux 5.7 and later).
+    if (interfaceIndex != 0 && ::setsockopt(Fd(), SOL_SOCKET, SO_BINDTOIFINDEX, &interfaceIndex,
+                                            sizeof interfaceIndex) < 0) {
+        throw std::system_error(errno, std::generic_category(), "datagram interface");
     }
 }
 
@@ -60,17 +90,20 @@ int ProbeDatagram::Send() {
         // Without it the kernel keeps to itself why a datagram could not be
         // sent (a full neighbour table).
         const int on = 1;
-        if (::setsockopt(Fd(), IPPROTO_IP, IP_RECVERR, &on, sizeof on) < 0) {
+        const bool v6 = destination_.IsV6();
+        if (::setsockopt(Fd(), v6 ? IPPROTO_IPV6 : IPPROTO_IP, v6 ? IPV6_RECVERR : IP_RECVERR, &on,
+                         sizeof on) < 0) {
             throw std::system_error(errno, std::generic_category(), "datagram errors");
         }
-        if (source_ != 0) {
+        if (source_ != 0 && !v6) {
             const sockaddr_in local = SocketAddress(source_, 0);
             // A source that is not ours only means the kernel picks one.
             (void)::bind(Fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local);
         }
         // Connected, the socket hears the host's own "port unreachable".
-        const sockaddr_in remote = SocketAddress(destination_, kDiscardPort);
-        if (::connect(Fd(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) < 0) {
+        const RemoteAddress remote = RemoteOf(destination_);
+        if (::connect(Fd(), reinterpret_cast<const sockaddr*>(&remote.storage), remote.length) <
+            0) {
             return errno;
         }
     } else {
@@ -98,18 +131,31 @@ void ProbeDatagram::DrainErrors() {
         }
         for (cmsghdr* entry = CMSG_FIRSTHDR(&message); entry != nullptr;
              entry = CMSG_NXTHDR(&message, entry)) {
-            if (entry->cmsg_level != IPPROTO_IP || entry->cmsg_type != IP_RECVERR ||
-                entry->cmsg_len < CMSG_LEN(sizeof(sock_extended_err) + sizeof(sockaddr_in))) {
+            const bool v4 = entry->cmsg_level == IPPROTO_IP && entry->cmsg_type == IP_RECVERR;
+            const bool v6 = entry->cmsg_level == IPPROTO_IPV6 && entry->cmsg_type == IPV6_RECVERR;
+            const std::size_t offenderSize = v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+            if ((!v4 && !v6) ||
+                entry->cmsg_len < CMSG_LEN(sizeof(sock_extended_err) + offenderSize)) {
                 continue;
             }
             sock_extended_err error;
             std::memcpy(&error, CMSG_DATA(entry), sizeof error);
             // Port unreachable from the destination itself, not from a
             // router or from our own kernel.
-            if (error.ee_origin == SO_EE_ORIGIN_ICMP && error.ee_errno == ECONNREFUSED) {
-                sockaddr_in offender;
-                std::memcpy(&offender, CMSG_DATA(entry) + sizeof error, sizeof offender);
-                refused_ = refused_ || offender.sin_addr.s_addr == destination_;
+            const auto origin = v6 ? SO_EE_ORIGIN_ICMP6 : SO_EE_ORIGIN_ICMP;
+            if (error.ee_origin != origin || error.ee_errno != ECONNREFUSED) {
+                continue;
+            }
+            const unsigned char* offender = CMSG_DATA(entry) + sizeof error;
+            if (v6) {
+                sockaddr_in6 from;
+                std::memcpy(&from, offender, sizeof from);
+                refused_ =
+                    refused_ || std::memcmp(&from.sin6_addr, destination_.bytes.data(), 16) == 0;
+            } else {
+                sockaddr_in from;
+                std::memcpy(&from, offender, sizeof from);
+                refused_ = refused_ || from.sin_addr.s_addr == destination_.V4Value();
             }
         }
     }

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "lookup/arp_request.h"
+#include "lookup/ip_address.h"
 #include "lookup/linux/unique_fd.h"
 
 namespace varnock::linux_backend {
@@ -14,9 +14,11 @@ namespace varnock::linux_backend {
 // one; it needs no privilege.
 class ProbeDatagram {
 public:
-    // Opens the socket; nothing is sent. Throws std::system_error when no
-    // socket can be had.
-    ProbeDatagram(Ipv4Address destination, Ipv4Address source);
+    // Opens the socket; nothing is sent. `interfaceIndex` (0: none) binds it
+    // to that interface, so that the datagram leaves there whatever else the
+    // routes say. Throws std::system_error when no socket can be had or
+    // bound.
+    ProbeDatagram(const IpAddress& destination, Ipv4Address source, std::uint32_t interfaceIndex);
 
     // What the route must be asked with for the flow the datagram will take:
     // the interface and mark the socket carries from its making (`ip vrf
@@ -43,7 +45,7 @@ private:
     void DrainErrors();
 
     UniqueFd socket_;
-    Ipv4Address destination_;
+    IpAddress destination_;
     Ipv4Address source_;
     bool prepared_ = false;
     bool refused_ = false;

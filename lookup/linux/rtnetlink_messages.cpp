@@ -66,6 +66,22 @@ std::optional<std::uint32_t> ReadU32(const nlattr* attribute) {
     return value;
 }
 
+// An address attribute of `family`'s size, or nothing.
+std::optional<IpAddress> ReadAddress(const nlattr* attribute, int family) {
+    IpAddress address;
+    address.family = family == AF_INET6 ? IpAddress::Family::kV6 : IpAddress::Family::kV4;
+    if (attribute == nullptr || (family != AF_INET && family != AF_INET6) ||
+        mnl_attr_get_payload_len(attribute) != address.Size()) {
+        return std::nullopt;
+    }
+    std::memcpy(address.bytes.data(), mnl_attr_get_payload(attribute), address.Size());
+    return address;
+}
+
+std::uint8_t FamilyOf(const IpAddress& address) {
+    return address.IsV6() ? AF_INET6 : AF_INET;
+}
+
 std::vector<std::uint8_t> ReadBytes(const nlattr* attribute) {
     if (attribute == nullptr) {
         return {};
@@ -96,13 +112,13 @@ std::size_t WellFormedPrefix(std::span<const std::byte> datagram, std::uint16_t&
 
 }  // namespace
 
-nlmsghdr* BuildRouteQuery(RequestBuffer& buffer, Ipv4Address destination, Ipv4Address source,
+nlmsghdr* BuildRouteQuery(RequestBuffer& buffer, const IpAddress& destination, Ipv4Address source,
                           std::uint32_t boundInterface, std::uint32_t mark) {
     auto [header, route] = StartRequest<rtmsg>(buffer, RTM_GETROUTE, 0);
-    route->rtm_family = AF_INET;
-    route->rtm_dst_len = 32;
-    mnl_attr_put_u32(header, RTA_DST, destination);
-    if (source != 0) {
+    route->rtm_family = FamilyOf(destination);
+    route->rtm_dst_len = static_cast<std::uint8_t>(destination.Size() * 8);
+    mnl_attr_put(header, RTA_DST, destination.Size(), destination.bytes.data());
+    if (source != 0 && !destination.IsV6()) {
         route->rtm_src_len = 32;
         mnl_attr_put_u32(header, RTA_SRC, source);
     }
@@ -124,24 +140,25 @@ nlmsghdr* BuildLinkQuery(RequestBuffer& buffer, std::uint32_t index) {
     return header;
 }
 
-nlmsghdr* BuildNeighbourQuery(RequestBuffer& buffer, Ipv4Address destination,
+nlmsghdr* BuildNeighbourQuery(RequestBuffer& buffer, const IpAddress& destination,
                               std::uint32_t interfaceIndex) {
     auto [header, neighbour] = StartRequest<ndmsg>(buffer, RTM_GETNEIGH, 0);
-    neighbour->ndm_family = AF_INET;
+    neighbour->ndm_family = FamilyOf(destination);
     neighbour->ndm_ifindex = static_cast<int>(interfaceIndex);
-    mnl_attr_put_u32(header, NDA_DST, destination);
+    mnl_attr_put(header, NDA_DST, destination.Size(), destination.bytes.data());
     return header;
 }
 
-nlmsghdr* BuildAddressDump(RequestBuffer& buffer) {
+nlmsghdr* BuildAddressDump(RequestBuffer& buffer, IpAddress::Family family) {
     auto [header, address] = StartRequest<ifaddrmsg>(buffer, RTM_GETADDR, NLM_F_DUMP);
-    address->ifa_family = AF_INET;
+    address->ifa_family = family == IpAddress::Family::kV6 ? AF_INET6 : AF_INET;
     return header;
 }
 
 std::optional<Route> ParseRoute(const nlmsghdr& message) {
     const auto* route = FixedHeader<rtmsg>(message);
-    if (message.nlmsg_type != RTM_NEWROUTE || route == nullptr || route->rtm_family != AF_INET) {
+    if (message.nlmsg_type != RTM_NEWROUTE || route == nullptr ||
+        (route->rtm_family != AF_INET && route->rtm_family != AF_INET6)) {
         return std::nullopt;
     }
     const auto attributes = CollectAttributes<RTA_MAX + 1>(message, sizeof(rtmsg));
@@ -168,11 +185,11 @@ std::optional<Link> ParseLink(const nlmsghdr& message) {
 std::optional<Neighbour> ParseNeighbour(const nlmsghdr& message) {
     const auto* neighbour = FixedHeader<ndmsg>(message);
     if ((message.nlmsg_type != RTM_NEWNEIGH && message.nlmsg_type != RTM_DELNEIGH) ||
-        neighbour == nullptr || neighbour->ndm_family != AF_INET || neighbour->ndm_ifindex <= 0) {
+        neighbour == nullptr || neighbour->ndm_ifindex <= 0) {
         return std::nullopt;
     }
     const auto attributes = CollectAttributes<NDA_MAX + 1>(message, sizeof(ndmsg));
-    const auto destination = ReadU32(attributes[NDA_DST]);
+    const auto destination = ReadAddress(attributes[NDA_DST], neighbour->ndm_family);
     if (!destination) {
         return std::nullopt;
     }
@@ -194,14 +211,14 @@ std::optional<Neighbour> ParseNeighbour(const nlmsghdr& message) {
 
 nlmsghdr* BuildNeighbourTableDump(RequestBuffer& buffer) {
     auto [header, table] = StartRequest<ndtmsg>(buffer, RTM_GETNEIGHTBL, NLM_F_DUMP);
-    table->ndtm_family = AF_INET;
+    table->ndtm_family = AF_UNSPEC;  // every family's table
     return header;
 }
 
-std::optional<NeighbourTable> ParseArpTable(const nlmsghdr& message) {
+std::optional<NeighbourTable> ParseNeighbourTable(const nlmsghdr& message) {
     const auto* table = FixedHeader<ndtmsg>(message);
     if (message.nlmsg_type != RTM_NEWNEIGHTBL || table == nullptr ||
-        table->ndtm_family != AF_INET) {
+        (table->ndtm_family != AF_INET && table->ndtm_family != AF_INET6)) {
         return std::nullopt;
     }
     const auto attributes = CollectAttributes<NDTA_MAX + 1>(message, sizeof(ndtmsg));
@@ -214,24 +231,26 @@ std::optional<NeighbourTable> ParseArpTable(const nlmsghdr& message) {
     }
     ndt_config filled;
     std::memcpy(&filled, mnl_attr_get_payload(config), sizeof filled);
-    return NeighbourTable{filled.ndtc_entries, *softLimit, *hardLimit};
+    return NeighbourTable{
+        table->ndtm_family == AF_INET6 ? IpAddress::Family::kV6 : IpAddress::Family::kV4,
+        filled.ndtc_entries, *softLimit, *hardLimit};
 }
 
 std::optional<InterfaceAddress> ParseInterfaceAddress(const nlmsghdr& message) {
     const auto* address = FixedHeader<ifaddrmsg>(message);
-    if (message.nlmsg_type != RTM_NEWADDR || address == nullptr || address->ifa_family != AF_INET) {
+    if (message.nlmsg_type != RTM_NEWADDR || address == nullptr) {
         return std::nullopt;
     }
     const auto attributes = CollectAttributes<IFA_MAX + 1>(message, sizeof(ifaddrmsg));
     // On a point-to-point link IFA_ADDRESS is the peer; IFA_LOCAL is ours.
-    auto local = ReadU32(attributes[IFA_LOCAL]);
+    auto local = ReadAddress(attributes[IFA_LOCAL], address->ifa_family);
     if (!local) {
-        local = ReadU32(attributes[IFA_ADDRESS]);
+        local = ReadAddress(attributes[IFA_ADDRESS], address->ifa_family);
     }
     if (!local) {
         return std::nullopt;
     }
-    return InterfaceAddress{address->ifa_index, *local};
+    return InterfaceAddress{address->ifa_index, *local, address->ifa_prefixlen};
 }
 
 ReplyStatus ForEachMessage(std::span<const std::byte> datagram, std::uint32_t sequence,

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "lookup/arp_request.h"
+#include "lookup/ip_address.h"
 
 namespace varnock::rtnl {
 
@@ -33,7 +34,7 @@ struct Link {
 
 struct Neighbour {
     std::uint32_t interfaceIndex = 0;
-    Ipv4Address destination = 0;
+    IpAddress destination;    // no scope: the entry's interface says where
     std::uint16_t state = 0;  // NUD_*
     std::vector<std::uint8_t> hardwareAddress;
     // How long ago the kernel last confirmed the entry, in clock ticks
@@ -44,6 +45,7 @@ struct Neighbour {
 // A neighbour table's limits and fill, from its RTM_NEWNEIGHTBL message. The
 // table is the machine's, shared by every network namespace.
 struct NeighbourTable {
+    IpAddress::Family family = IpAddress::Family::kV4;
     std::uint32_t entries = 0;
     std::uint32_t softLimit = 0;  // gc_thresh2: past it the kernel evicts idle entries
     std::uint32_t hardLimit = 0;  // gc_thresh3: past it no new entry is made
@@ -51,7 +53,8 @@ struct NeighbourTable {
 
 struct InterfaceAddress {
     std::uint32_t interfaceIndex = 0;
-    Ipv4Address local = 0;
+    IpAddress local;
+    std::uint8_t prefixLength = 0;
 };
 
 // Room for any one request we build.
@@ -61,14 +64,17 @@ using RequestBuffer = std::array<std::byte, kRequestBufferSize>;
 // Each builder lays the request out at the start of `buffer` and returns its
 // header; nlmsg_len is the number of bytes to send. The sender numbers it.
 // The route for the flow a datagram takes: to `destination` from `source`
-// (0: any), leaving through `boundInterface` when its socket is bound to one
-// (0: not bound), carrying `mark` (0: none).
-nlmsghdr* BuildRouteQuery(RequestBuffer& buffer, Ipv4Address destination, Ipv4Address source,
-                          std::uint32_t boundInterface = 0, std::uint32_t mark = 0);
+// (IPv4 only; 0: any), leaving through `boundInterface` when its socket is
+// bound to one or the address is link-local (0: not bound), carrying `mark`
+// (0: none).
+nlmsghdr* BuildRouteQuery(RequestBuffer& buffer, const IpAddress& destination,
+                          Ipv4Address source = 0, std::uint32_t boundInterface = 0,
+                          std::uint32_t mark = 0);
 nlmsghdr* BuildLinkQuery(RequestBuffer& buffer, std::uint32_t index);
-nlmsghdr* BuildNeighbourQuery(RequestBuffer& buffer, Ipv4Address destination,
+nlmsghdr* BuildNeighbourQuery(RequestBuffer& buffer, const IpAddress& destination,
                               std::uint32_t interfaceIndex);
-nlmsghdr* BuildAddressDump(RequestBuffer& buffer);
+nlmsghdr* BuildAddressDump(RequestBuffer& buffer, IpAddress::Family family);
+// Every family's neighbour table.
 nlmsghdr* BuildNeighbourTableDump(RequestBuffer& buffer);
 
 // Each parser reads one message of its kind and returns nothing for a
@@ -77,9 +83,9 @@ std::optional<Route> ParseRoute(const nlmsghdr& message);
 std::optional<Link> ParseLink(const nlmsghdr& message);
 std::optional<Neighbour> ParseNeighbour(const nlmsghdr& message);
 std::optional<InterfaceAddress> ParseInterfaceAddress(const nlmsghdr& message);
-// Only the IPv4 (ARP) table's own message counts; its per-interface
-// parameter messages and other families' tables give nothing.
-std::optional<NeighbourTable> ParseArpTable(const nlmsghdr& message);
+// Only a table's own message counts (IPv4's ARP table or IPv6's neighbour
+// discovery table); its per-interface parameter messages give nothing.
+std::optional<NeighbourTable> ParseNeighbourTable(const nlmsghdr& message);
 
 // Runs every well-formed message of a datagram through `onMessage`, checking
 // the sequence and port id when they are not 0. Returns 1 when more

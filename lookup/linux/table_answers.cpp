@@ -8,6 +8,26 @@
 
 namespace varnock::linux_backend {
 
+std::optional<std::uint32_t> RefusalBeforeAsking(const IpAddress& address,
+                                                 std::uint32_t interfaceIndex) {
+    if (address.IsUnspecified()) {
+        return arp_status::kInvalidParameter;
+    }
+    // Never ARP or neighbour discovery targets, whatever the routes say.
+    if (address.IsMulticast() || (!address.IsV6() && address.V4Value() == 0xFFFF'FFFFu)) {
+        return arp_status::kNotUnicast;
+    }
+    if (address.IsLinkLocal()) {
+        if (address.scope == 0 && interfaceIndex == 0) {
+            return arp_status::kNeedsInterface;
+        }
+        if (address.scope != 0 && interfaceIndex != 0 && address.scope != interfaceIndex) {
+            return arp_status::kWrongInterface;
+        }
+    }
+    return std::nullopt;
+}
+
 RouteVerdict JudgeRoute(const std::optional<rtnl::Route>& route) {
     if (!route) {
         return {arp_status::kNoRoute};
@@ -31,11 +51,13 @@ RouteVerdict JudgeRoute(const std::optional<rtnl::Route>& route) {
     }
 }
 
-std::uint32_t AnswerForOwnAddress(NetlinkSocket& kernel, Ipv4Address destination,
-                                  const rtnl::Route& route, void* answer,
-                                  std::uint32_t& answerLength) {
+std::uint32_t AnswerForOwnAddress(NetlinkSocket& kernel, const IpAddress& destination,
+                                  const rtnl::Route& route,
+                                  std::vector<std::uint8_t>& hardwareAddress,
+                                  std::uint32_t& interfaceIndex) {
     const std::uint32_t index =
         FindInterfaceOwning(kernel, destination).value_or(route.outputInterface);
+    interfaceIndex = index;
     const auto link = QueryLink(kernel, index);
     if (!link) {
         return arp_status::kNoRoute;
@@ -43,7 +65,8 @@ std::uint32_t AnswerForOwnAddress(NetlinkSocket& kernel, Ipv4Address destination
     if (link->hardwareAddress.empty()) {
         return arp_status::kLinkWithoutArp;
     }
-    return CopyAnswer(link->hardwareAddress, answer, answerLength);
+    hardwareAddress = link->hardwareAddress;
+    return arp_status::kOk;
 }
 
 std::uint32_t CopyAnswer(const std::vector<std::uint8_t>& hardwareAddress, void* answer,
@@ -51,7 +74,9 @@ std::uint32_t CopyAnswer(const std::vector<std::uint8_t>& hardwareAddress, void*
     if (hardwareAddress.size() > answerLength) {
         return arp_status::kBufferTooSmall;
     }
-    std::memcpy(answer, hardwareAddress.data(), hardwareAddress.size());
+    if (!hardwareAddress.empty()) {
+        std::memcpy(answer, hardwareAddress.data(), hardwareAddress.size());
+    }
     answerLength = static_cast<std::uint32_t>(hardwareAddress.size());
     return arp_status::kOk;
 }

@@ -9,10 +9,17 @@
 #include <vector>
 
 #include "lookup/arp_request.h"
+#include "lookup/ip_address.h"
 #include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/rtnetlink_messages.h"
 
 namespace varnock::linux_backend {
+
+// What is refused before anything is asked: no address, a broadcast or
+// multicast address, a link-local address without its interface or with two
+// different ones. Nothing when the query may go on.
+std::optional<std::uint32_t> RefusalBeforeAsking(const IpAddress& address,
+                                                 std::uint32_t interfaceIndex);
 
 // What the route to a destination says of asking ARP for it.
 struct RouteVerdict {
@@ -22,10 +29,13 @@ struct RouteVerdict {
 RouteVerdict JudgeRoute(const std::optional<rtnl::Route>& route);
 
 // One of our own addresses: its hardware address is that of the interface
-// that carries it (all zeros for the loopback interface).
-std::uint32_t AnswerForOwnAddress(NetlinkSocket& kernel, Ipv4Address destination,
-                                  const rtnl::Route& route, void* answer,
-                                  std::uint32_t& answerLength);
+// that carries it (all zeros for the loopback interface), into
+// `hardwareAddress`, and that interface into `interfaceIndex`; the result is
+// an arp_status.
+std::uint32_t AnswerForOwnAddress(NetlinkSocket& kernel, const IpAddress& destination,
+                                  const rtnl::Route& route,
+                                  std::vector<std::uint8_t>& hardwareAddress,
+                                  std::uint32_t& interfaceIndex);
 
 // Copies `hardwareAddress` into the caller's `answer` of `answerLength`
 // bytes: kOk, or kBufferTooSmall (never a truncated answer).

@@ -26,24 +26,11 @@ public:
     }
 };
 
-// Reading one entry of Windows' neighbour table (GetIpNetEntry2) is not
-// wired up yet: the cache reader says so for every address.
-class UnsupportedCacheReader final : public ArpRequest {
-public:
-    std::uint32_t Send(Ipv4Address, Ipv4Address, void*, std::uint32_t&) override {
-        return arp_status::kNotSupported;
-    }
-};
-
 }  // namespace
 
 // SendARP has no time limit of its own to set: Windows' time-out decides.
 std::unique_ptr<ArpRequest> MakeSystemArpRequest(std::optional<std::chrono::milliseconds>) {
     return std::make_unique<SendArpRequest>();
-}
-
-std::unique_ptr<ArpRequest> MakeSystemCacheReader() {
-    return std::make_unique<UnsupportedCacheReader>();
 }
 
 }  // namespace varnock

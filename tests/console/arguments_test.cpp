@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "console/address_arguments.h"
 #include "console/command_line.h"
+#include "console/targets.h"
 #include "console/usage_error.h"
 
 namespace varnock::console {
@@ -14,10 +14,28 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
+// A resolver that knows one name, and a machine with one interface, c0 (4).
+const TargetSystem kLab{[](const std::string& name) {
+                            std::vector<IpAddress> addresses;
+                            if (name == "labhost") {
+                                addresses = {IpAddress::V4(0x0B02'00C0),
+                                             IpAddress::V6({0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0,
+                                                            0, 0, 0, 0, 0, 0, 2})};
+                            }
+                            return addresses;
+                        },
+                        [](const std::string& name) {
+                            return name == "c0" ? std::optional<std::uint32_t>(4) : std::nullopt;
+                        }};
+
+// Each target as "address" or "address (name)", a link-local one with its
+// interface index.
 Texts Dotted(const Texts& arguments) {
     Texts texts;
-    for (const Ipv4Address address : ExpandAddressArguments(arguments)) {
-        texts.push_back(DottedText(address));
+    for (const Target& target : ExpandTargets(arguments, kLab)) {
+        std::string text =
+            AddressText(target.address, [](std::uint32_t index) { return std::to_string(index); });
+        texts.push_back(target.name.empty() ? text : text + " (" + target.name + ')');
     }
     return texts;
 }
@@ -33,14 +51,45 @@ std::string Refusal(Read read) {
     return "";
 }
 std::string Refusal(const Texts& arguments) {
-    return Refusal([&] { ExpandAddressArguments(arguments); });
+    return Refusal([&] { ExpandTargets(arguments, kLab); });
 }
 
 TEST(Arguments, AddressesAreReadAsTheWindowReadsThem) {
     EXPECT_EQ(Dotted({"192.0.514", "0.0.0.0", "255.255.255.255"}),
               (Texts{"192.0.2.2", "0.0.0.0", "255.255.255.255"}));
-    for (const std::string text : {"", "abc", "192.0.2.256", "1.2.3.4junk"}) {
+    // Only digits and dots, or not a name at all: an address that cannot be
+    // read, never handed to the resolver.
+    for (const std::string text : {"", "192.0.2.256", "1.2.3.4junk?", "a b"}) {
         EXPECT_EQ(Refusal(Texts{text}), '"' + text + "\": not an IPv4 address");
+    }
+}
+
+TEST(Arguments, IPv6RangesAndNamesInTheOrderGiven) {
+    EXPECT_EQ(Dotted({"2001:db8::2", "fe80::1%c0", "192.0.2.10-12", "192.0.2.254-192.0.3.1",
+                      "2001:db8::/127", "labhost"}),
+              (Texts{"2001:db8::2", "fe80::1%4", "192.0.2.10", "192.0.2.11", "192.0.2.12",
+                     "192.0.2.254", "192.0.2.255", "192.0.3.0", "192.0.3.1", "2001:db8::",
+                     "2001:db8::1", "192.0.2.11 (labhost)", "2001:db8::2 (labhost)"}));
+    const auto slash120 = Dotted({"2001:db8::1:0/120"});
+    ASSERT_EQ(slash120.size(), 255u);  // all but the subnet-router anycast address
+    EXPECT_EQ(slash120.front(), "2001:db8::1:1");
+    EXPECT_EQ(slash120.back(), "2001:db8::1:ff");
+}
+
+TEST(Arguments, BadIPv6RangesNamesAndInterfacesAreRefusedByName) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"2001:db8::zz", "not an IPv6 address"},
+        {"fe80::1%eth9", "no interface named \"eth9\""},
+        {"2001:db8::1%c0", "only a link-local address takes an interface"},
+        {"2001:db8::/119", "network too large (at most a /120)"},
+        {"2001:db8::/129", "the prefix length must be a number from 0 to 128"},
+        {"192.0.2.20-10", "the range ends before it starts"},
+        {"192.0.2.10-256", "not a range (write it as 192.0.2.10-20)"},
+        {"192.0.2.10-010", "not a range (write it as 192.0.2.10-20)"},
+        {"unknownhost", "no such host"},
+    };
+    for (const auto& [text, reason] : cases) {
+        EXPECT_EQ(Refusal(Texts{text}), '"' + text + "\": " + reason);
     }
 }
 

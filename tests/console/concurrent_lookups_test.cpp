@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "console/address_arguments.h"
-#include "tests/support/scripted_arp_request.h"
+#include "console/targets.h"
+#include "tests/support/scripted_neighbours.h"
 
 namespace varnock::console {
 namespace {
@@ -16,29 +16,36 @@ namespace {
 using std::chrono::milliseconds;
 using testing::Answer;
 using testing::Fails;
-using testing::ScriptedArpRequest;
+using testing::ScriptedNeighbours;
+
+// Targets without names or interfaces.
+std::vector<Target> Targets(const std::string& argument) {
+    const TargetSystem plain{[](const std::string&) { return std::vector<IpAddress>{}; },
+                             [](const std::string&) { return std::optional<std::uint32_t>{}; }};
+    return ExpandTargets(std::vector<std::string>{argument}, plain);
+}
 
 // "address answer-or-reason" for each result, in the order delivered.
-std::vector<std::string> LookUp(ScriptedArpRequest& network, const std::string& network24,
+std::vector<std::string> LookUp(ScriptedNeighbours& network, const std::string& network24,
                                 LookupLimits limits, milliseconds* took = nullptr) {
-    const auto addresses = ExpandAddressArguments(std::vector<std::string>{network24});
+    const auto addresses = Targets(network24);
     std::vector<std::string> lines;
-    const auto start = ScriptedArpRequest::Clock::now();
+    const auto start = ScriptedNeighbours::Clock::now();
     LookUpInOrder(
-        addresses, ":", [&] { return network.MakeRequest(std::nullopt); }, limits,
+        addresses, LookupSettings{}, [&] { return network.MakeResolver(); }, limits,
         [&](AddressResult&& result) {
-            lines.push_back(DottedText(result.address) + " " +
+            lines.push_back(DottedText(result.address.V4Value()) + " " +
                             (result.Answered() ? *result.hardwareAddress : result.reason));
         },
         [](const LookupProgress&) {});
     if (took != nullptr) {
-        *took = std::chrono::duration_cast<milliseconds>(ScriptedArpRequest::Clock::now() - start);
+        *took = std::chrono::duration_cast<milliseconds>(ScriptedNeighbours::Clock::now() - start);
     }
     return lines;
 }
 
 TEST(ConcurrentLookups, ResultsComeInTheOrderGivenWhicheverFinishesFirst) {
-    ScriptedArpRequest network;
+    ScriptedNeighbours network;
     network.replies["192.0.2.1"] = Answer({2, 0, 0, 0, 0, 1}, milliseconds{60});
     network.replies["192.0.2.2"] = Fails(arp_status::kNotUnicast, milliseconds{30});
     EXPECT_EQ(LookUp(network, "192.0.2.0/30", {8, {}, {}}),
@@ -47,7 +54,7 @@ TEST(ConcurrentLookups, ResultsComeInTheOrderGivenWhicheverFinishesFirst) {
 }
 
 TEST(ConcurrentLookups, ManySlowAddressesTakeAboutOneWaitNotOneEach) {
-    ScriptedArpRequest network;
+    ScriptedNeighbours network;
     for (int host = 1; host <= 62; ++host) {
         network.replies["192.0.2." + std::to_string(host)] =
             Fails(arp_status::kNoAnswer, milliseconds{200});
@@ -60,37 +67,37 @@ TEST(ConcurrentLookups, ManySlowAddressesTakeAboutOneWaitNotOneEach) {
 }
 
 TEST(ConcurrentLookups, NeverMoreInFlightThanTheLimitAndOneRequestPerWorker) {
-    ScriptedArpRequest network;
+    ScriptedNeighbours network;
     for (int host = 1; host <= 14; ++host) {
         network.replies["192.0.2." + std::to_string(host)] =
             Fails(arp_status::kNoAnswer, milliseconds{20});
     }
     EXPECT_EQ(LookUp(network, "192.0.2.0/28", {3, {}, {}}).size(), 14u);
     EXPECT_EQ(network.MostInFlight(), 3);
-    EXPECT_EQ(network.MaxWaits().size(), 3u);
+    EXPECT_EQ(network.ResolversMade(), 3);
 }
 
 TEST(ConcurrentLookups, NoLookupStartsWhileTheNeighbourTableIsFull) {
-    ScriptedArpRequest network;
-    const auto full = ScriptedArpRequest::Clock::now() + milliseconds{150};
+    ScriptedNeighbours network;
+    const auto full = ScriptedNeighbours::Clock::now() + milliseconds{150};
     LookupLimits limits{8, {}, [&]() -> std::optional<std::size_t> {
-                            return ScriptedArpRequest::Clock::now() < full ? 0 : 1;
+                            return ScriptedNeighbours::Clock::now() < full ? 0 : 1;
                         }};
     EXPECT_EQ(LookUp(network, "192.0.2.0/27", limits).size(), 30u);
     for (const auto& call : network.Calls()) {
         EXPECT_GE(call.start, full);
     }
     // A handful of addresses fits the reserve the room leaves: no waiting.
-    const auto start = ScriptedArpRequest::Clock::now();
+    const auto start = ScriptedNeighbours::Clock::now();
     LookUp(network, "192.0.2.0/29", {8, {}, [] { return std::optional<std::size_t>(0); }});
-    EXPECT_LT(ScriptedArpRequest::Clock::now() - start, milliseconds{100});
+    EXPECT_LT(ScriptedNeighbours::Clock::now() - start, milliseconds{100});
 }
 
 TEST(ConcurrentLookups, StartsAreSpacedByTheInterval) {
-    ScriptedArpRequest network;
+    ScriptedNeighbours network;
     const milliseconds interval{10};
     LookUp(network, "192.0.2.0/29", {8, interval, {}});
-    std::vector<ScriptedArpRequest::Clock::time_point> starts;
+    std::vector<ScriptedNeighbours::Clock::time_point> starts;
     for (const auto& call : network.Calls()) {
         starts.push_back(call.start);
     }
@@ -105,7 +112,7 @@ TEST(ConcurrentLookups, StartsAreSpacedByTheInterval) {
 }
 
 TEST(ConcurrentLookups, FailuresStayWithTheirAddress) {
-    ScriptedArpRequest network;
+    ScriptedNeighbours network;
     network.replies["192.0.2.1"] = testing::Answer({0, 0, 0, 0, 0, 0});
     network.replies["192.0.2.2"].before = [] { throw std::runtime_error("no socket"); };
     EXPECT_EQ(LookUp(network, "192.0.2.0/30", {1, {}, {}}),
@@ -113,10 +120,10 @@ TEST(ConcurrentLookups, FailuresStayWithTheirAddress) {
                                         "192.0.2.2 the system could not be asked: no socket"}));
 
     // A delivery that throws stops the run instead of finishing the /24.
-    const auto addresses = ExpandAddressArguments(std::vector<std::string>{"192.0.2.0/24"});
+    const auto addresses = Targets("192.0.2.0/24");
     EXPECT_THROW(
         LookUpInOrder(
-            addresses, ":", [&] { return network.MakeRequest(std::nullopt); },
+            addresses, LookupSettings{}, [&] { return network.MakeResolver(); },
             {4, milliseconds{1}, {}}, [](AddressResult&&) { throw std::runtime_error(""); },
             [](const LookupProgress&) {}),
         std::runtime_error);

@@ -13,7 +13,7 @@
 
 #include "console/command_line.h"
 #include "console/result_text.h"
-#include "tests/support/scripted_arp_request.h"
+#include "tests/support/scripted_neighbours.h"
 
 namespace varnock::console {
 namespace {
@@ -25,8 +25,24 @@ using testing::Fails;
 class LookupCommand : public ::testing::Test {
 protected:
     LookupCommand() {
-        system_.makeRequest = [this](std::optional<milliseconds> maxWait) {
-            return network_.MakeRequest(maxWait);
+        system_.makeResolver = [this](ResolverMode) { return network_.MakeResolver(); };
+        system_.targets.resolveName = [](const std::string& name) {
+            std::vector<IpAddress> addresses;
+            if (name == "labhost") {
+                addresses = {
+                    IpAddress::V4(0x0B02'00C0),
+                    IpAddress::V6({0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0b})};
+            }
+            return addresses;
+        };
+        system_.targets.interfaceIndexNamed = [](const std::string& name) {
+            return name == "c0" ? std::optional<std::uint32_t>(4) : std::nullopt;
+        };
+        system_.interfaceNameOf = [](std::uint32_t index) {
+            return index == 4 ? std::string("c0") : std::string();
+        };
+        system_.attachedNetworks = [](std::uint32_t) {
+            return std::vector<AttachedNetwork>{{4, 0x0102'00C0, 30}};
         };
         // One file per test: ctest runs the cases of this program side by side.
         system_.vendorListPath =
@@ -50,7 +66,7 @@ protected:
         return RunLookupCommand(arguments, out_, err_, system_);
     }
 
-    testing::ScriptedArpRequest network_;
+    testing::ScriptedNeighbours network_;
     CommandSystem system_;
     std::ostringstream out_;
     std::ostringstream err_;
@@ -115,15 +131,12 @@ TEST_F(LookupCommand, VendorsComeFromTheListOnlyWhenThereIsOne) {
 
 TEST_F(LookupCommand, TimeoutReachesEveryRequest) {
     Run({"--timeout", "250", "192.0.2.0/30"});
-    ASSERT_FALSE(network_.MaxWaits().empty());
-    for (const auto& maxWait : network_.MaxWaits()) {
-        EXPECT_EQ(maxWait, milliseconds{250});
+    ASSERT_EQ(network_.CallCount(), 2u);
+    for (const auto& call : network_.Calls()) {
+        EXPECT_EQ(call.maxWait, milliseconds{250});
     }
-    const std::size_t before = network_.MaxWaits().size();
     Run({"192.0.2.2"});
-    const auto maxWaits = network_.MaxWaits();
-    ASSERT_EQ(maxWaits.size(), before + 1);
-    EXPECT_EQ(maxWaits.back(), std::nullopt);
+    EXPECT_EQ(network_.Calls().back().maxWait, std::nullopt);
 }
 
 TEST_F(LookupCommand, OutputThatCannotBeWrittenIsAnErrorNeverSuccess) {
@@ -140,7 +153,10 @@ TEST_F(LookupCommand, OutputThatCannotBeWrittenIsAnErrorNeverSuccess) {
 TEST_F(LookupCommand, MistakesExitTwoWithOneLineAndAskNothing) {
     const std::pair<std::vector<std::string_view>, std::string> cases[] = {
         {{""}, "varnock-cli: \"\": not an IPv4 address\n"},
-        {{"192.0.2.1", "abc"}, "varnock-cli: \"abc\": not an IPv4 address\n"},
+        {{"192.0.2.1", "abc"}, "varnock-cli: \"abc\": no such host\n"},
+        {{"-I", "eth9", "192.0.2.1"}, "varnock-cli: -I \"eth9\": no such interface\n"},
+        {{"-f", "/nonexistent/targets"},
+         "varnock-cli: -f \"/nonexistent/targets\": cannot be read\n"},
         {{"192.0.2.0/33"},
          "varnock-cli: \"192.0.2.0/33\": the prefix length must be a number from 0 to 32\n"},
         {{"198.0.0.0/8"},

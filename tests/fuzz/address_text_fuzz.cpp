@@ -9,15 +9,15 @@
 
 #include "lookup/address_text.h"
 #include "lookup/mac_query.h"
-#include "tests/support/scripted_arp_request.h"
+#include "tests/support/scripted_neighbours.h"
 
 namespace {
 
 // The answer the request gives: first byte the status (0 = success), second
 // the length reported back, then the answer bytes.
-varnock::testing::ScriptedArpRequest::Reply ReplayedAnswer(const std::uint8_t* data,
+varnock::testing::ScriptedNeighbours::Reply ReplayedAnswer(const std::uint8_t* data,
                                                            std::size_t size) {
-    varnock::testing::ScriptedArpRequest::Reply reply;
+    varnock::testing::ScriptedNeighbours::Reply reply;
     reply.status = size > 0 ? data[0] % 4u : 0u;
     reply.length = size > 1 ? data[1] : 6u;
     if (size > 2) {
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t rest = size - textLength - (split != nullptr ? 1 : 0);
 
     (void)varnock::ParseIpAddress(text);
-    varnock::testing::ScriptedArpRequest request;
+    varnock::testing::ScriptedNeighbours request;
     request.reply = ReplayedAnswer(data + (size - rest), rest);
     std::string result = "unchanged";
     if (varnock::QueryMacAddress(text, result, ":", request) == varnock::kFalse &&

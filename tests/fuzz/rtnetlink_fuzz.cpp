@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)rtnl::ParseLink(message);
             (void)rtnl::ParseNeighbour(message);
             (void)rtnl::ParseInterfaceAddress(message);
-            (void)rtnl::ParseArpTable(message);
+            (void)rtnl::ParseNeighbourTable(message);
         });
     }
     return 0;

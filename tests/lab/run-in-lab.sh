@@ -9,6 +9,10 @@
 #                    ── m1..m8  more hosts 192.0.2.11-18  02:1A:2B:00:00:11-18
 #   192.0.2.77 is on the client's network but has no host.
 #   The client's n0 (203.0.113.128/25) does not use ARP; 203.0.113.0/25 has no route.
+#   The hosts on the bridge also have IPv6 addresses in 2001:db8::/64 (client ::1,
+#   host ::2, gateway ::fe, more hosts ::11-::18; nobody at ::77) and their
+#   link-local ones; the client's resolver knows "labhost" (192.0.2.2 and
+#   2001:db8::2) from a hosts file of the lab's own, when the lab runs as root.
 #
 #   run-in-lab.sh [--privileged] COMMAND [ARGS...]
 # --privileged keeps root on the client (benchmarks that flush the neighbour
@@ -42,13 +46,18 @@ prefix="vk$$"
 lan="$prefix-lan" client="$prefix-cl" host="$prefix-h" gateway="$prefix-gw" far="$prefix-far"
 many="$prefix-m"
 namespaces=("$lan" "$client" "$host" "$gateway" "$far" "$many")
+# IPv6 only on the hosts of the bridge, with no duplicate address detection
+# (addresses usable at once) and no router solicitations.
+ipv6_hosts=("$client" "$host" "$gateway" "$many")
 workdir=""
+names=""
 
 teardown() {
     for ns in "${namespaces[@]}"; do ip netns del "$ns" 2>/dev/null || true; done
     # An if, not `[[ ]] &&`: a false test would be the trap's status and
     # replace the exit status the script chose (77 for a skip).
     if [[ -n "$workdir" ]]; then rm -rf "$workdir"; fi
+    if [[ -n "$names" ]]; then rm -rf "$names"; fi
 }
 trap teardown EXIT
 trap 'exit 130' INT TERM
@@ -61,9 +70,15 @@ set_knob() { printf '%s\n' "$3" | in_ns "$1" tee "/proc/sys/$2" >/dev/null; }
 build() {
     for ns in "${namespaces[@]}"; do
         ip netns add "$ns"
-        # IPv6 would fill the links with its own chatter.
-        set_knob "$ns" net/ipv6/conf/default/disable_ipv6 1
-        set_knob "$ns" net/ipv6/conf/all/disable_ipv6 1
+        if [[ " ${ipv6_hosts[*]} " == *" $ns "* ]]; then
+            for conf in default all; do
+                set_knob "$ns" "net/ipv6/conf/$conf/accept_dad" 0
+                set_knob "$ns" "net/ipv6/conf/$conf/router_solicitations" 0
+            done
+        else
+            set_knob "$ns" net/ipv6/conf/default/disable_ipv6 1
+            set_knob "$ns" net/ipv6/conf/all/disable_ipv6 1
+        fi
         # A host's "port unreachable" confirms an entry the client has not
         # heard from lately. Linux sends about six a second to one
         # destination; the eight hosts that share one namespace here would
@@ -71,21 +86,25 @@ build() {
         set_knob "$ns" net/ipv4/icmp_ratelimit 0
         ip -n "$ns" link set lo up
     done
-    ip -n "$lan" link add br0 type bridge
+    # No multicast snooping: without a querier it would hold back neighbour
+    # solicitations.
+    ip -n "$lan" link add br0 type bridge mcast_snooping 0
     ip -n "$lan" link set br0 up
 
-    # attach NS IFNAME ADDRESS/LEN MAC: a port of the bridge in namespace NS.
+    # attach NS IFNAME ADDRESS/LEN MAC IPV6/LEN: a port of the bridge in
+    # namespace NS.
     attach() {
         ip -n "$lan" link add "$2" type veth peer name "p-$2"
         ip -n "$lan" link set "$2" netns "$1"
         ip -n "$lan" link set "p-$2" master br0 up
         ip -n "$1" link set "$2" address "$4"
         ip -n "$1" addr add "$3" dev "$2"
+        ip -n "$1" addr add "$5" dev "$2" nodad
         ip -n "$1" link set "$2" up
     }
-    attach "$client" c0 192.0.2.1/24 02:00:00:c0:02:01
-    attach "$host" h0 192.0.2.2/24 02:1a:2b:3c:4d:5e
-    attach "$gateway" g0 192.0.2.254/24 02:00:00:c0:02:fe
+    attach "$client" c0 192.0.2.1/24 02:00:00:c0:02:01 2001:db8::1/64
+    attach "$host" h0 192.0.2.2/24 02:1a:2b:3c:4d:5e 2001:db8::2/64
+    attach "$gateway" g0 192.0.2.254/24 02:00:00:c0:02:fe 2001:db8::fe/64
     # Eight hosts with addresses of their own in one namespace: each
     # interface answers ARP only for its own address.
     set_knob "$many" net/ipv4/conf/all/arp_ignore 1
@@ -94,7 +113,7 @@ build() {
     # or the client would learn that address with the wrong hardware address.
     set_knob "$many" net/ipv4/conf/all/arp_announce 2
     for i in 1 2 3 4 5 6 7 8; do
-        attach "$many" "m$i" "192.0.2.1$i/24" "02:1a:2b:00:00:1$i"
+        attach "$many" "m$i" "192.0.2.1$i/24" "02:1a:2b:00:00:1$i" "2001:db8::1$i/64"
     done
 
     ip -n "$gateway" link add g1 type veth peer name f0
@@ -116,9 +135,22 @@ build() {
     ip -n "$client" link set n0 up
 
     # An absent host then fails after 3 x 100 ms instead of 3 s.
-    set_knob "$client" net/ipv4/neigh/c0/retrans_time_ms 100
-    set_knob "$client" net/ipv4/neigh/c0/mcast_solicit 3
-    set_knob "$client" net/ipv4/neigh/c0/app_solicit 0
+    for family in ipv4 ipv6; do
+        set_knob "$client" "net/$family/neigh/c0/retrans_time_ms" 100
+        set_knob "$client" "net/$family/neigh/c0/mcast_solicit" 3
+        set_knob "$client" "net/$family/neigh/c0/app_solicit" 0
+    done
+
+    # The client's own resolver: `ip netns exec` lays /etc/netns/NAME/ over
+    # /etc, so names never reach the machine's resolver.
+    if [[ -z "${VARNOCK_LAB_IN_USERNS:-}" ]]; then
+        names="/etc/netns/$client"
+        mkdir -p "$names"
+        printf '127.0.0.1 localhost\n::1 localhost\n192.0.2.2 labhost\n2001:db8::2 labhost\n' \
+            >"$names/hosts"
+        printf 'hosts: files\n' >"$names/nsswitch.conf"
+        : >"$names/resolv.conf"
+    fi
 }
 # Not as `build || ...`: bash turns set -e off inside a function called
 # that way, and a half-built lab would go unnoticed. The ERR trap (inherited
@@ -153,6 +185,9 @@ in_ns "$client" "${drop[@]}" env \
     VARNOCK_LAB_MORE_HOSTS="192.0.2.11 192.0.2.12 192.0.2.13 192.0.2.14 192.0.2.15 192.0.2.16 192.0.2.17 192.0.2.18" \
     VARNOCK_LAB_GATEWAY=192.0.2.254 VARNOCK_LAB_FAR_HOST=198.51.100.2 \
     VARNOCK_LAB_GIVE_UP_MS=300 \
+    VARNOCK_LAB_LIVE_HOST6=2001:db8::2 VARNOCK_LAB_ABSENT_HOST6=2001:db8::77 \
+    VARNOCK_LAB_LIVE_LINK_LOCAL=fe80::1a:2bff:fe3c:4d5e \
+    VARNOCK_LAB_HOST_NAME="${names:+labhost}" \
     "$@"
 status=$?
 set -e

@@ -6,12 +6,12 @@
 #include <system_error>
 
 #include "tests/lookup/allocation_failure.h"
-#include "tests/support/scripted_arp_request.h"
+#include "tests/support/scripted_neighbours.h"
 
 namespace varnock {
 namespace {
 
-using testing::ScriptedArpRequest;
+using testing::ScriptedNeighbours;
 
 constexpr Ipv4Address kDocumentationHost = 0x0202'00C0;  // 192.0.2.2, network order
 
@@ -21,7 +21,7 @@ protected:
 
     Flag Query(const std::string& address) { return QueryMacAddress(address, text, ":", request); }
 
-    ScriptedArpRequest request;
+    ScriptedNeighbours request;
     std::string text = "before";
 };
 

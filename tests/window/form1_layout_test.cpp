@@ -11,7 +11,7 @@
 #include <QTextLayout>
 #include <memory>
 
-#include "tests/support/scripted_arp_request.h"
+#include "tests/support/scripted_neighbours.h"
 #include "window/form1.h"
 #include "window/form_line.h"
 
@@ -60,7 +60,7 @@ private:
         return control;
     }
 
-    varnock::testing::ScriptedArpRequest request_;
+    varnock::testing::ScriptedNeighbours request_;
     std::unique_ptr<varnock::Form1> form_;
 
 private slots:

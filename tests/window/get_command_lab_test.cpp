@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "message_box_watcher.h"
-#include "tests/support/scripted_arp_request.h"
+#include "tests/support/scripted_neighbours.h"
 #include "window/form1.h"
 
 namespace {
@@ -57,7 +57,7 @@ private:
     }
     QString Result() const { return form_->findChild<QLineEdit*>("txtMAC")->text(); }
 
-    std::unique_ptr<varnock::testing::ScriptedArpRequest> request_;
+    std::unique_ptr<varnock::testing::ScriptedNeighbours> request_;
     Starvation starvation_;
     std::unique_ptr<varnock::Form1> form_;
 
@@ -66,7 +66,7 @@ private slots:
         if (qEnvironmentVariableIsEmpty("VARNOCK_LAB")) {
             QSKIP("needs the namespace lab (VARNOCK_LAB is not set)");
         }
-        request_ = std::make_unique<varnock::testing::ScriptedArpRequest>();
+        request_ = std::make_unique<varnock::testing::ScriptedNeighbours>();
         request_->passTo = varnock::MakeSystemArpRequest();
         form_ = std::make_unique<varnock::Form1>(*request_);
         form_->show();

@@ -13,10 +13,10 @@
 #include <system_error>
 
 #include "message_box_watcher.h"
-#include "tests/support/scripted_arp_request.h"
+#include "tests/support/scripted_neighbours.h"
 #include "window/form1.h"
 
-using varnock::testing::ScriptedArpRequest;
+using varnock::testing::ScriptedNeighbours;
 
 // How the scripted request behaves in a row of the failure table.
 enum class Behaviour { kAnswer, kFail, kThrowSystemError, kThrowOther };
@@ -24,7 +24,7 @@ Q_DECLARE_METATYPE(Behaviour)
 
 namespace {
 
-ScriptedArpRequest::Reply ReplyOf(Behaviour behaviour, int answerLength) {
+ScriptedNeighbours::Reply ReplyOf(Behaviour behaviour, int answerLength) {
     const std::vector<std::uint8_t> answer{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
     switch (behaviour) {
         case Behaviour::kAnswer:
@@ -32,14 +32,14 @@ ScriptedArpRequest::Reply ReplyOf(Behaviour behaviour, int answerLength) {
         case Behaviour::kFail:
             return varnock::testing::Fails(varnock::arp_status::kNoAnswer);
         case Behaviour::kThrowSystemError: {
-            ScriptedArpRequest::Reply reply;
+            ScriptedNeighbours::Reply reply;
             reply.before = [] {
                 throw std::system_error(std::make_error_code(std::errc::too_many_files_open));
             };
             return reply;
         }
         case Behaviour::kThrowOther: {
-            ScriptedArpRequest::Reply reply;
+            ScriptedNeighbours::Reply reply;
             reply.before = [] { throw 42; };
             return reply;
         }
@@ -92,12 +92,12 @@ private:
         QVERIFY(request_->Holding());
     }
 
-    std::unique_ptr<ScriptedArpRequest> request_;
+    std::unique_ptr<ScriptedNeighbours> request_;
     std::unique_ptr<varnock::Form1> form_;
 
 private slots:
     void init() {
-        request_ = std::make_unique<ScriptedArpRequest>();
+        request_ = std::make_unique<ScriptedNeighbours>();
         request_->reply = ReplyOf(Behaviour::kAnswer, 6);
         form_ = std::make_unique<varnock::Form1>(*request_);
         form_->show();

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "message_box_watcher.h"
-#include "tests/support/scripted_arp_request.h"
+#include "tests/support/scripted_neighbours.h"
 #include "window/form1.h"
 #include "window/module1.h"
 
@@ -43,7 +43,7 @@ private:
     void HandleHttps() { QDesktopServices::setUrlHandler("https", &recorder_, "open"); }
 
     UrlRecorder recorder_;
-    varnock::testing::ScriptedArpRequest request_;
+    varnock::testing::ScriptedNeighbours request_;
     std::unique_ptr<varnock::Form1> form_;
 
 private slots:

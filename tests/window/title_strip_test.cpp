@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "tests/support/scripted_arp_request.h"
+#include "tests/support/scripted_neighbours.h"
 #include "window/form1.h"
 
 namespace {
@@ -45,7 +45,7 @@ private:
         QCOMPARE(CloseLabelColor(), kLit);
     }
 
-    varnock::testing::ScriptedArpRequest request_;
+    varnock::testing::ScriptedNeighbours request_;
     std::vector<QWidget*> moveRequests_;
     std::unique_ptr<varnock::Form1> form_;
 
@@ -193,7 +193,7 @@ private slots:
     // The real window manager request, where there is none: nothing moves
     // and nothing breaks.
     void pressWithoutWindowManager() {
-        varnock::testing::ScriptedArpRequest request;
+        varnock::testing::ScriptedNeighbours request;
         varnock::Form1 form(request);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

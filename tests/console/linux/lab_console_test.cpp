@@ -68,8 +68,11 @@ struct Outcome {
     milliseconds took{};
 };
 
-// Runs `words` with output and errors each to a file (never a terminal).
-Outcome RunProgram(std::vector<std::string> words) {
+// Runs `words` with output and errors each to a file (never a terminal),
+// and `input` on standard input.
+Outcome RunProgram(std::vector<std::string> words, const std::string& input = "") {
+    const std::string in = std::filesystem::temp_directory_path() / "in.txt";
+    std::ofstream(in) << input;
     const std::string out = std::filesystem::temp_directory_path() / "out.txt";
     const std::string err = std::filesystem::temp_directory_path() / "err.txt";
     std::vector<char*> argv;
@@ -79,6 +82,7 @@ Outcome RunProgram(std::vector<std::string> words) {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     Outcome outcome;
@@ -96,9 +100,9 @@ Outcome RunProgram(std::vector<std::string> words) {
     return outcome;
 }
 
-Outcome RunCli(std::vector<std::string> arguments) {
+Outcome RunCli(std::vector<std::string> arguments, const std::string& input = "") {
     arguments.insert(arguments.begin(), VARNOCK_CLI_PROGRAM);
-    return RunProgram(std::move(arguments));
+    return RunProgram(std::move(arguments), input);
 }
 
 // The line varnock-cli prints for an address and what follows it.
@@ -213,20 +217,24 @@ TEST_F(ConsoleLab, JsonDocumentNamesVendorsFromTheList) {
     setenv("VARNOCK_CLI_OUI_FILE", list.c_str(), 1);
     const auto withList = RunCli(arguments);
     EXPECT_EQ(withList.status, 1);
-    EXPECT_EQ(withList.out,
-              "[\n"
-              "  {\"address\": \"" +
-                  live + "\", \"hardware_address\": \"" + lab::Value("VARNOCK_LAB_LIVE_MAC") +
-                  "\", \"reason\": null, \"vendor\": \"Lab \\\"Bridge\\\" Works\"},\n"
-                  "  {\"address\": \"" +
-                  lab::Value("VARNOCK_LAB_CLIENT") + "\", \"hardware_address\": \"" +
-                  lab::Value("VARNOCK_LAB_CLIENT_MAC") +
-                  "\", \"reason\": null},\n"
-                  "  {\"address\": \"" +
-                  far +
-                  "\", \"hardware_address\": null, \"reason\": \"not on a directly attached "
-                  "network\"}\n"
-                  "]\n");
+    EXPECT_EQ(
+        withList.out,
+        "[\n"
+        "  {\"address\": \"" +
+            live + "\", \"hardware_address\": \"" + lab::Value("VARNOCK_LAB_LIVE_MAC") +
+            "\", \"reason\": null, \"vendor\": \"Lab \\\"Bridge\\\" Works\", \"interface\": \"" +
+            lab::Value("VARNOCK_LAB_INTERFACE") +
+            "\"},\n"
+            "  {\"address\": \"" +
+            lab::Value("VARNOCK_LAB_CLIENT") + "\", \"hardware_address\": \"" +
+            lab::Value("VARNOCK_LAB_CLIENT_MAC") + "\", \"reason\": null, \"interface\": \"" +
+            lab::Value("VARNOCK_LAB_INTERFACE") +
+            "\"},\n"
+            "  {\"address\": \"" +
+            far +
+            "\", \"hardware_address\": null, \"reason\": \"not on a directly attached "
+            "network\"}\n"
+            "]\n");
     EXPECT_EQ(withList.err, "");
 
     // Without a list the vendor is left out, and nothing else changes.
@@ -254,7 +262,7 @@ TEST_F(ConsoleLab, BadInputIsRefusedWithStatusTwoAndSendsNothing) {
         std::string message;
     } cases[] = {
         {{""}, "varnock-cli: \"\": not an IPv4 address\n"},
-        {{"abc"}, "varnock-cli: \"abc\": not an IPv4 address\n"},
+        {{"192.0.2.300"}, "varnock-cli: \"192.0.2.300\": not an IPv4 address\n"},
         {{"192.0.2.0/33"},
          "varnock-cli: \"192.0.2.0/33\": the prefix length must be a number from 0 to 32\n"},
         {{"192.0.2.2", "198.51.0.0/15"},
@@ -285,6 +293,70 @@ TEST_F(ConsoleLab, TightDescriptorLimitSlowsASweepButLosesNothing) {
         EXPECT_EQ(lines[index], Line(host, MoreHostMac(host)));
     }
     EXPECT_EQ(run.out.find("could not be asked"), std::string::npos) << run.out;
+}
+
+TEST_F(ConsoleLab, IPv6ByGlobalAndScopedAddressesAndWithinTheGiveUpTime) {
+    const std::string mac = lab::Value("VARNOCK_LAB_LIVE_MAC");
+    const std::string scoped =
+        lab::Value("VARNOCK_LAB_LIVE_LINK_LOCAL") + '%' + lab::Value("VARNOCK_LAB_INTERFACE");
+    const std::string absent = lab::Value("VARNOCK_LAB_ABSENT_HOST6");
+    const auto run = RunCli({lab::Value("VARNOCK_LAB_LIVE_HOST6"), scoped, absent});
+    EXPECT_EQ(run.status, 1);
+    const std::size_t column = scoped.size();
+    auto line = [&](std::string address, const std::string& rest) {
+        address.resize(std::max(column, address.size()), ' ');
+        return address + "  " + rest + "\n";
+    };
+    EXPECT_EQ(run.out, line(lab::Value("VARNOCK_LAB_LIVE_HOST6"), mac) + line(scoped, mac) +
+                           line(absent, "no answer"));
+    EXPECT_LT(run.took, lab::GiveUpTime() * 3) << "the absent IPv6 host";
+    // Link-local without its interface cannot be asked; with -I it can.
+    EXPECT_EQ(
+        RunCli({lab::Value("VARNOCK_LAB_LIVE_LINK_LOCAL")}).out,
+        lab::Value("VARNOCK_LAB_LIVE_LINK_LOCAL") + "  a link-local address needs its interface\n");
+    const auto withInterface = RunCli({"-q", "-I", lab::Value("VARNOCK_LAB_INTERFACE"),
+                                       lab::Value("VARNOCK_LAB_LIVE_LINK_LOCAL")});
+    EXPECT_EQ(withInterface.status, 0);
+    EXPECT_EQ(withInterface.out, mac + "\n");
+}
+
+TEST_F(ConsoleLab, InterfacesRangesFilesNamesAndLocalNetworks) {
+    const std::string live = lab::Value("VARNOCK_LAB_LIVE_HOST");
+    const std::string mac = lab::Value("VARNOCK_LAB_LIVE_MAC");
+    // The wrong interface is told at once; the right one answers.
+    const auto wrong = RunCli({"-I", "n0", live});
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_EQ(wrong.out, Line(live, "not reachable through that interface\n"));
+    EXPECT_EQ(RunCli({"-q", "-I", lab::Value("VARNOCK_LAB_INTERFACE"), live}).out, mac + "\n");
+
+    // A range and a file on standard input, in the order given.
+    const auto range =
+        RunCli({"-q", "192.0.2.11-13", "-f", "-"}, "# the lab's host\n\n" + live + "\n");
+    EXPECT_EQ(range.status, 0);
+    EXPECT_EQ(range.out, MoreHostMac("192.0.2.11") + "\n" + MoreHostMac("192.0.2.12") + "\n" +
+                             MoreHostMac("192.0.2.13") + "\n" + mac + "\n");
+
+    // A name from the lab's hosts file: each of its addresses, with the name.
+    if (const std::string name = lab::Value("VARNOCK_LAB_HOST_NAME"); !name.empty()) {
+        const auto named = RunCli({name});
+        EXPECT_EQ(named.status, 0);
+        EXPECT_NE(named.out.find(lab::Value("VARNOCK_LAB_LIVE_HOST6") + " (" + name + ")"),
+                  std::string::npos)
+            << named.out;
+        EXPECT_NE(named.out.find(live + " (" + name + ")"), std::string::npos) << named.out;
+    }
+
+    // Every host of the ARP interfaces' networks, nothing of the link that
+    // does not use ARP.
+    const auto local = RunCli({"-l"});
+    EXPECT_EQ(local.status, 1);
+    const auto lines = Lines(local.out);
+    EXPECT_EQ(lines.size(), 254u);
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(),
+                      [](const std::string& line) { return line.find(':') != std::string::npos; }),
+        11);
+    EXPECT_EQ(local.out.find("203.0.113."), std::string::npos);
 }
 
 }  // namespace

@@ -89,9 +89,10 @@ TEST(ParseRoute, RefusesOtherMessagesAndShortOnes) {
     link.Add<rtmsg>(RTM_NEWLINK).rtm_family = AF_INET;
     EXPECT_FALSE(ParseRoute(link.Message()));
 
-    Datagram ipv6;
-    ipv6.Add<rtmsg>(RTM_NEWROUTE).rtm_family = AF_INET6;
-    EXPECT_FALSE(ParseRoute(ipv6.Message()));
+    // Another family than the two this lookup asks about.
+    Datagram bridge;
+    bridge.Add<rtmsg>(RTM_NEWROUTE).rtm_family = AF_BRIDGE;
+    EXPECT_FALSE(ParseRoute(bridge.Message()));
 
     // A header that claims to be a route but carries no rtmsg.
     nlmsghdr bare{sizeof(nlmsghdr), RTM_NEWROUTE, 0, 0, 0};
@@ -112,7 +113,7 @@ TEST(ParseLink, ReadsIndexAndAddress) {
               (std::vector<std::uint8_t>{0x02, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
 }
 
-TEST(ParseArpTable, ReadsLimitsAndFillOfTheArpTableOnly) {
+TEST(ParseNeighbourTable, ReadsLimitsAndFillOfEachFamilysTable) {
     Datagram table;
     table.Add<ndtmsg>(RTM_NEWNEIGHTBL).ndtm_family = AF_INET;
     table.U32(NDTA_THRESH2, 512);
@@ -121,30 +122,34 @@ TEST(ParseArpTable, ReadsLimitsAndFillOfTheArpTableOnly) {
     config.ndtc_entries = 73;
     const auto* raw = reinterpret_cast<const std::uint8_t*>(&config);
     table.Bytes(NDTA_CONFIG, {raw, raw + sizeof config});
-    const auto parsed = ParseArpTable(table.Message());
+    const auto parsed = ParseNeighbourTable(table.Message());
     ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->family, IpAddress::Family::kV4);
     EXPECT_EQ(parsed->entries, 73u);
     EXPECT_EQ(parsed->softLimit, 512u);
     EXPECT_EQ(parsed->hardLimit, 1024u);
 
-    // A per-interface parameter message carries no limits; IPv6's table is
-    // another table; a configuration too short to hold its counts is refused.
-    Datagram parameters;
-    parameters.Add<ndtmsg>(RTM_NEWNEIGHTBL).ndtm_family = AF_INET;
-    parameters.Text(NDTA_NAME, "arp_cache");
-    EXPECT_FALSE(ParseArpTable(parameters.Message()));
+    // IPv6's table is a table of its own; a per-interface parameter message
+    // carries no limits; a configuration too short to hold its counts is
+    // refused.
     Datagram ipv6;
     ipv6.Add<ndtmsg>(RTM_NEWNEIGHTBL).ndtm_family = AF_INET6;
     ipv6.U32(NDTA_THRESH2, 512);
     ipv6.U32(NDTA_THRESH3, 1024);
     ipv6.Bytes(NDTA_CONFIG, {raw, raw + sizeof config});
-    EXPECT_FALSE(ParseArpTable(ipv6.Message()));
+    const auto nd = ParseNeighbourTable(ipv6.Message());
+    ASSERT_TRUE(nd);
+    EXPECT_EQ(nd->family, IpAddress::Family::kV6);
+    Datagram parameters;
+    parameters.Add<ndtmsg>(RTM_NEWNEIGHTBL).ndtm_family = AF_INET;
+    parameters.Text(NDTA_NAME, "arp_cache");
+    EXPECT_FALSE(ParseNeighbourTable(parameters.Message()));
     Datagram shortConfig;
     shortConfig.Add<ndtmsg>(RTM_NEWNEIGHTBL).ndtm_family = AF_INET;
     shortConfig.U32(NDTA_THRESH2, 512);
     shortConfig.U32(NDTA_THRESH3, 1024);
     shortConfig.Bytes(NDTA_CONFIG, {1, 2, 3, 4});
-    EXPECT_FALSE(ParseArpTable(shortConfig.Message()));
+    EXPECT_FALSE(ParseNeighbourTable(shortConfig.Message()));
 }
 
 TEST(ParseNeighbour, ReadsEntryAndTreatsDeletionAsNoAnswer) {
@@ -157,7 +162,7 @@ TEST(ParseNeighbour, ReadsEntryAndTreatsDeletionAsNoAnswer) {
     added.Bytes(NDA_LLADDR, {0x02, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E});
     const auto parsed = ParseNeighbour(added.Message());
     ASSERT_TRUE(parsed);
-    EXPECT_EQ(parsed->destination, kHost);
+    EXPECT_EQ(parsed->destination, IpAddress::V4(kHost));
     EXPECT_EQ(parsed->interfaceIndex, 3u);
     EXPECT_EQ(parsed->state, NUD_REACHABLE);
     EXPECT_EQ(parsed->hardwareAddress.size(), 6u);
@@ -171,13 +176,24 @@ TEST(ParseNeighbour, ReadsEntryAndTreatsDeletionAsNoAnswer) {
     EXPECT_EQ(removed->state, NUD_NONE);
 }
 
-TEST(ParseNeighbour, DestinationOfTheWrongSizeIsRefused) {
-    Datagram datagram;
-    auto& entry = datagram.Add<ndmsg>(RTM_NEWNEIGH);
-    entry.ndm_family = AF_INET;
+TEST(ParseNeighbour, DestinationOfTheWrongSizeForItsFamilyIsRefused) {
+    for (const auto& [family, size] : {std::pair{AF_INET, 3}, {AF_INET, 16}, {AF_INET6, 4}}) {
+        Datagram datagram;
+        auto& entry = datagram.Add<ndmsg>(RTM_NEWNEIGH);
+        entry.ndm_family = static_cast<std::uint8_t>(family);
+        entry.ndm_ifindex = 3;
+        datagram.Bytes(NDA_DST, std::vector<std::uint8_t>(static_cast<std::size_t>(size), 1));
+        EXPECT_FALSE(ParseNeighbour(datagram.Message())) << family << " " << size;
+    }
+    Datagram ipv6;
+    auto& entry = ipv6.Add<ndmsg>(RTM_NEWNEIGH);
+    entry.ndm_family = AF_INET6;
     entry.ndm_ifindex = 3;
-    datagram.Bytes(NDA_DST, {192, 0, 2});
-    EXPECT_FALSE(ParseNeighbour(datagram.Message()));
+    ipv6.Bytes(NDA_DST, {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2});
+    const auto parsed = ParseNeighbour(ipv6.Message());
+    ASSERT_TRUE(parsed);
+    EXPECT_TRUE(parsed->destination.IsV6());
+    EXPECT_EQ(parsed->destination.bytes[15], 2);
 }
 
 TEST(ParseInterfaceAddress, PrefersTheLocalAddressOnPointToPointLinks) {
@@ -190,12 +206,12 @@ TEST(ParseInterfaceAddress, PrefersTheLocalAddressOnPointToPointLinks) {
     const auto parsed = ParseInterfaceAddress(datagram.Message());
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->interfaceIndex, 4u);
-    EXPECT_EQ(parsed->local, kHost);
+    EXPECT_EQ(parsed->local, IpAddress::V4(kHost));
 }
 
 TEST(Builders, RouteQueryAsksForOneIpv4Destination) {
     RequestBuffer buffer;
-    const nlmsghdr* query = BuildRouteQuery(buffer, kHost, 0);
+    const nlmsghdr* query = BuildRouteQuery(buffer, IpAddress::V4(kHost), 0);
     EXPECT_EQ(query->nlmsg_type, RTM_GETROUTE);
     EXPECT_EQ(query->nlmsg_flags, NLM_F_REQUEST);
     const auto* route = static_cast<const rtmsg*>(mnl_nlmsg_get_payload(query));
@@ -211,19 +227,27 @@ TEST(Builders, RouteQueryAsksForOneIpv4Destination) {
 
     const std::size_t withoutSource = query->nlmsg_len;
     RequestBuffer other;
-    EXPECT_EQ(BuildRouteQuery(other, kHost, kGateway)->nlmsg_len,
+    EXPECT_EQ(BuildRouteQuery(other, IpAddress::V4(kHost), kGateway)->nlmsg_len,
               withoutSource + sizeof(nlattr) + 4);
+    // An IPv6 destination: 128 bits, 16 bytes, and never an IPv4 source.
+    const IpAddress v6 =
+        IpAddress::V6({0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2});
+    const nlmsghdr* six = BuildRouteQuery(other, v6, kGateway);
+    const auto* route6 = static_cast<const rtmsg*>(mnl_nlmsg_get_payload(six));
+    EXPECT_EQ(route6->rtm_family, AF_INET6);
+    EXPECT_EQ(route6->rtm_dst_len, 128);
+    EXPECT_EQ(six->nlmsg_len, sizeof(nlmsghdr) + Aligned(sizeof(rtmsg)) + sizeof(nlattr) + 16);
 }
 
 TEST(Builders, NeighbourQueryNamesDestinationAndInterface) {
     RequestBuffer buffer;
-    const nlmsghdr* query = BuildNeighbourQuery(buffer, kHost, 9);
+    const nlmsghdr* query = BuildNeighbourQuery(buffer, IpAddress::V4(kHost), 9);
     EXPECT_EQ(query->nlmsg_type, RTM_GETNEIGH);
     const auto* entry = static_cast<const ndmsg*>(mnl_nlmsg_get_payload(query));
     EXPECT_EQ(entry->ndm_family, AF_INET);
     EXPECT_EQ(entry->ndm_ifindex, 9);
 
-    const nlmsghdr* dump = BuildAddressDump(buffer);
+    const nlmsghdr* dump = BuildAddressDump(buffer, IpAddress::Family::kV4);
     EXPECT_EQ(dump->nlmsg_type, RTM_GETADDR);
     EXPECT_EQ(dump->nlmsg_flags & NLM_F_DUMP, NLM_F_DUMP);
 }

@@ -18,7 +18,7 @@
 
 #include "lookup/arp_request.h"
 #include "lookup/mac_query.h"
-#include "tests/support/scripted_arp_request.h"
+#include "tests/support/scripted_neighbours.h"
 
 namespace varnock {
 namespace {
@@ -30,8 +30,8 @@ bool RunningUnderWine() {
 
 // The system's request behind the recording stand-in, so that tests can
 // tell "no request" from "request failed".
-std::unique_ptr<testing::ScriptedArpRequest> RecordedSystemRequest() {
-    auto request = std::make_unique<testing::ScriptedArpRequest>();
+std::unique_ptr<testing::ScriptedNeighbours> RecordedSystemRequest() {
+    auto request = std::make_unique<testing::ScriptedNeighbours>();
     request->passTo = MakeSystemArpRequest();
     return request;
 }

@@ -1,7 +1,6 @@
-#include "lookup/linux/neighbour_cache_reader.h"
+#include "lookup/linux/cached_neighbour_resolver.h"
 
 #include <linux/neighbour.h>
-#include <netinet/in.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -39,29 +38,36 @@ std::string StateName(std::uint16_t state) {
 
 }  // namespace
 
-std::uint32_t NeighbourCacheReader::Send(Ipv4Address destination, Ipv4Address source, void* answer,
-                                         std::uint32_t& answerLength) {
-    provenance_.reset();
-    if (answer == nullptr) {
-        return arp_status::kInvalidParameter;
+NeighbourAnswer CachedNeighbourResolver::Resolve(const NeighbourQuery& query) {
+    NeighbourAnswer answer;
+    const IpAddress& destination = query.address;
+    if (const auto refusal = RefusalBeforeAsking(destination, query.interfaceIndex)) {
+        answer.status = *refusal;
+        return answer;
     }
-    if (destination == INADDR_BROADCAST || IN_MULTICAST(ntohl(destination))) {
-        return arp_status::kNotUnicast;
-    }
+    const std::uint32_t chosenInterface =
+        query.interfaceIndex != 0 ? query.interfaceIndex : destination.scope;
     NetlinkSocket requests(NetlinkSocket::Mode::kRequests);
     requests.SetDeadline(std::chrono::steady_clock::now() + kTableDeadline);
-    const auto route = QueryRoute(requests, destination, source);
+    const auto route = QueryRoute(requests, destination, query.source, chosenInterface);
     if (const auto verdict = JudgeRoute(route); verdict.refusal) {
-        return *verdict.refusal;
+        answer.status = *verdict.refusal;
+        return answer;
     } else if (verdict.ownAddress) {
-        const std::uint32_t status =
-            AnswerForOwnAddress(requests, destination, *route, answer, answerLength);
-        provenance_ = AnswerProvenance{true, "local", std::nullopt};
-        return status;
+        answer.status = AnswerForOwnAddress(requests, destination, *route, answer.hardwareAddress,
+                                            answer.interfaceIndex);
+        answer.provenance = AnswerProvenance{true, "local", std::nullopt};
+        return answer;
+    }
+    answer.interfaceIndex = route->outputInterface;
+    if (chosenInterface != 0 && route->outputInterface != chosenInterface) {
+        answer.status = arp_status::kWrongInterface;
+        return answer;
     }
     const auto entry = QueryNeighbour(requests, destination, route->outputInterface);
     if (!entry || !HoldsAddress(*entry)) {
-        return arp_status::kNotCached;
+        answer.status = arp_status::kNotCached;
+        return answer;
     }
     AnswerProvenance provenance{IsConfirmed(*entry), StateName(entry->state), std::nullopt};
     if (const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
@@ -69,16 +75,10 @@ std::uint32_t NeighbourCacheReader::Send(Ipv4Address destination, Ipv4Address so
         provenance.sinceConfirmed =
             std::chrono::seconds(*entry->ticksSinceConfirmed / ticksPerSecond);
     }
-    provenance_ = std::move(provenance);
-    return CopyAnswer(entry->hardwareAddress, answer, answerLength);
+    answer.status = arp_status::kOk;
+    answer.hardwareAddress = entry->hardwareAddress;
+    answer.provenance = std::move(provenance);
+    return answer;
 }
 
 }  // namespace varnock::linux_backend
-
-namespace varnock {
-
-std::unique_ptr<ArpRequest> MakeSystemCacheReader() {
-    return std::make_unique<linux_backend::NeighbourCacheReader>();
-}
-
-}  // namespace varnock

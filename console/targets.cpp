@@ -1,0 +1,317 @@
+#include "console/targets.h"
+
+#ifdef _WIN32
+// clang-format off
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// clang-format on
+#else
+#include <arpa/inet.h>
+#endif
+
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+
+#include "console/usage_error.h"
+#include "lookup/address_text.h"
+
+namespace varnock::console {
+namespace {
+
+// What ParseIpAddress returns for a text it rejects, and also for the one
+// text that really means that address.
+constexpr Ipv4Address kRejected = 0xFFFF'FFFF;
+constexpr std::string_view kAllOnesText = "255.255.255.255";
+
+// Network byte order is the order of the bytes in memory, whatever the
+// machine: going through the bytes keeps that true on every platform.
+std::uint32_t ToNumber(Ipv4Address address) {
+    std::array<std::uint8_t, 4> bytes{};
+    std::memcpy(bytes.data(), &address, sizeof address);
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+           (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
+}
+
+Ipv4Address FromNumber(std::uint32_t number) {
+    const std::array<std::uint8_t, 4> bytes{
+        static_cast<std::uint8_t>(number >> 24), static_cast<std::uint8_t>(number >> 16),
+        static_cast<std::uint8_t>(number >> 8), static_cast<std::uint8_t>(number)};
+    Ipv4Address address = 0;
+    std::memcpy(&address, bytes.data(), sizeof address);
+    return address;
+}
+
+// A decimal number of at most `maxDigits` digits and nothing else.
+std::optional<unsigned> DecimalNumber(std::string_view text, std::size_t maxDigits) {
+    unsigned value = 0;
+    if (text.empty() || text.size() > maxDigits) {
+        return std::nullopt;
+    }
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// A network's address takes only the usual four decimal parts: inet_addr
+// would read "10.1/16" as 10.0.0.1, never what the writer meant. No part has
+// a leading zero either: inet_addr reads "010" as octal 8, and one text must
+// never mean two addresses.
+std::optional<std::uint32_t> FourPartAddress(std::string_view text) {
+    std::uint32_t number = 0;
+    for (int part = 0; part < 4; ++part) {
+        const std::size_t dot = part < 3 ? text.find('.') : text.size();
+        if (dot == std::string_view::npos || (dot > 1 && text.front() == '0')) {
+            return std::nullopt;
+        }
+        const auto value = DecimalNumber(text.substr(0, dot), 3);
+        if (!value || *value > 255) {
+            return std::nullopt;
+        }
+        number = (number << 8) | *value;
+        text.remove_prefix(std::min(dot + 1, text.size()));
+    }
+    return number;
+}
+
+struct Network {
+    std::uint32_t first = 0;  // host addresses, inclusive
+    std::uint32_t last = 0;
+    std::size_t Count() const { return std::size_t{last - first} + 1; }
+};
+
+Network ParseNetwork(const std::string& argument, std::size_t slash) {
+    const auto base = FourPartAddress(std::string_view(argument).substr(0, slash));
+    if (!base) {
+        throw UsageError(Quoted(argument) + ": not a network (write it as 192.0.2.0/24)");
+    }
+    const auto prefix = DecimalNumber(std::string_view(argument).substr(slash + 1), 2);
+    if (!prefix || *prefix > 32) {
+        throw UsageError(Quoted(argument) + ": the prefix length must be a number from 0 to 32");
+    }
+    if (*prefix < kShortestPrefix) {
+        throw UsageError(Quoted(argument) + ": network too large (at most a /" +
+                         std::to_string(kShortestPrefix) + ", " +
+                         std::to_string(kMaxAddresses - 2) + " addresses)");
+    }
+    const std::uint32_t hostBits = *prefix == 32 ? 0 : ~std::uint32_t{0} >> *prefix;
+    const std::uint32_t network = *base & ~hostBits;
+    // A /31 has no network or broadcast address (point-to-point links), and
+    // a /32 is a single host.
+    if (*prefix >= 31) {
+        return {network, network | hostBits};
+    }
+    return {network + 1, (network | hostBits) - 1};
+}
+
+std::vector<Target> HostRange(std::uint32_t first, std::uint32_t last) {
+    std::vector<Target> targets;
+    targets.reserve(std::size_t{last - first} + 1);
+    for (std::uint32_t number = first;; ++number) {
+        targets.push_back({IpAddress::V4(FromNumber(number)), {}});
+        if (number == last) {
+            break;
+        }
+    }
+    return targets;
+}
+
+// "192.0.2.10-192.0.2.20", or "192.0.2.10-20" with the last part alone.
+std::vector<Target> ParseRange(const std::string& argument, std::size_t dash) {
+    const std::string_view text(argument);
+    const auto first = FourPartAddress(text.substr(0, dash));
+    const std::string_view end = text.substr(dash + 1);
+    std::optional<std::uint32_t> last;
+    if (end.find('.') == std::string_view::npos) {
+        if (const auto part = DecimalNumber(end, 3);
+            first && part && *part <= 255 && !(end.size() > 1 && end.front() == '0')) {
+            last = (*first & 0xFFFF'FF00u) | *part;
+        }
+    } else {
+        last = FourPartAddress(end);
+    }
+    if (!first || !last) {
+        throw UsageError(Quoted(argument) + ": not a range (write it as 192.0.2.10-20)");
+    }
+    if (*last < *first) {
+        throw UsageError(Quoted(argument) + ": the range ends before it starts");
+    }
+    if (std::uint64_t{*last} - *first + 1 > kMaxAddresses) {
+        throw UsageError(Quoted(argument) + ": range too large (at most " +
+                         std::to_string(kMaxAddresses) + " addresses)");
+    }
+    return HostRange(*first, *last);
+}
+
+// An IPv6 address, with "%interface" for its scope; a "/prefix" is split off
+// by the caller.
+IpAddress ParseIpv6(const std::string& argument, std::string_view text,
+                    const TargetSystem& system) {
+    std::uint32_t scope = 0;
+    if (const std::size_t percent = text.find('%'); percent != std::string_view::npos) {
+        const std::string interface(text.substr(percent + 1));
+        const auto index = interface.empty() ? std::nullopt : system.interfaceIndexNamed(interface);
+        if (!index) {
+            throw UsageError(Quoted(argument) + ": no interface named " + Quoted(interface));
+        }
+        scope = *index;
+        text = text.substr(0, percent);
+    }
+    std::array<std::uint8_t, 16> bytes{};
+    const std::string address(text);
+    if (::inet_pton(AF_INET6, address.c_str(), bytes.data()) != 1) {
+        throw UsageError(Quoted(argument) + ": not an IPv6 address");
+    }
+    IpAddress result = IpAddress::V6(bytes, scope);
+    if (scope != 0 && !result.IsLinkLocal()) {
+        throw UsageError(Quoted(argument) + ": only a link-local address takes an interface");
+    }
+    return result;
+}
+
+std::vector<Target> ParseIpv6Network(const std::string& argument, std::size_t slash,
+                                     const TargetSystem& system) {
+    IpAddress base = ParseIpv6(argument, std::string_view(argument).substr(0, slash), system);
+    const auto prefix = DecimalNumber(std::string_view(argument).substr(slash + 1), 3);
+    if (!prefix || *prefix > 128) {
+        throw UsageError(Quoted(argument) + ": the prefix length must be a number from 0 to 128");
+    }
+    if (*prefix < kShortestIpv6Prefix) {
+        throw UsageError(Quoted(argument) + ": network too large (at most a /" +
+                         std::to_string(kShortestIpv6Prefix) + ")");
+    }
+    // The host part lies in the last byte.
+    const unsigned hostBits = 128 - *prefix;
+    const auto mask = static_cast<std::uint8_t>(0xFFu << hostBits);
+    base.bytes[15] = static_cast<std::uint8_t>(base.bytes[15] & mask);
+    const unsigned count = 1u << hostBits;
+    std::vector<Target> targets;
+    for (unsigned host = count <= 2 ? 0 : 1; host < count; ++host) {
+        IpAddress address = base;
+        address.bytes[15] = static_cast<std::uint8_t>(base.bytes[15] | host);
+        targets.push_back({address, {}});
+    }
+    return targets;
+}
+
+// Only letters, digits, hyphens, underscores and dots, and not only digits
+// and dots: such a text is an address that could not be read, never a name
+// to hand to the resolver.
+bool LooksLikeHostName(const std::string& text) {
+    if (text.empty() || text.size() > 253) {
+        return false;
+    }
+    bool letter = false;
+    for (const char c : text) {
+        const bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        letter = letter || alpha || c == '-' || c == '_';
+        if (!alpha && !(c >= '0' && c <= '9') && c != '-' && c != '_' && c != '.') {
+            return false;
+        }
+    }
+    return letter;
+}
+
+std::vector<Target> TargetsOf(const std::string& argument, const TargetSystem& system) {
+    if (argument.find(':') != std::string::npos) {
+        if (const std::size_t slash = argument.find('/'); slash != std::string::npos) {
+            return ParseIpv6Network(argument, slash, system);
+        }
+        return {{ParseIpv6(argument, argument, system), {}}};
+    }
+    if (const std::size_t slash = argument.find('/'); slash != std::string::npos) {
+        const Network network = ParseNetwork(argument, slash);
+        return HostRange(network.first, network.last);
+    }
+    if (const std::size_t dash = argument.find('-');
+        dash != std::string::npos &&
+        argument.find_first_not_of("0123456789.-") == std::string::npos) {
+        return ParseRange(argument, dash);
+    }
+    const Ipv4Address address = ParseIpAddress(argument);
+    // 255.255.255.255 is an address (one that is never answered); anything
+    // else that comes back as it was refused by the parser, unless it is a
+    // host name.
+    if (address != kRejected || argument == kAllOnesText) {
+        return {{IpAddress::V4(address), {}}};
+    }
+    if (!LooksLikeHostName(argument)) {
+        throw UsageError(Quoted(argument) + ": not an IPv4 address");
+    }
+    std::vector<Target> targets;
+    for (const IpAddress& found : system.resolveName(argument)) {
+        targets.push_back({found, argument});
+    }
+    if (targets.empty()) {
+        throw UsageError(Quoted(argument) + ": no such host");
+    }
+    return targets;
+}
+
+}  // namespace
+
+void AppendWithinLimit(std::vector<Target>& all, std::vector<Target> more,
+                       const std::string& what) {
+    if (all.size() + more.size() > kMaxAddresses) {
+        throw UsageError(Quoted(what) + ": too many addresses (at most " +
+                         std::to_string(kMaxAddresses) + " in one run)");
+    }
+    all.insert(all.end(), std::make_move_iterator(more.begin()),
+               std::make_move_iterator(more.end()));
+}
+
+std::vector<Target> ExpandTargets(std::span<const std::string> arguments,
+                                  const TargetSystem& system) {
+    std::vector<Target> all;
+    for (const std::string& argument : arguments) {
+        if (argument.empty()) {
+            throw UsageError(Quoted(argument) + ": not an IPv4 address");
+        }
+        AppendWithinLimit(all, TargetsOf(argument, system), argument);
+    }
+    return all;
+}
+
+std::vector<Target> HostsOf(const AttachedNetwork& network, const std::string& interfaceName) {
+    const std::string what = DottedText(network.address) + '/' +
+                             std::to_string(network.prefixLength) + " on " + interfaceName;
+    if (network.prefixLength < kShortestPrefix) {
+        throw UsageError(Quoted(what) + ": network too large (at most a /" +
+                         std::to_string(kShortestPrefix) + ")");
+    }
+    const std::uint32_t hostBits =
+        network.prefixLength >= 32 ? 0 : ~std::uint32_t{0} >> network.prefixLength;
+    const std::uint32_t base = ToNumber(network.address) & ~hostBits;
+    if (network.prefixLength >= 31) {
+        return HostRange(base, base | hostBits);
+    }
+    return HostRange(base + 1, (base | hostBits) - 1);
+}
+
+std::string AddressText(const IpAddress& address,
+                        const std::function<std::string(std::uint32_t)>& interfaceName) {
+    if (!address.IsV6()) {
+        return DottedText(address.V4Value());
+    }
+    char text[64] = {};
+    if (::inet_ntop(AF_INET6, address.bytes.data(), text, sizeof text) == nullptr) {
+        return "?";
+    }
+    std::string result = text;
+    if (address.scope != 0) {
+        result += '%' + interfaceName(address.scope);
+    }
+    return result;
+}
+
+std::string DottedText(Ipv4Address address) {
+    const std::uint32_t number = ToNumber(address);
+    return std::to_string(number >> 24) + '.' + std::to_string((number >> 16) & 0xFF) + '.' +
+           std::to_string((number >> 8) & 0xFF) + '.' + std::to_string(number & 0xFF);
+}
+
+}  // namespace varnock::console
