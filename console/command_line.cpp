@@ -68,8 +68,8 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments) {
             line.quiet = true;
         } else if (argument == "-l" || argument == "--localnet") {
             line.localNetworks = true;
-        } else if (const auto interface = value("--interface", "-I")) {
-            line.interface = std::string(*interface);
+        } else if (const auto chosen = value("--interface", "-I")) {
+            line.interfaceName = std::string(*chosen);
         } else if (const auto file = value("--file", "-f")) {
             line.files.emplace_back(*file);
         } else if (const auto delimiter = value("--delimiter")) {

@@ -15,11 +15,11 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool json = false;
-    bool cached = false;                   // answer from the neighbour table, sending nothing
-    bool quiet = false;                    // only the hardware addresses
-    bool localNetworks = false;            // every directly attached IPv4 network
-    std::optional<std::string> interface;  // look up only through this one
-    std::vector<std::string> files;        // targets one per line; "-": standard input
+    bool cached = false;                       // answer from the neighbour table, sending nothing
+    bool quiet = false;                        // only the hardware addresses
+    bool localNetworks = false;                // every directly attached IPv4 network
+    std::optional<std::string> interfaceName;  // -I: look up only through this one
+    std::vector<std::string> files;            // targets one per line; "-": standard input
     std::string delimiter = ":";
     std::optional<std::chrono::milliseconds> timeout;
     std::vector<std::string> addresses;  // the targets as typed, not yet read

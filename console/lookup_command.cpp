@@ -115,10 +115,10 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
             err << kUsageLine << '\n';
             return kExitUsage;
         }
-        if (line.interface) {
-            const auto index = system.targets.interfaceIndexNamed(*line.interface);
+        if (line.interfaceName) {
+            const auto index = system.targets.interfaceIndexNamed(*line.interfaceName);
             if (!index) {
-                throw UsageError("-I " + Quoted(*line.interface) + ": no such interface");
+                throw UsageError("-I " + Quoted(*line.interfaceName) + ": no such interface");
             }
             settings.interfaceIndex = *index;
         }

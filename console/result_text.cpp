@@ -64,9 +64,8 @@ std::string JsonObject(const AddressResult& result, std::optional<std::string_vi
         object += ", \"name\": " + JsonString(result.name);
     }
     if (result.interfaceIndex != 0) {
-        if (const std::string interface = naming.interfaceName(result.interfaceIndex);
-            !interface.empty()) {
-            object += ", \"interface\": " + JsonString(interface);
+        if (const std::string name = naming.interfaceName(result.interfaceIndex); !name.empty()) {
+            object += ", \"interface\": " + JsonString(name);
         }
     }
     if (const auto& known = result.provenance) {

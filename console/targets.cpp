@@ -153,10 +153,10 @@ IpAddress ParseIpv6(const std::string& argument, std::string_view text,
                     const TargetSystem& system) {
     std::uint32_t scope = 0;
     if (const std::size_t percent = text.find('%'); percent != std::string_view::npos) {
-        const std::string interface(text.substr(percent + 1));
-        const auto index = interface.empty() ? std::nullopt : system.interfaceIndexNamed(interface);
+        const std::string named(text.substr(percent + 1));
+        const auto index = named.empty() ? std::nullopt : system.interfaceIndexNamed(named);
         if (!index) {
-            throw UsageError(Quoted(argument) + ": no interface named " + Quoted(interface));
+            throw UsageError(Quoted(argument) + ": no interface named " + Quoted(named));
         }
         scope = *index;
         text = text.substr(0, percent);
