@@ -67,6 +67,7 @@ AddressResult Finished(const Target& target, const std::optional<NeighbourAnswer
     AddressResult result;
     result.address = target.address;
     result.name = target.name;
+    result.given = target.given;
     result.hardwareAddress = std::move(text);
     result.bytes = answer->hardwareAddress;
     result.interfaceIndex = answer->interfaceIndex;
@@ -104,6 +105,7 @@ AddressResult Unanswered(const Target& target, std::string reason) {
     AddressResult result;
     result.address = target.address;
     result.name = target.name;
+    result.given = target.given;
     result.reason = std::move(reason);
     return result;
 }

@@ -14,7 +14,8 @@ namespace varnock::console {
 // What one target came to.
 struct AddressResult {
     IpAddress address;
-    std::string name;  // the host name it was given as; empty for an address
+    std::string name;   // the host name it was given as; empty for an address
+    std::string given;  // the argument it came from, as the user gave it
     // The window's text of the answer; empty when there is none.
     std::optional<std::string> hardwareAddress;
     // The answer's bytes, for its vendor; empty when there is none.

@@ -61,7 +61,13 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments) {
             line.version = true;
             return line;
         } else if (argument == "--json") {
-            line.json = true;
+            line.format = OutputFormat::kJson;
+        } else if (argument == "--jsonl") {
+            line.format = OutputFormat::kJsonLines;
+        } else if (argument == "--csv") {
+            line.format = OutputFormat::kCsv;
+        } else if (const auto vendors = value("--vendor-file")) {
+            line.vendorFile = std::string(*vendors);
         } else if (argument == "--cached") {
             line.cached = true;
         } else if (argument == "-q" || argument == "--quiet") {
@@ -105,12 +111,18 @@ TARGET is any of
   -q, --quiet      print only the hardware addresses; the exit status tells
                    whether every target answered
 
-  --json           one JSON array of {"address", "hardware_address",
-                   "reason", "vendor"} objects instead of lines
+  --json           one JSON array of objects instead of lines
+  --jsonl          one JSON object per line, each as soon as it is final
+  --csv            a header line, then one record per address (RFC 4180)
+                   Fields: target, address, hardware_address, vendor,
+                   locally_administered, reason, interface, from_cache,
+                   confirmed, state, seconds_since_confirmed
+  --vendor-file FILE  a list of your own (the IEEE's oui.txt format, or
+                   PREFIX<TAB>NAME lines with 24-, 28- or 36-bit prefixes),
+                   which wins over the system's
   --cached         answer from the system's neighbour table as it stands,
                    sending nothing; an address the system has not confirmed
                    lately is marked with its state and how long ago it was
-                   (JSON: "confirmed", "state", "seconds_since_confirmed")
   --delimiter TEXT put TEXT between the bytes of the hardware address
                    (default ":")
   --timeout MS     wait at most MS milliseconds for each address (Linux;
@@ -118,7 +130,9 @@ TARGET is any of
   -h, --help       show this text
   -V, --version    show the version
 
-Vendor names come from /usr/share/ieee-data/oui.txt when it is installed.
+Vendor names come from the IEEE's registries when Debian's ieee-data is
+installed (/usr/share/ieee-data: oui36.txt, iab.txt, mam.txt, oui.txt), by
+the longest matching prefix; a locally administered address is marked so.
 A lookup is real network traffic: it sends ARP or neighbour discovery on the
 network each address belongs to. Only look up networks you may probe.
 Without --cached an answer is always one the host or the system confirmed

@@ -11,10 +11,19 @@ namespace varnock::console {
 
 inline constexpr std::chrono::milliseconds kLongestTimeout{3'600'000};
 
+// How the results are written.
+enum class OutputFormat {
+    kText,       // one line per address for a person
+    kJson,       // one array of objects
+    kJsonLines,  // one object per line, each written as soon as it is final
+    kCsv,        // a header, then one record per address (RFC 4180)
+};
+
 struct CommandLine {
     bool help = false;
     bool version = false;
-    bool json = false;
+    OutputFormat format = OutputFormat::kText;
+    std::optional<std::string> vendorFile;     // a user's list, wins over the system's
     bool cached = false;                       // answer from the neighbour table, sending nothing
     bool quiet = false;                        // only the hardware addresses
     bool localNetworks = false;                // every directly attached IPv4 network
@@ -35,8 +44,8 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments);
 
 // One line: what ReadCommandLine accepts.
 inline constexpr std::string_view kUsageLine =
-    "usage: varnock-cli [-q] [--json] [--cached] [-I INTERFACE] [--delimiter TEXT] "
-    "[--timeout MS] [-l] [-f FILE] TARGET...";
+    "usage: varnock-cli [-q | --json | --jsonl | --csv] [--cached] [-I INTERFACE] "
+    "[--delimiter TEXT] [--timeout MS] [--vendor-file FILE] [-l] [-f FILE] TARGET...";
 
 // The full text --help prints.
 std::string HelpText();

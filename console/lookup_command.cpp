@@ -20,27 +20,66 @@ namespace {
 constexpr std::string_view kProgramName = "varnock-cli";
 constexpr std::string_view kVersion = VARNOCK_VERSION_TEXT;
 
-// Reads the vendor list the first time an answer needs it: a run with no
-// answer never pays for reading a few megabytes.
-class VendorNames {
+// Writes the results in the chosen form: the form's opening, one result
+// after the other as each is final, the closing.
+class ResultWriter {
 public:
-    explicit VendorNames(const std::string& path) : path_(path) {}
+    ResultWriter(std::ostream& out, const CommandLine& line, VendorNames& vendors,
+                 const ResultNaming& naming)
+        : out_(out), line_(line), vendors_(vendors), naming_(naming) {}
 
-    std::optional<std::string_view> Of(const AddressResult& result) {
-        if (!result.Answered()) {
-            return std::nullopt;
+    void Open() {
+        if (line_.quiet) {
+            return;
         }
-        if (!loaded_) {
-            list_ = VendorList::Load(path_);
-            loaded_ = true;
+        if (line_.format == OutputFormat::kJson) {
+            out_ << '[';
+        } else if (line_.format == OutputFormat::kCsv) {
+            out_ << CsvHeader();
         }
-        return list_ ? list_->Find(result.bytes) : std::nullopt;
+    }
+
+    void Write(const AddressResult& result) {
+        if (line_.quiet) {
+            if (result.Answered()) {
+                out_ << TerminalText(*result.hardwareAddress) << '\n';
+            }
+            return;
+        }
+        Vendor vendor;
+        if (result.Answered()) {
+            vendor = {vendors_.Of(result.bytes), IsLocallyAdministered(result.bytes)};
+        }
+        switch (line_.format) {
+            case OutputFormat::kText:
+                out_ << TextLine(result, vendor, naming_) << '\n';
+                break;
+            case OutputFormat::kJson:
+                out_ << (written_ == 0 ? "\n  " : ",\n  ") << JsonObject(result, vendor, naming_);
+                break;
+            case OutputFormat::kJsonLines:
+                // A pipe starts working on each result as soon as it is final.
+                out_ << JsonObject(result, vendor, naming_) << '\n' << std::flush;
+                break;
+            case OutputFormat::kCsv:
+                out_ << CsvRecord(result, vendor, naming_);
+                break;
+        }
+        ++written_;
+    }
+
+    void Close() {
+        if (!line_.quiet && line_.format == OutputFormat::kJson) {
+            out_ << "\n]\n";
+        }
     }
 
 private:
-    const std::string& path_;
-    bool loaded_ = false;
-    std::optional<VendorList> list_;
+    std::ostream& out_;
+    const CommandLine& line_;
+    VendorNames& vendors_;
+    const ResultNaming& naming_;
+    std::size_t written_ = 0;
 };
 
 // The targets of a file, one a line; blank lines and "#" comments skipped.
@@ -103,12 +142,14 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
     LookupSettings settings;
     try {
         line = ReadCommandLine(arguments);
+        VendorSources sources = system.vendors;
+        sources.userFile = line.vendorFile;
         if (line.help) {
-            out << HelpText();
+            out << HelpText() << '\n' << DescribeVendorSources(sources);
             return kExitAnswered;
         }
         if (line.version) {
-            out << kProgramName << ' ' << kVersion << '\n';
+            out << kProgramName << ' ' << kVersion << '\n' << DescribeVendorSources(sources);
             return kExitAnswered;
         }
         if (line.addresses.empty() && line.files.empty() && !line.localNetworks) {
@@ -130,7 +171,9 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
         return kExitUsage;
     }
 
-    VendorNames vendors(system.vendorListPath);
+    VendorSources sources = system.vendors;
+    sources.userFile = line.vendorFile;
+    VendorNames vendors(std::move(sources));
     ResultNaming naming{system.interfaceNameOf};
     for (const Target& target : addresses) {
         AddressResult shown = Unanswered(target, {});
@@ -138,10 +181,8 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
     }
     ProgressLine progress(err, addresses.size(), system.errorIsTerminal && addresses.size() > 1);
     bool allAnswered = true;
-    bool first = true;
-    if (line.json && !line.quiet) {
-        out << '[';
-    }
+    ResultWriter writer(out, line, vendors, naming);
+    writer.Open();
     LookupLimits limits = system.limits;
     if (line.cached) {
         limits.tableRoom = nullptr;  // reading the table adds nothing to it
@@ -158,17 +199,7 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
             [&](AddressResult&& result) {
                 progress.Erase();
                 allAnswered = allAnswered && result.Answered();
-                if (line.quiet) {
-                    if (result.Answered()) {
-                        out << TerminalText(*result.hardwareAddress) << '\n';
-                    }
-                } else if (line.json) {
-                    out << (first ? "\n  " : ",\n  ")
-                        << JsonObject(result, vendors.Of(result), naming);
-                } else {
-                    out << TextLine(result, vendors.Of(result), naming) << '\n';
-                }
-                first = false;
+                writer.Write(result);
             },
             [&](const LookupProgress& sofar) {
                 // Results reach a pipe as they come, not when the run ends.
@@ -179,10 +210,11 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
         broken = failure.what();
     }
     progress.Erase();
-    if (line.json && !line.quiet) {
-        out << "\n]\n";
-    }
+    writer.Close();
     out.flush();
+    if (!vendors.Problem().empty()) {
+        err << kProgramName << ": " << TerminalText(vendors.Problem()) << '\n';
+    }
     if (!broken.empty()) {
         err << kProgramName << ": the run broke off: " << TerminalText(broken) << '\n';
         return kExitSystemError;

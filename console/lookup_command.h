@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <iosfwd>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <span>
@@ -11,7 +12,7 @@
 
 #include "console/concurrent_lookups.h"
 #include "console/targets.h"
-#include "console/vendor_list.h"
+#include "console/vendor_names.h"
 #include "lookup/neighbour_resolver.h"
 
 namespace varnock::console {
@@ -34,7 +35,8 @@ struct CommandSystem {
     std::function<std::vector<AttachedNetwork>(std::uint32_t interfaceIndex)> attachedNetworks;
     // What "-f -" reads.
     std::istream* standardInput = nullptr;
-    std::string vendorListPath{kSystemVendorListPath};
+    // The vendor lists; main names the user's cache for their compact form.
+    VendorSources vendors{{std::begin(kSystemVendorFiles), std::end(kSystemVendorFiles)}, {}, {}};
     // Progress is drawn on `err` only when it is a terminal.
     bool errorIsTerminal = false;
     LookupLimits limits;

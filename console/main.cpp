@@ -23,9 +23,18 @@ int main(int argc, char* argv[]) {
         system.interfaceNameOf = InterfaceNameOf;
         system.attachedNetworks = AttachedIpv4Networks;
         system.standardInput = &std::cin;
-        // Tests name a vendor list of their own here.
-        if (const char* path = std::getenv("VARNOCK_CLI_OUI_FILE"); path != nullptr) {
-            system.vendorListPath = path;
+        system.vendors.cacheDirectory = console::UserCacheDirectory();
+        // Registries kept elsewhere than Debian keeps them, or none at all
+        // (an empty value): a colon-separated list of files.
+        if (const char* lists = std::getenv("VARNOCK_VENDOR_LISTS"); lists != nullptr) {
+            system.vendors.systemFiles.clear();
+            for (std::string_view rest = lists; !rest.empty();) {
+                const std::size_t colon = rest.find(':');
+                if (const auto file = rest.substr(0, colon); !file.empty()) {
+                    system.vendors.systemFiles.emplace_back(file);
+                }
+                rest.remove_prefix(colon == std::string_view::npos ? rest.size() : colon + 1);
+            }
         }
         system.errorIsTerminal = console::StandardErrorIsTerminal();
         system.limits.maxInFlight = console::MostInFlightFor(console::OpenFileRoom());

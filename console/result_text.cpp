@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "console/targets.h"
 #include "console/terminal_text.h"
@@ -23,7 +24,7 @@ std::string TargetColumn(const AddressResult& result, const ResultNaming& naming
     return column;
 }
 
-std::string TextLine(const AddressResult& result, std::optional<std::string_view> vendor,
+std::string TextLine(const AddressResult& result, const Vendor& vendor,
                      const ResultNaming& naming) {
     std::string line = TerminalText(TargetColumn(result, naming));
     line.resize(std::max(line.size(), naming.column), ' ');
@@ -34,9 +35,12 @@ std::string TextLine(const AddressResult& result, std::optional<std::string_view
         return line + TerminalText(result.reason);
     }
     line += TerminalText(*result.hardwareAddress);
-    if (vendor) {
+    if (vendor.name) {
         line += kColumnGap;
-        line += TerminalText(*vendor);
+        line += TerminalText(*vendor.name);
+    } else if (vendor.locallyAdministered) {
+        line += kColumnGap;
+        line += "(locally administered)";
     }
     if (const auto& known = result.provenance; known && !known->confirmed) {
         line += kColumnGap;
@@ -49,33 +53,122 @@ std::string TextLine(const AddressResult& result, std::optional<std::string_view
     return line;
 }
 
-std::string JsonObject(const AddressResult& result, std::optional<std::string_view> vendor,
-                       const ResultNaming& naming) {
-    std::string object =
-        "{\"address\": " + JsonString(AddressText(result.address, naming.interfaceName));
-    object += ", \"hardware_address\": ";
-    object += result.Answered() ? JsonString(*result.hardwareAddress) : "null";
-    object += ", \"reason\": ";
-    object += result.Answered() ? "null" : JsonString(result.reason);
-    if (vendor) {
-        object += ", \"vendor\": " + JsonString(*vendor);
-    }
-    if (!result.name.empty()) {
-        object += ", \"name\": " + JsonString(result.name);
-    }
+namespace {
+
+// The values of the machine-readable fields, in their order: text or
+// absent, and whether a present value is a string (quoted) or a literal
+// (a number, true, false).
+struct Field {
+    const char* name;
+    std::optional<std::string> value;
+    bool literal = false;
+};
+
+std::vector<Field> Fields(const AddressResult& result, const Vendor& vendor,
+                          const ResultNaming& naming) {
+    const bool answered = result.Answered();
+    const auto& known = result.provenance;
+    std::optional<std::string> interface;
     if (result.interfaceIndex != 0) {
-        if (const std::string name = naming.interfaceName(result.interfaceIndex); !name.empty()) {
-            object += ", \"interface\": " + JsonString(name);
+        if (std::string name = naming.interfaceName(result.interfaceIndex); !name.empty()) {
+            interface = std::move(name);
         }
     }
-    if (const auto& known = result.provenance) {
-        object += ", \"confirmed\": ";
-        object += known->confirmed ? "true" : "false";
-        object += ", \"state\": " + JsonString(known->state);
-        object += ", \"seconds_since_confirmed\": ";
-        object += known->sinceConfirmed ? std::to_string(known->sinceConfirmed->count()) : "null";
+    auto flag = [](bool value) { return std::optional<std::string>(value ? "true" : "false"); };
+    return {
+        {"target", result.given},
+        {"address", AddressText(result.address, naming.interfaceName)},
+        {"hardware_address", answered ? result.hardwareAddress : std::nullopt},
+        {"vendor",
+         answered && vendor.name ? std::optional<std::string>(*vendor.name) : std::nullopt},
+        {"locally_administered", answered ? flag(vendor.locallyAdministered) : std::nullopt, true},
+        {"reason", answered ? std::nullopt : std::optional(result.reason)},
+        {"interface", interface},
+        {"from_cache", answered ? flag(known.has_value()) : std::nullopt, true},
+        {"confirmed", answered ? flag(!known || known->confirmed) : std::nullopt, true},
+        {"state", known ? std::optional(known->state) : std::nullopt},
+        {"seconds_since_confirmed",
+         known && known->sinceConfirmed
+             ? std::optional(std::to_string(known->sinceConfirmed->count()))
+             : std::nullopt,
+         true},
+    };
+}
+
+// Bytes that are not UTF-8 become U+FFFD, so that a CSV file reads as text.
+std::string ValidUtf8(std::string_view text) {
+    std::string valid;
+    while (!text.empty()) {
+        const auto c = static_cast<unsigned char>(text.front());
+        std::size_t taken = 1;
+        if (c < 0x80) {
+            valid += static_cast<char>(c);
+        } else if (const std::size_t length = Utf8SequenceLength(text); length > 0) {
+            valid += text.substr(0, length);
+            taken = length;
+        } else {
+            valid += "\xEF\xBF\xBD";
+        }
+        text.remove_prefix(taken);
+    }
+    return valid;
+}
+
+std::string CsvField(std::string_view text) {
+    std::string field = ValidUtf8(text);
+    if (field.find_first_of(",\"\r\n") == std::string::npos) {
+        return field;
+    }
+    std::string quoted = "\"";
+    for (const char c : field) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    return quoted + '"';
+}
+
+}  // namespace
+
+std::string JsonObject(const AddressResult& result, const Vendor& vendor,
+                       const ResultNaming& naming) {
+    std::string object = "{";
+    for (const Field& field : Fields(result, vendor, naming)) {
+        if (object.size() > 1) {
+            object += ", ";
+        }
+        object += '"';
+        object += field.name;
+        object += "\": ";
+        object += !field.value ? "null" : field.literal ? *field.value : JsonString(*field.value);
     }
     return object + '}';
+}
+
+std::string CsvHeader() {
+    std::string header;
+    for (const Field& field : Fields({}, {}, {[](std::uint32_t) { return std::string(); }})) {
+        header += header.empty() ? "" : ",";
+        header += field.name;
+    }
+    return header + "\r\n";
+}
+
+std::string CsvRecord(const AddressResult& result, const Vendor& vendor,
+                      const ResultNaming& naming) {
+    std::string record;
+    bool first = true;
+    for (const Field& field : Fields(result, vendor, naming)) {
+        if (!first) {
+            record += ',';
+        }
+        first = false;
+        if (field.value) {
+            record += CsvField(*field.value);
+        }
+    }
+    return record + "\r\n";
 }
 
 std::string JsonString(std::string_view text) {

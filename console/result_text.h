@@ -23,24 +23,34 @@ struct ResultNaming {
 // came from, "192.0.2.2 (labhost)".
 std::string TargetColumn(const AddressResult& result, const ResultNaming& naming);
 
-// One line for a person, without the line end: the target, then the
-// hardware address and its vendor when known, or the reason there is none;
-// a cached answer the system has not confirmed lately is marked.
-//   192.0.2.2        02:1A:2B:3C:4D:5E  Vendor Name
-//   192.0.2.3        02:1A:2B:3C:4D:5F  (unconfirmed: stale, last confirmed 42 s ago)
-//   192.0.2.77       no answer
-std::string TextLine(const AddressResult& result, std::optional<std::string_view> vendor,
-                     const ResultNaming& naming);
+// What a result shows besides itself: its vendor, by the registries.
+struct Vendor {
+    std::optional<std::string_view> name;
+    bool locallyAdministered = false;
+};
 
-// One JSON object for a script:
-//   {"address": "192.0.2.2", "hardware_address": "02:1A:2B:3C:4D:5E", "reason": null,
-//    "vendor": "Vendor Name"}
-// "hardware_address" or "reason" is null, whichever does not apply;
-// "vendor" is there only when the vendor is known; "name" when the target
-// was a host name; "interface" when the lookup knows it; a cached answer
-// adds "confirmed", "state" and "seconds_since_confirmed" (or null).
-std::string JsonObject(const AddressResult& result, std::optional<std::string_view> vendor,
+// One line for a person, without the line end: the target, then the
+// hardware address and its vendor (or that it is locally administered),
+// or the reason there is none; a cached answer the system has not confirmed
+// lately is marked.
+//   192.0.2.2        02:1A:2B:3C:4D:5E  (locally administered)
+//   192.0.2.3        00:1A:2B:3C:4D:5F  Vendor Name  (unconfirmed: stale, last confirmed 42 s ago)
+//   192.0.2.77       no answer
+std::string TextLine(const AddressResult& result, const Vendor& vendor, const ResultNaming& naming);
+
+// The fields of every machine-readable form, in this order (a stable
+// interface; README lists them):
+//   target, address, hardware_address, vendor, locally_administered,
+//   reason, interface, from_cache, confirmed, state, seconds_since_confirmed
+// One JSON object (for --json and --jsonl), absent values null.
+std::string JsonObject(const AddressResult& result, const Vendor& vendor,
                        const ResultNaming& naming);
+
+// CSV (RFC 4180): the header line and one record, each with its CRLF; an
+// absent value is an empty field.
+std::string CsvHeader();
+std::string CsvRecord(const AddressResult& result, const Vendor& vendor,
+                      const ResultNaming& naming);
 
 // `text` as a JSON string, quotes included. Bytes that are not UTF-8 become
 // U+FFFD, so the document stays valid whatever a name or delimiter holds.

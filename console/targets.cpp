@@ -112,7 +112,7 @@ std::vector<Target> HostRange(std::uint32_t first, std::uint32_t last) {
     std::vector<Target> targets;
     targets.reserve(std::size_t{last - first} + 1);
     for (std::uint32_t number = first;; ++number) {
-        targets.push_back({IpAddress::V4(FromNumber(number)), {}});
+        targets.push_back({IpAddress::V4(FromNumber(number)), {}, {}});
         if (number == last) {
             break;
         }
@@ -193,7 +193,7 @@ std::vector<Target> ParseIpv6Network(const std::string& argument, std::size_t sl
     for (unsigned host = count <= 2 ? 0 : 1; host < count; ++host) {
         IpAddress address = base;
         address.bytes[15] = static_cast<std::uint8_t>(base.bytes[15] | host);
-        targets.push_back({address, {}});
+        targets.push_back({address, {}, {}});
     }
     return targets;
 }
@@ -221,7 +221,7 @@ std::vector<Target> TargetsOf(const std::string& argument, const TargetSystem& s
         if (const std::size_t slash = argument.find('/'); slash != std::string::npos) {
             return ParseIpv6Network(argument, slash, system);
         }
-        return {{ParseIpv6(argument, argument, system), {}}};
+        return {{ParseIpv6(argument, argument, system), {}, {}}};
     }
     if (const std::size_t slash = argument.find('/'); slash != std::string::npos) {
         const Network network = ParseNetwork(argument, slash);
@@ -237,14 +237,14 @@ std::vector<Target> TargetsOf(const std::string& argument, const TargetSystem& s
     // else that comes back as it was refused by the parser, unless it is a
     // host name.
     if (address != kRejected || argument == kAllOnesText) {
-        return {{IpAddress::V4(address), {}}};
+        return {{IpAddress::V4(address), {}, {}}};
     }
     if (!LooksLikeHostName(argument)) {
         throw UsageError(Quoted(argument) + ": not an IPv4 address");
     }
     std::vector<Target> targets;
     for (const IpAddress& found : system.resolveName(argument)) {
-        targets.push_back({found, argument});
+        targets.push_back({found, argument, {}});
     }
     if (targets.empty()) {
         throw UsageError(Quoted(argument) + ": no such host");
@@ -271,7 +271,11 @@ std::vector<Target> ExpandTargets(std::span<const std::string> arguments,
         if (argument.empty()) {
             throw UsageError(Quoted(argument) + ": not an IPv4 address");
         }
-        AppendWithinLimit(all, TargetsOf(argument, system), argument);
+        auto targets = TargetsOf(argument, system);
+        for (Target& target : targets) {
+            target.given = argument;
+        }
+        AppendWithinLimit(all, std::move(targets), argument);
     }
     return all;
 }
@@ -286,10 +290,14 @@ std::vector<Target> HostsOf(const AttachedNetwork& network, const std::string& i
     const std::uint32_t hostBits =
         network.prefixLength >= 32 ? 0 : ~std::uint32_t{0} >> network.prefixLength;
     const std::uint32_t base = ToNumber(network.address) & ~hostBits;
-    if (network.prefixLength >= 31) {
-        return HostRange(base, base | hostBits);
+    auto targets = network.prefixLength >= 31 ? HostRange(base, base | hostBits)
+                                              : HostRange(base + 1, (base | hostBits) - 1);
+    const std::string given =
+        DottedText(FromNumber(base)) + '/' + std::to_string(network.prefixLength);
+    for (Target& target : targets) {
+        target.given = given;
     }
-    return HostRange(base + 1, (base | hostBits) - 1);
+    return targets;
 }
 
 std::string AddressText(const IpAddress& address,

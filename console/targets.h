@@ -21,10 +21,12 @@ inline constexpr int kShortestPrefix = 16;
 // An IPv6 network stands for all its addresses: no larger than 256 of them.
 inline constexpr int kShortestIpv6Prefix = 120;
 
-// One address to look up, and the host name it came from, if it did.
+// One address to look up, the argument it came from as the user gave it,
+// and the host name it came from, if it did.
 struct Target {
     IpAddress address;
     std::string name;
+    std::string given;
 };
 
 // What reading targets needs from the system: main gives the real one,

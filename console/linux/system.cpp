@@ -1,12 +1,16 @@
 #include "console/system.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -48,6 +52,52 @@ std::vector<IpAddress> ResolveHostName(const std::string& name) {
     std::vector<IpAddress> addresses = ResolvedAddresses(found);
     ::freeaddrinfo(found);
     return addresses;
+}
+
+std::optional<std::string> UserCacheDirectory() {
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache != nullptr && *cache == '/') {
+        return std::string(cache) + "/varnock";
+    }
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') {
+        return std::string(home) + "/.cache/varnock";
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+class MappedFile final : public FileBytes {
+public:
+    MappedFile(void* base, std::size_t size) : base_(base), size_(size) {
+        bytes = {static_cast<const char*>(base), size};
+    }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    ~MappedFile() override { ::munmap(base_, size_); }
+
+private:
+    void* base_;
+    std::size_t size_;
+};
+
+}  // namespace
+
+std::shared_ptr<const FileBytes> ReadFileBytes(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat facts {};
+    void* base = MAP_FAILED;
+    if (::fstat(fd, &facts) == 0 && facts.st_size > 0) {
+        base =
+            ::mmap(nullptr, static_cast<std::size_t>(facts.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    }
+    ::close(fd);  // the mapping stays
+    if (base == MAP_FAILED) {
+        return nullptr;
+    }
+    return std::make_shared<const MappedFile>(base, static_cast<std::size_t>(facts.st_size));
 }
 
 void IgnoreBrokenPipes() {

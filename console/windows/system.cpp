@@ -7,6 +7,8 @@
 #include <io.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 
 #include "console/resolved_addresses.h"
 
@@ -31,6 +33,39 @@ std::vector<IpAddress> ResolveHostName(const std::string& name) {
     std::vector<IpAddress> addresses = ResolvedAddresses(found);
     freeaddrinfo(found);
     return addresses;
+}
+
+std::optional<std::string> UserCacheDirectory() {
+    if (const char* local = std::getenv("LOCALAPPDATA"); local != nullptr && *local != '\0') {
+        return std::string(local) + "\\varnock";
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+class FileCopy final : public FileBytes {
+public:
+    explicit FileCopy(std::string text) : text_(std::move(text)) { bytes = text_; }
+
+private:
+    std::string text_;
+};
+
+}  // namespace
+
+std::shared_ptr<const FileBytes> ReadFileBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
+    if (size <= 0) {
+        return nullptr;
+    }
+    std::string text(static_cast<std::size_t>(size), '\0');
+    file.seekg(0);
+    if (!file.read(text.data(), size)) {
+        return nullptr;
+    }
+    return std::make_shared<const FileCopy>(std::move(text));
 }
 
 // Windows sends no signal for a closed pipe: the write fails by itself.

@@ -134,7 +134,7 @@ TEST(Arguments, OptionsComeAnywhereBeforeDoubleDash) {
                                            "--timeout=250", "--",     "--help",      "-x"};
     const auto line = ReadCommandLine(words);
     EXPECT_EQ(line.addresses, (Texts{"192.0.2.1", "--help", "-x"}));
-    EXPECT_TRUE(line.json);
+    EXPECT_EQ(line.format, OutputFormat::kJson);
     EXPECT_EQ(line.delimiter, "-");
     EXPECT_EQ(line.timeout, std::chrono::milliseconds{250});
     EXPECT_FALSE(line.help);

@@ -44,21 +44,22 @@ protected:
         system_.attachedNetworks = [](std::uint32_t) {
             return std::vector<AttachedNetwork>{{4, 0x0102'00C0, 30}};
         };
-        // One file per test: ctest runs the cases of this program side by side.
-        system_.vendorListPath =
+        vendorList_ =
             (std::filesystem::temp_directory_path() /
              ("varnock-oui-" +
               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
               ".txt"))
                 .string();
-        std::filesystem::remove(system_.vendorListPath);
+        std::filesystem::remove(vendorList_);
+        system_.vendors = {{vendorList_}, {}, {}};
         system_.limits.startInterval = {};
-        network_.replies["192.0.2.2"] = Answer({0x02, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E});
-        network_.replies["192.0.2.11"] = Answer({0x0A, 0xBC, 0xDE, 0x00, 0x00, 0x11});
+        // Universally administered: assigned by the IEEE, named by a list.
+        network_.replies["192.0.2.2"] = Answer({0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E});
+        network_.replies["192.0.2.11"] = Answer({0x08, 0xBC, 0xDE, 0x00, 0x00, 0x11});
         network_.replies["198.51.100.2"] = Fails(arp_status::kNotOnLink);
         network_.replies["192.0.2.255"] = Fails(arp_status::kNotUnicast);
     }
-    ~LookupCommand() override { std::filesystem::remove(system_.vendorListPath); }
+    ~LookupCommand() override { std::filesystem::remove(vendorList_); }
 
     int Run(std::vector<std::string_view> arguments) {
         out_.str("");
@@ -67,6 +68,7 @@ protected:
     }
 
     testing::ScriptedNeighbours network_;
+    std::string vendorList_;  // one file per test: ctest runs the cases side by side
     CommandSystem system_;
     std::ostringstream out_;
     std::ostringstream err_;
@@ -75,12 +77,12 @@ protected:
 TEST_F(LookupCommand, OneLinePerAddressInOrderWithItsReason) {
     EXPECT_EQ(Run({"192.0.2.11", "192.0.2.2"}), kExitAnswered);
     EXPECT_EQ(out_.str(),
-              "192.0.2.11       0A:BC:DE:00:00:11\n192.0.2.2        02:1A:2B:3C:4D:5E\n");
+              "192.0.2.11       08:BC:DE:00:00:11\n192.0.2.2        00:1A:2B:3C:4D:5E\n");
     EXPECT_EQ(Run({"--delimiter", "", "192.0.2.2", "192.0.2.77", "198.51.100.2", "192.0.2.255",
                    "0.0.0.0"}),
               kExitNoAnswer);
     EXPECT_EQ(out_.str(),
-              "192.0.2.2        021A2B3C4D5E\n"
+              "192.0.2.2        001A2B3C4D5E\n"
               "192.0.2.77       no answer\n"
               "198.51.100.2     not on a directly attached network\n"
               "192.0.2.255      broadcast or multicast address\n"
@@ -90,15 +92,32 @@ TEST_F(LookupCommand, OneLinePerAddressInOrderWithItsReason) {
     EXPECT_EQ(network_.CallCount(), 6u);
 }
 
-TEST_F(LookupCommand, JsonIsOneArrayOfEscapedObjects) {
+TEST_F(LookupCommand, JsonArrayLinesAndCsvCarryTheSameFields) {
     EXPECT_EQ(Run({"--json", "--delimiter", "\"\\", "192.0.2.2", "192.0.2.77"}), kExitNoAnswer);
-    EXPECT_EQ(out_.str(),
-              "[\n"
-              R"(  {"address": "192.0.2.2", "hardware_address": )"
-              R"("02\"\\1A\"\\2B\"\\3C\"\\4D\"\\5E", "reason": null},)"
-              "\n"
-              R"(  {"address": "192.0.2.77", "hardware_address": null, "reason": "no answer"})"
-              "\n]\n");
+    const std::string answered =
+        R"({"target": "192.0.2.2", "address": "192.0.2.2", "hardware_address": )"
+        R"("00\"\\1A\"\\2B\"\\3C\"\\4D\"\\5E", "vendor": null, "locally_administered": false, )"
+        R"("reason": null, "interface": null, "from_cache": false, "confirmed": true, )"
+        R"("state": null, "seconds_since_confirmed": null})";
+    const std::string unanswered =
+        R"({"target": "192.0.2.77", "address": "192.0.2.77", "hardware_address": null, )"
+        R"("vendor": null, "locally_administered": null, "reason": "no answer", )"
+        R"("interface": null, "from_cache": null, "confirmed": null, "state": null, )"
+        R"("seconds_since_confirmed": null})";
+    EXPECT_EQ(out_.str(), "[\n  " + answered + ",\n  " + unanswered + "\n]\n");
+    EXPECT_EQ(Run({"--jsonl", "--delimiter", "\"\\", "192.0.2.2", "192.0.2.77"}), kExitNoAnswer);
+    EXPECT_EQ(out_.str(), answered + "\n" + unanswered + "\n");
+
+    // CSV: quoted where a field holds a comma, a quote or a line break.
+    network_.replies["192.0.2.3"] = Answer({0x02, 0x00, 0x00, 0x00, 0x00, 0x03});
+    EXPECT_EQ(Run({"--csv", "--delimiter", ",\"", "192.0.2.3", "192.0.2.0/31"}), kExitNoAnswer);
+    EXPECT_EQ(
+        out_.str(),
+        "target,address,hardware_address,vendor,locally_administered,reason,interface,"
+        "from_cache,confirmed,state,seconds_since_confirmed\r\n"
+        "192.0.2.3,192.0.2.3,\"02,\"\"00,\"\"00,\"\"00,\"\"00,\"\"03\",,true,,,false,true,,\r\n"
+        "192.0.2.0/31,192.0.2.0,,,,no answer,,,,,\r\n"
+        "192.0.2.0/31,192.0.2.1,,,,no answer,,,,,\r\n");
     EXPECT_EQ(JsonString(std::string("\t\n\x01\x7f", 4)), R"("\t\n\u0001)"
                                                           "\x7f\"");
     // UTF-8 is kept; stray bytes, overlong forms and surrogates are replaced.
@@ -107,26 +126,28 @@ TEST_F(LookupCommand, JsonIsOneArrayOfEscapedObjects) {
               R"("M\ufffd \ufffd\ufffd \ufffd\ufffd\ufffd")");
 }
 
-TEST_F(LookupCommand, VendorsComeFromTheListOnlyWhenThereIsOne) {
-    EXPECT_EQ(Run({"--json", "192.0.2.2"}), kExitAnswered);
-    EXPECT_EQ(out_.str().find("vendor"), std::string::npos);
-    EXPECT_EQ(err_.str(), "");
+TEST_F(LookupCommand, VendorsComeFromTheListsWhenThereAreAny) {
+    EXPECT_EQ(Run({"192.0.2.2"}), kExitAnswered);
+    EXPECT_EQ(out_.str(), "192.0.2.2        00:1A:2B:3C:4D:5E\n");
 
-    std::ofstream(system_.vendorListPath)
-        << "OUI/MA-L                                  Organization\r\n\r\n"
-           "02-1A-2B   (hex)\t\tLab \"Test\" Ltd\x1b[31m\r\n"
-           "021A2B     (base 16)\t\tNot This Line\r\n"
-           "0a-bc-de   (hex)\t\tLower Case Works\r\n"
-           "02-1A-2B   (hex)\t\tA Later Listing\r\n"
-           "02-1A-2C   (hex)\t\t\r\n";
-    EXPECT_EQ(Run({"192.0.2.2", "192.0.2.11", "192.0.2.77"}), kExitNoAnswer);
+    std::ofstream(vendorList_) << "OUI/MA-L                                  Organization\r\n\r\n"
+                                  "00-1A-2B   (hex)\t\tLab \"Test\" Ltd\x1b[31m\r\n"
+                                  "001A2B     (base 16)\t\tLab \"Test\" Ltd\x1b[31m\r\n"
+                                  "08-bc-de   (hex)\t\tLower Case Works\r\n";
+    // The user's list wins over the system's; a locally administered
+    // address is marked so.
+    const std::string mine = vendorList_ + ".mine";
+    std::ofstream(mine) << "08:BC:DE:0\tMine, 28 bits\n";
+    network_.replies["192.0.2.3"] = Answer({0x02, 0x00, 0x00, 0x00, 0x00, 0x03});
+    EXPECT_EQ(Run({"--vendor-file", mine, "192.0.2.2", "192.0.2.11", "192.0.2.3"}), kExitAnswered);
+    std::filesystem::remove(mine);
     EXPECT_EQ(out_.str(),
-              "192.0.2.2        02:1A:2B:3C:4D:5E  Lab \"Test\" Ltd [31m\n"
-              "192.0.2.11       0A:BC:DE:00:00:11  Lower Case Works\n"
-              "192.0.2.77       no answer\n");
-    EXPECT_EQ(Run({"--json", "192.0.2.2"}), kExitAnswered);
-    EXPECT_NE(out_.str().find(R"("reason": null, "vendor": "Lab \"Test\" Ltd [31m"})"),
-              std::string::npos);
+              "192.0.2.2        00:1A:2B:3C:4D:5E  Lab \"Test\" Ltd [31m\n"
+              "192.0.2.11       08:BC:DE:00:00:11  Mine, 28 bits\n"
+              "192.0.2.3        02:00:00:00:00:03  (locally administered)\n");
+    EXPECT_EQ(err_.str(), "");
+    EXPECT_EQ(Run({"--vendor-file", mine, "192.0.2.2"}), kExitAnswered);
+    EXPECT_EQ(err_.str(), "varnock-cli: the vendor file \"" + mine + "\" cannot be read\n");
 }
 
 TEST_F(LookupCommand, TimeoutReachesEveryRequest) {
@@ -170,7 +191,9 @@ TEST_F(LookupCommand, MistakesExitTwoWithOneLineAndAskNothing) {
         EXPECT_EQ(out_.str(), "");
     }
     EXPECT_EQ(Run({"--version", "abc"}), kExitAnswered);
-    EXPECT_EQ(out_.str(), "varnock-cli 1.00\n");
+    EXPECT_EQ(out_.str(),
+              "varnock-cli 1.00\nVendor lists: none found (Debian's ieee-data package "
+              "has them).\n");
     EXPECT_EQ(Run({"--help"}), kExitAnswered);
     EXPECT_EQ(out_.str().rfind(kUsageLine, 0), 0u);
     EXPECT_TRUE(network_.Calls().empty());
@@ -217,7 +240,7 @@ TEST_F(LookupCommand, ProgressOnlyOnATerminalAndErasedBeforeEachResult) {
         << out_.str();
     const auto screen = Screen(out_.str());
     ASSERT_EQ(screen.size(), 7u) << out_.str();
-    EXPECT_EQ(screen[1], "192.0.2.2        02:1A:2B:3C:4D:5E");
+    EXPECT_EQ(screen[1], "192.0.2.2        00:1A:2B:3C:4D:5E");
     EXPECT_EQ(screen[2], "192.0.2.3        no answer");
     EXPECT_EQ(screen[6], "");
 }

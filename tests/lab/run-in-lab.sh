@@ -176,6 +176,9 @@ set +e
 in_ns "$client" "${drop[@]}" env \
     HOME="$workdir" TMPDIR="$workdir" XDG_RUNTIME_DIR="$workdir" \
     VARNOCK_LAB=1 \
+    `# No vendor registries unless the caller names some: results do not` \
+    `# depend on whether ieee-data is installed.` \
+    VARNOCK_VENDOR_LISTS="${VARNOCK_VENDOR_LISTS-}" \
     VARNOCK_LAB_PREFIX="$prefix" VARNOCK_LAB_HOST_NAMESPACE="$host" \
     VARNOCK_LAB_BRIDGE_NAMESPACE="$lan" \
     VARNOCK_LAB_INTERFACE=c0 \

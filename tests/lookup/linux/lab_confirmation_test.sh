@@ -80,9 +80,9 @@ check "the confirmed answer is the host's address" grep -q "$live_mac" <<<"$out"
 # what the kernel has not confirmed lately.
 lookup --cached "$live"
 check "--cached marks an unconfirmed entry" \
-    grep -qE "$live_mac  \(unconfirmed: (stale|delay|probe)(, last confirmed [0-9]+ s ago)?\)" <<<"$out"
+    grep -qE "$live_mac  \(locally administered\)  \(unconfirmed: (stale|delay|probe)(, last confirmed [0-9]+ s ago)?\)" <<<"$out"
 lookup --cached --json "$live"
-check "--cached says so in JSON too" grep -q '"confirmed": false, "state": ' <<<"$out"
+check "--cached says so in JSON too" grep -q '"from_cache": true, "confirmed": false, "state": ' <<<"$out"
 lookup --cached "$VARNOCK_LAB_ABSENT_HOST"
 check "--cached without an entry" grep -q "not in the neighbour table" <<<"$out"
 check "--cached sent nothing" test -z "$(ip neigh show "$VARNOCK_LAB_ABSENT_HOST" dev c0)"

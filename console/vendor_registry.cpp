@@ -1,0 +1,284 @@
+#include "console/vendor_registry.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace varnock::console {
+namespace {
+
+constexpr std::string_view kMagic = "varnock vendors 1\n";
+constexpr std::size_t kEntrySize = 16;  // key, name offset, name length
+
+std::optional<unsigned> HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return static_cast<unsigned>(c - '0');
+    }
+    if (c >= 'A' && c <= 'F') {
+        return static_cast<unsigned>(c - 'A' + 10);
+    }
+    if (c >= 'a' && c <= 'f') {
+        return static_cast<unsigned>(c - 'a' + 10);
+    }
+    return std::nullopt;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// `count` hex digits at the start of `text`, skipping the separators in
+// `skipping`; nothing when they are not there.
+std::optional<std::uint64_t> HexNumber(std::string_view text, std::size_t count,
+                                       std::string_view skipping, std::size_t* used = nullptr) {
+    std::uint64_t value = 0;
+    std::size_t digits = 0;
+    std::size_t at = 0;
+    for (; at < text.size() && digits < count; ++at) {
+        if (skipping.find(text[at]) != std::string_view::npos) {
+            continue;
+        }
+        const auto digit = HexDigit(text[at]);
+        if (!digit) {
+            return std::nullopt;
+        }
+        value = (value << 4) | *digit;
+        ++digits;
+    }
+    if (digits != count) {
+        return std::nullopt;
+    }
+    if (used != nullptr) {
+        *used = at;
+    }
+    return value;
+}
+
+// Control characters in a name would steer a terminal: blanks instead.
+std::string CleanName(std::string_view name) {
+    std::string clean(name);
+    for (char& c : clean) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = ' ';
+        }
+    }
+    return clean;
+}
+
+// What follows a marker such as "(hex)" on a registry line, or nothing when
+// the line does not carry it right after its first word.
+std::optional<std::string_view> AfterMarker(std::string_view line, std::string_view marker) {
+    const std::size_t word = line.find_first_of(" \t");
+    if (word == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view rest = Trimmed(line.substr(word));
+    if (!rest.starts_with(marker)) {
+        return std::nullopt;
+    }
+    return Trimmed(rest.substr(marker.size()));
+}
+
+// A user's "PREFIX<TAB>NAME" line.
+std::optional<VendorBlock> UserLine(std::string_view line) {
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view prefix = Trimmed(line.substr(0, tab));
+    const std::string_view name = Trimmed(line.substr(tab + 1));
+    std::size_t digits = 0;
+    for (const char c : prefix) {
+        if (HexDigit(c)) {
+            ++digits;
+        } else if (c != ':' && c != '-' && c != '.') {
+            return std::nullopt;
+        }
+    }
+    if ((digits != 6 && digits != 7 && digits != 9) || name.empty()) {
+        return std::nullopt;
+    }
+    const auto value = HexNumber(prefix, digits, ":-.");
+    return VendorBlock{*value, static_cast<std::uint8_t>(digits * 4), CleanName(name)};
+}
+
+std::uint64_t KeyOf(std::uint64_t prefix, std::uint8_t bits) {
+    return (std::uint64_t{bits} << 56) | prefix;
+}
+
+void Put32(std::string& out, std::uint32_t value) {
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+std::uint32_t Get32(std::string_view bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + at, sizeof value);
+    return value;
+}
+
+}  // namespace
+
+std::vector<VendorBlock> ParseVendorBlocks(std::string_view text) {
+    std::vector<VendorBlock> blocks;
+    // The "(hex)" line names a 24-bit OUI; a "(base 16)" line after it says
+    // which part of it the assignment is. A "(hex)" line without one stands
+    // for the whole OUI.
+    bool pending = false;
+    std::uint64_t pendingOui = 0;
+    std::string pendingName;
+    auto wholeOui = [&] {
+        if (pending && !pendingName.empty()) {
+            blocks.push_back({pendingOui, 24, std::move(pendingName)});
+        }
+        pending = false;
+    };
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+
+        if (const auto name = AfterMarker(line, "(hex)")) {
+            wholeOui();
+            if (const auto oui = HexNumber(line, 6, "-")) {
+                pending = true;
+                pendingOui = *oui;
+                pendingName = CleanName(*name);
+            }
+            continue;
+        }
+        if (const auto name = AfterMarker(line, "(base 16)"); name && pending) {
+            std::size_t used = 0;
+            const auto low = HexNumber(line, 6, "", &used);
+            if (low && used < line.size() && line[used] == '-') {
+                const auto high = HexNumber(line.substr(used + 1), 6, "");
+                const std::uint64_t size = high && *high >= *low ? *high - *low + 1 : 0;
+                // Only whole blocks of 2^20 (MA-M) or 2^12 (MA-S, IAB).
+                const std::uint8_t bits = size == (1u << 20) ? 28 : size == (1u << 12) ? 36 : 0;
+                if (bits != 0 && (*low & (size - 1)) == 0 && !name->empty()) {
+                    blocks.push_back(
+                        {((pendingOui << 24) | *low) >> (48 - bits), bits, CleanName(*name)});
+                }
+                pending = false;
+            } else if (low && *low == pendingOui) {
+                wholeOui();
+            }
+            continue;
+        }
+        if (auto block = UserLine(line)) {
+            blocks.push_back(std::move(*block));
+        }
+    }
+    wholeOui();
+    return blocks;
+}
+
+VendorRegistry VendorRegistry::FromBlocks(std::vector<VendorBlock> blocks) {
+    // Stable: among equal prefixes the first given stays first, and wins.
+    std::stable_sort(blocks.begin(), blocks.end(), [](const auto& a, const auto& b) {
+        return KeyOf(a.prefix, a.bits) < KeyOf(b.prefix, b.bits);
+    });
+    blocks.erase(std::unique(blocks.begin(), blocks.end(),
+                             [](const auto& a, const auto& b) {
+                                 return KeyOf(a.prefix, a.bits) == KeyOf(b.prefix, b.bits);
+                             }),
+                 blocks.end());
+    auto bytes = std::make_shared<std::string>();
+    Put32(*bytes, static_cast<std::uint32_t>(blocks.size()));
+    std::string names;
+    for (const auto& block : blocks) {
+        const std::uint64_t key = KeyOf(block.prefix, block.bits);
+        bytes->append(reinterpret_cast<const char*>(&key), sizeof key);
+        Put32(*bytes, static_cast<std::uint32_t>(names.size()));
+        Put32(*bytes, static_cast<std::uint32_t>(block.name.size()));
+        names += block.name;
+    }
+    *bytes += names;
+    VendorRegistry registry;
+    registry.bytes_ = *bytes;
+    registry.owner_ = std::move(bytes);
+    registry.count_ = blocks.size();
+    registry.entriesAt_ = sizeof(std::uint32_t);
+    registry.namesAt_ = registry.entriesAt_ + registry.count_ * kEntrySize;
+    return registry;
+}
+
+std::string VendorRegistry::Serialize(std::string_view stamp) const {
+    std::string out(kMagic);
+    Put32(out, static_cast<std::uint32_t>(stamp.size()));
+    out += stamp;
+    out.append(bytes_);
+    return out;
+}
+
+std::optional<VendorRegistry> VendorRegistry::FromCompact(std::shared_ptr<const void> owner,
+                                                          std::string_view data,
+                                                          std::string_view stamp) {
+    const std::size_t stampAt = kMagic.size() + sizeof(std::uint32_t);
+    if (data.size() < stampAt || data.substr(0, kMagic.size()) != kMagic ||
+        Get32(data, kMagic.size()) != stamp.size() || data.size() < stampAt + stamp.size() + 4 ||
+        data.substr(stampAt, stamp.size()) != stamp) {
+        return std::nullopt;
+    }
+    VendorRegistry registry;
+    const std::size_t countAt = stampAt + stamp.size();
+    registry.count_ = Get32(data, countAt);
+    registry.entriesAt_ = countAt + sizeof(std::uint32_t);
+    registry.namesAt_ = registry.entriesAt_ + registry.count_ * kEntrySize;
+    if (registry.namesAt_ > data.size()) {
+        return std::nullopt;
+    }
+    registry.owner_ = std::move(owner);
+    registry.bytes_ = data;
+    return registry;
+}
+
+std::optional<std::string_view> VendorRegistry::Find(const HardwareAddressBytes& bytes) const {
+    if (bytes.size() != 6 || count_ == 0) {
+        return std::nullopt;
+    }
+    std::uint64_t address = 0;
+    for (const std::uint8_t byte : bytes) {
+        address = (address << 8) | byte;
+    }
+    const std::string_view data = bytes_;
+    const auto keyAt = [&](std::size_t index) {
+        std::uint64_t key = 0;
+        std::memcpy(&key, data.data() + entriesAt_ + index * kEntrySize, sizeof key);
+        return key;
+    };
+    for (const std::uint8_t bits : {std::uint8_t{36}, std::uint8_t{28}, std::uint8_t{24}}) {
+        const std::uint64_t wanted = KeyOf(address >> (48 - bits), bits);
+        std::size_t low = 0;
+        std::size_t high = count_;
+        while (low < high) {
+            const std::size_t middle = low + (high - low) / 2;
+            if (keyAt(middle) < wanted) {
+                low = middle + 1;
+            } else {
+                high = middle;
+            }
+        }
+        if (low < count_ && keyAt(low) == wanted) {
+            const std::size_t at = entriesAt_ + low * kEntrySize + sizeof(std::uint64_t);
+            const std::uint64_t offset = Get32(data, at);
+            const std::uint64_t length = Get32(data, at + 4);
+            // A damaged file never sends a read past its end.
+            if (offset + length > data.size() - namesAt_) {
+                return std::nullopt;
+            }
+            return data.substr(namesAt_ + offset, length);
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace varnock::console

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lookup/hardware_address_text.h"
+
+namespace varnock::console {
+
+// One assignment of the IEEE (or of a user's own list): the first `bits`
+// bits of a hardware address, 24 (MA-L), 28 (MA-M) or 36 (MA-S and the older
+// IAB), belong to `name`.
+struct VendorBlock {
+    std::uint64_t prefix = 0;
+    std::uint8_t bits = 24;
+    std::string name;
+};
+
+// The blocks a list's text holds. Two forms are read:
+//   - the IEEE's registry text (oui.txt, mam.txt, oui36.txt, iab.txt): a
+//     "00-1A-2B   (hex)   Name" line, then "001A2B   (base 16)   Name" for
+//     the whole block or "E00000-EFFFFF   (base 16)   Name" for a part of it;
+//   - a user's "PREFIX<TAB>NAME" lines, with a prefix of 6, 7 or 9 hex digits
+//     (24, 28 or 36 bits; ':', '-' and '.' between them are allowed).
+// Lines that are neither, and blocks that do not fit, are skipped.
+std::vector<VendorBlock> ParseVendorBlocks(std::string_view text);
+
+// Vendor names by the longest matching prefix. Built from blocks, or read
+// back from the compact form that Serialize writes (kept in the user's cache
+// so that a run does not parse megabytes of registry text).
+class VendorRegistry {
+public:
+    // On blocks with the same prefix, the first given wins.
+    static VendorRegistry FromBlocks(std::vector<VendorBlock> blocks);
+
+    // The compact form, preceded by `stamp` (what it was built from);
+    // FromCompact gives nothing for bytes of another stamp or a damaged
+    // layout. `owner` keeps `bytes` alive; only what a lookup reads of them is
+    // ever touched (an entry whose name lies outside them is not answered).
+    std::string Serialize(std::string_view stamp) const;
+    static std::optional<VendorRegistry> FromCompact(std::shared_ptr<const void> owner,
+                                                     std::string_view bytes,
+                                                     std::string_view stamp);
+
+    // The vendor of the longest prefix (36, then 28, then 24 bits) that the
+    // list holds for a six-byte hardware address.
+    std::optional<std::string_view> Find(const HardwareAddressBytes& bytes) const;
+
+    std::size_t Size() const { return count_; }
+
+private:
+    // The compact bytes, built or read back: the entries (key, name offset,
+    // name length; sorted by key) and the names they point into.
+    std::shared_ptr<const void> owner_;
+    std::string_view bytes_;
+    std::size_t entriesAt_ = 0;
+    std::size_t count_ = 0;
+    std::size_t namesAt_ = 0;
+};
+
+}  // namespace varnock::console
