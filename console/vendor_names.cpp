@@ -28,7 +28,7 @@ std::optional<std::string> ReadWhole(const std::string& path) {
     }
     std::string text(static_cast<std::size_t>(size), '\0');
     file.seekg(0);
-    if (!file.read(text.data(), size)) {
+    if (!file.read(text.data(), static_cast<std::streamsize>(text.size()))) {
         return std::nullopt;
     }
     return text;

@@ -275,7 +275,8 @@ std::optional<std::string_view> VendorRegistry::Find(const HardwareAddressBytes&
             if (offset + length > data.size() - namesAt_) {
                 return std::nullopt;
             }
-            return data.substr(namesAt_ + offset, length);
+            return data.substr(namesAt_ + static_cast<std::size_t>(offset),
+                               static_cast<std::size_t>(length));
         }
     }
     return std::nullopt;

@@ -62,7 +62,7 @@ std::shared_ptr<const FileBytes> ReadFileBytes(const std::string& path) {
     }
     std::string text(static_cast<std::size_t>(size), '\0');
     file.seekg(0);
-    if (!file.read(text.data(), size)) {
+    if (!file.read(text.data(), static_cast<std::streamsize>(text.size()))) {
         return nullptr;
     }
     return std::make_shared<const FileCopy>(std::move(text));

@@ -13,6 +13,7 @@
 
 #include "console/command_line.h"
 #include "console/result_text.h"
+#include "console/terminal_text.h"
 #include "tests/support/scripted_neighbours.h"
 
 namespace varnock::console {
@@ -147,7 +148,8 @@ TEST_F(LookupCommand, VendorsComeFromTheListsWhenThereAreAny) {
               "192.0.2.3        02:00:00:00:00:03  (locally administered)\n");
     EXPECT_EQ(err_.str(), "");
     EXPECT_EQ(Run({"--vendor-file", mine, "192.0.2.2"}), kExitAnswered);
-    EXPECT_EQ(err_.str(), "varnock-cli: the vendor file \"" + mine + "\" cannot be read\n");
+    EXPECT_EQ(err_.str(),
+              "varnock-cli: the vendor file \"" + TerminalText(mine) + "\" cannot be read\n");
 }
 
 TEST_F(LookupCommand, TimeoutReachesEveryRequest) {
