@@ -106,6 +106,7 @@ def measure_lab(build, results):
 
     measure_stale_confirmation(build, results)
     measure_large_sweep(build, results)
+    measure_watch_churn(build, results)
 
     # Give-up time for an absent host with the kernel's default settings.
     saved = {name: neigh_setting(name) for name in ("retrans_time_ms", "mcast_solicit", "app_solicit")}
@@ -206,6 +207,47 @@ def measure_large_sweep(build, results):
     results["large_sweep_thresh2"] = thresh2
 
 
+def process_footprint(pid):
+    """Resident memory in kB and open descriptors of a running process."""
+    with open(f"/proc/{pid}/status") as f:
+        rss = int(next(line for line in f if line.startswith("VmRSS:")).split()[1])
+    return rss, len(os.listdir(f"/proc/{pid}/fd"))
+
+
+def measure_watch_churn(build, results, seconds=90):
+    """A watch with a state file while the table churns far faster than a
+    real network's: a /24 sweep every second (250 entries made and failed),
+    the table flushed every third, a host's hardware address swapped every
+    tenth. Memory and descriptors must stay flat."""
+    workdir = os.environ.get("TMPDIR", "/tmp")
+    state = os.path.join(workdir, "watch-bench.json")
+    watch = subprocess.Popen([f"{build}/console/varnock-cli", "--watch", "--state", state],
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    host_ns = os.environ["VARNOCK_LAB_HOST_NAMESPACE"]
+    macs = ["02:1a:2b:3c:4d:5e", "02:1a:2b:3c:4d:99"]
+    try:
+        time.sleep(2)
+        start = process_footprint(watch.pid)
+        for second in range(seconds):
+            subprocess.run([f"{build}/console/varnock-cli", NETWORK], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+            if second % 3 == 2:
+                flush_neighbours()
+            if second % 10 == 9:
+                subprocess.run(["ip", "-n", host_ns, "link", "set", "h0", "address",
+                                macs[(second // 10) % 2]], check=True)
+        end = process_footprint(watch.pid)
+    finally:
+        subprocess.run(["ip", "-n", host_ns, "link", "set", "h0", "address", macs[0]])
+        watch.terminate()
+        out, _ = watch.communicate(timeout=10)
+    results["watch_seconds"] = seconds
+    results["watch_rss_kb"] = [start[0], end[0]]
+    results["watch_fds"] = [start[1], end[1]]
+    results["watch_events"] = len(out.splitlines())
+    results["watch_exit"] = watch.returncode
+
+
 def measure_window(build, results):
     paints, peaks = [], []
     for _ in range(11):
@@ -258,6 +300,11 @@ def table(results):
                          f"(gc_thresh2 {r['large_sweep_thresh2']})",
                          r["large_sweep_ms"], "ms",
                          target="peak < gc_thresh2; every live host found"))
+    if "watch_rss_kb" in r:
+        (rss0, rss1), (fd0, fd1) = r["watch_rss_kb"], r["watch_fds"]
+        lines.append(f"| --watch under {r['watch_seconds']} s of churn (a /24 sweep a second, flushes, "
+                     f"swapped addresses; {r['watch_events']} events, exit {r['watch_exit']}) | "
+                     f"RSS {rss0} → {rss1} kB, descriptors {fd0} → {fd1} |  |  | flat |")
     if "window_first_paint_ms" in r:
         lines.append(row("window: process start to first paint (xcb)", r["window_first_paint_ms"], "ms",
                          target="< 100 ms"))

@@ -20,6 +20,30 @@ std::chrono::milliseconds ReadTimeout(std::string_view text) {
     return std::chrono::milliseconds{static_cast<std::chrono::milliseconds::rep>(value)};
 }
 
+// "90s", "5m", "1h", or milliseconds alone; from 1 s to a day.
+std::chrono::milliseconds ReadDuration(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    const std::string_view unit = text.substr(static_cast<std::size_t>(end - text.data()));
+    std::uint64_t scale = 0;
+    if (unit.empty() || unit == "ms") {
+        scale = 1;
+    } else if (unit == "s") {
+        scale = 1000;
+    } else if (unit == "m") {
+        scale = 60'000;
+    } else if (unit == "h") {
+        scale = 3'600'000;
+    }
+    constexpr std::uint64_t kDay = 86'400'000;
+    if (error != std::errc{} || scale == 0 || value == 0 || value > kDay || value * scale < 1000 ||
+        value * scale > kDay) {
+        throw UsageError("--every " + Quoted(text) +
+                         ": not a duration from 1s to 24h (such as 90s, 5m, 1h)");
+    }
+    return std::chrono::milliseconds{static_cast<std::chrono::milliseconds::rep>(value * scale)};
+}
+
 }  // namespace
 
 CommandLine ReadCommandLine(std::span<const std::string_view> arguments) {
@@ -68,6 +92,14 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments) {
             line.format = OutputFormat::kCsv;
         } else if (const auto vendors = value("--vendor-file")) {
             line.vendorFile = std::string(*vendors);
+        } else if (argument == "--watch") {
+            line.watch = true;
+        } else if (const auto every = value("--every")) {
+            line.every = ReadDuration(*every);
+        } else if (const auto state = value("--state")) {
+            line.stateFile = std::string(*state);
+        } else if (const auto log = value("--log")) {
+            line.logFile = std::string(*log);
         } else if (argument == "--cached") {
             line.cached = true;
         } else if (argument == "-q" || argument == "--quiet") {
@@ -127,6 +159,15 @@ TARGET is any of
                    (default ":")
   --timeout MS     wait at most MS milliseconds for each address (Linux;
                    without it the system's own give-up time applies)
+  --watch          report, one line each as it happens, every new neighbour,
+                   changed hardware address, address that stopped answering,
+                   and hardware address that answers for several IPv4
+                   addresses on a link; until interrupted (Ctrl+C)
+  --every DURATION with --watch: look the targets up this often (default
+                   5m; 90s, 5m, 1h)
+  --state FILE     with --watch: keep what was seen there across runs, so
+                   that only what is new since the record began is new
+  --log FILE       with --watch: also append each event there as a JSON line
   -h, --help       show this text
   -V, --version    show the version
 

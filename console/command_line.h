@@ -29,6 +29,10 @@ struct CommandLine {
     bool localNetworks = false;                // every directly attached IPv4 network
     std::optional<std::string> interfaceName;  // -I: look up only through this one
     std::vector<std::string> files;            // targets one per line; "-": standard input
+    bool watch = false;                        // report changes of the neighbour table
+    std::chrono::milliseconds every{5 * 60 * 1000};  // --watch: how often targets are looked up
+    std::optional<std::string> stateFile;            // --watch: the record kept across runs
+    std::optional<std::string> logFile;              // --watch: events as JSON lines there too
     std::string delimiter = ":";
     std::optional<std::chrono::milliseconds> timeout;
     std::vector<std::string> addresses;  // the targets as typed, not yet read
@@ -45,7 +49,9 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments);
 // One line: what ReadCommandLine accepts.
 inline constexpr std::string_view kUsageLine =
     "usage: varnock-cli [-q | --json | --jsonl | --csv] [--cached] [-I INTERFACE] "
-    "[--delimiter TEXT] [--timeout MS] [--vendor-file FILE] [-l] [-f FILE] TARGET...";
+    "[--delimiter TEXT] [--timeout MS] [--vendor-file FILE] [-l] [-f FILE] TARGET...\n"
+    "       varnock-cli --watch [--every DURATION] [--state FILE] [--jsonl] [--log FILE] "
+    "[-I INTERFACE] [TARGET...]";
 
 // The full text --help prints.
 std::string HelpText();

@@ -13,6 +13,7 @@
 #include "console/result_text.h"
 #include "console/terminal_text.h"
 #include "console/usage_error.h"
+#include "console/watch_command.h"
 
 namespace varnock::console {
 namespace {
@@ -152,7 +153,11 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
             out << kProgramName << ' ' << kVersion << '\n' << DescribeVendorSources(sources);
             return kExitAnswered;
         }
-        if (line.addresses.empty() && line.files.empty() && !line.localNetworks) {
+        if (line.watch && (line.format == OutputFormat::kJson ||
+                           line.format == OutputFormat::kCsv || line.quiet || line.cached)) {
+            throw UsageError("--watch writes lines of text, or JSON lines with --jsonl");
+        }
+        if (!line.watch && line.addresses.empty() && line.files.empty() && !line.localNetworks) {
             err << kUsageLine << '\n';
             return kExitUsage;
         }
@@ -169,6 +174,9 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
     } catch (const UsageError& mistake) {
         err << kProgramName << ": " << mistake.what() << '\n';
         return kExitUsage;
+    }
+    if (line.watch) {
+        return RunWatch(line, settings.interfaceIndex, addresses, out, err, system);
     }
 
     VendorSources sources = system.vendors;

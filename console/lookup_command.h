@@ -13,6 +13,7 @@
 #include "console/concurrent_lookups.h"
 #include "console/targets.h"
 #include "console/vendor_names.h"
+#include "lookup/neighbour_feed.h"
 #include "lookup/neighbour_resolver.h"
 
 namespace varnock::console {
@@ -33,6 +34,8 @@ struct CommandSystem {
     std::function<std::string(std::uint32_t index)> interfaceNameOf;
     // The networks --localnet means (only one interface's, when not 0).
     std::function<std::vector<AttachedNetwork>(std::uint32_t interfaceIndex)> attachedNetworks;
+    // What --watch listens to (only one interface's, when not 0).
+    std::function<std::unique_ptr<NeighbourFeed>(std::uint32_t interfaceIndex)> makeFeed;
     // What "-f -" reads.
     std::istream* standardInput = nullptr;
     // The vendor lists; main names the user's cache for their compact form.

@@ -6,6 +6,7 @@
 
 #include "console/lookup_command.h"
 #include "console/system.h"
+#include "lookup/neighbour_feed.h"
 #include "lookup/neighbour_resolver.h"
 #include "lookup/neighbour_table.h"
 
@@ -22,6 +23,7 @@ int main(int argc, char* argv[]) {
         system.targets.interfaceIndexNamed = InterfaceIndexNamed;
         system.interfaceNameOf = InterfaceNameOf;
         system.attachedNetworks = AttachedIpv4Networks;
+        system.makeFeed = MakeSystemNeighbourFeed;
         system.standardInput = &std::cin;
         system.vendors.cacheDirectory = console::UserCacheDirectory();
         // Registries kept elsewhere than Debian keeps them, or none at all

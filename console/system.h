@@ -36,6 +36,24 @@ struct FileBytes {
 // Nothing when the file cannot be read.
 std::shared_ptr<const FileBytes> ReadFileBytes(const std::string& path);
 
+// Writes `text` to `path` so that a reader never sees half of it, even after
+// a crash: a file beside it, flushed to disk, then renamed over it. Nothing,
+// or why it failed.
+std::optional<std::string> ReplaceFileContents(const std::string& path, const std::string& text);
+
+// Holds an exclusive lock on `path` (made when missing) for as long as it
+// lives: two watchers never share one state file. Nothing, with the reason
+// in `problem`, when another process holds it or it cannot be made.
+struct FileLock {
+    virtual ~FileLock() = default;
+};
+std::unique_ptr<FileLock> LockFile(const std::string& path, std::string& problem);
+
+// SIGINT and SIGTERM (Ctrl+C, Ctrl+Break on Windows) end a wait early and
+// raise StopRequested instead of ending the process.
+void CatchStopSignals();
+bool StopRequested();
+
 // Whether standard error is a terminal someone watches.
 bool StandardErrorIsTerminal();
 

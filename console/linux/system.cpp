@@ -4,13 +4,16 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -98,6 +101,84 @@ std::shared_ptr<const FileBytes> ReadFileBytes(const std::string& path) {
         return nullptr;
     }
     return std::make_shared<const MappedFile>(base, static_cast<std::size_t>(facts.st_size));
+}
+
+std::optional<std::string> ReplaceFileContents(const std::string& path, const std::string& text) {
+    const std::string temporary = path + ".new";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return temporary + ": " + std::strerror(errno);
+    }
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            const std::string reason = temporary + ": " + std::strerror(errno);
+            ::close(fd);
+            ::unlink(temporary.c_str());
+            return reason;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    const bool flushed = ::fsync(fd) == 0;
+    ::close(fd);
+    if (!flushed || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        const std::string reason = path + ": " + std::strerror(errno);
+        ::unlink(temporary.c_str());
+        return reason;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+class FlockedFile final : public FileLock {
+public:
+    explicit FlockedFile(int fd) : fd_(fd) {}
+    FlockedFile(const FlockedFile&) = delete;
+    FlockedFile& operator=(const FlockedFile&) = delete;
+    ~FlockedFile() override { ::close(fd_); }
+
+private:
+    int fd_;
+};
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+extern "C" void NoteStop(int) {
+    stopRequested = 1;
+}
+
+}  // namespace
+
+std::unique_ptr<FileLock> LockFile(const std::string& path, std::string& problem) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        problem = path + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        problem = errno == EWOULDBLOCK ? "another watch uses it" : std::strerror(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<FlockedFile>(fd);
+}
+
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = NoteStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: a wait ends at once
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool StopRequested() {
+    return stopRequested != 0;
 }
 
 void IgnoreBrokenPipes() {

@@ -68,6 +68,63 @@ std::shared_ptr<const FileBytes> ReadFileBytes(const std::string& path) {
     return std::make_shared<const FileCopy>(std::move(text));
 }
 
+std::optional<std::string> ReplaceFileContents(const std::string& path, const std::string& text) {
+    const std::string temporary = path + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << text;
+        if (!out.flush()) {
+            return temporary + ": cannot be written";
+        }
+    }
+    if (!MoveFileExA(temporary.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(temporary.c_str());
+        return path + ": cannot be replaced";
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+class SharedNoneFile final : public FileLock {
+public:
+    explicit SharedNoneFile(HANDLE file) : file_(file) {}
+    SharedNoneFile(const SharedNoneFile&) = delete;
+    SharedNoneFile& operator=(const SharedNoneFile&) = delete;
+    ~SharedNoneFile() override { CloseHandle(file_); }
+
+private:
+    HANDLE file_;
+};
+
+volatile LONG stopRequested = 0;
+
+BOOL WINAPI NoteStop(DWORD) {
+    InterlockedExchange(&stopRequested, 1);
+    return TRUE;
+}
+
+}  // namespace
+
+// Opened with no sharing at all: a second opener is refused.
+std::unique_ptr<FileLock> LockFile(const std::string& path) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    return std::make_unique<SharedNoneFile>(file);
+}
+
+void CatchStopSignals() {
+    SetConsoleCtrlHandler(NoteStop, TRUE);
+}
+
+bool StopRequested() {
+    return InterlockedCompareExchange(&stopRequested, 0, 0) != 0;
+}
+
 // Windows sends no signal for a closed pipe: the write fails by itself.
 void IgnoreBrokenPipes() {}
 

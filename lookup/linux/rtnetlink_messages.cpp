@@ -155,6 +155,12 @@ nlmsghdr* BuildAddressDump(RequestBuffer& buffer, IpAddress::Family family) {
     return header;
 }
 
+nlmsghdr* BuildNeighbourDump(RequestBuffer& buffer) {
+    auto [header, neighbour] = StartRequest<ndmsg>(buffer, RTM_GETNEIGH, NLM_F_DUMP);
+    neighbour->ndm_family = AF_UNSPEC;
+    return header;
+}
+
 std::optional<Route> ParseRoute(const nlmsghdr& message) {
     const auto* route = FixedHeader<rtmsg>(message);
     if (message.nlmsg_type != RTM_NEWROUTE || route == nullptr ||

@@ -74,6 +74,8 @@ nlmsghdr* BuildLinkQuery(RequestBuffer& buffer, std::uint32_t index);
 nlmsghdr* BuildNeighbourQuery(RequestBuffer& buffer, const IpAddress& destination,
                               std::uint32_t interfaceIndex);
 nlmsghdr* BuildAddressDump(RequestBuffer& buffer, IpAddress::Family family);
+// Every neighbour entry of both families.
+nlmsghdr* BuildNeighbourDump(RequestBuffer& buffer);
 // Every family's neighbour table.
 nlmsghdr* BuildNeighbourTableDump(RequestBuffer& buffer);
 

@@ -1,0 +1,130 @@
+#include "console/neighbour_record.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace varnock::console {
+
+NeighbourRecord::Key NeighbourRecord::KeyOf(const std::string& interfaceName,
+                                            const IpAddress& address) {
+    return {interfaceName, address.IsV6() ? 6 : 4, address.bytes};
+}
+
+void NeighbourRecord::Restore(std::vector<SeenNeighbour> seen) {
+    std::vector<WatchEvent> ignored;
+    for (SeenNeighbour& neighbour : seen) {
+        const Key key = KeyOf(neighbour.interfaceName, neighbour.address);
+        if (neighbour.answering) {
+            Share(neighbour, neighbour.lastSeen, ignored);
+        }
+        seen_[key] = std::move(neighbour);
+    }
+}
+
+std::vector<WatchEvent> NeighbourRecord::Apply(const NeighbourEntry& entry,
+                                               const std::string& interfaceName,
+                                               WallClock::time_point now) {
+    std::vector<WatchEvent> events;
+    const Key key = KeyOf(interfaceName, entry.address);
+    const auto found = seen_.find(key);
+    auto event = [&](WatchEvent::Kind kind, const SeenNeighbour& seen) {
+        WatchEvent told;
+        told.kind = kind;
+        told.time = now;
+        told.interfaceName = interfaceName;
+        told.address = entry.address;
+        told.hardwareAddress = seen.hardwareAddress;
+        return told;
+    };
+    if (entry.state == NeighbourEntry::State::kFailed) {
+        if (found != seen_.end() && found->second.answering) {
+            found->second.answering = false;
+            Unshare(found->second);
+            events.push_back(event(WatchEvent::Kind::kStopped, found->second));
+            changed_ = true;
+        }
+        return events;
+    }
+    if (entry.state != NeighbourEntry::State::kAnswering || entry.hardwareAddress.empty()) {
+        return events;
+    }
+    if (found == seen_.end()) {
+        SeenNeighbour seen{entry.address, interfaceName, entry.hardwareAddress, now, now, true};
+        events.push_back(event(WatchEvent::Kind::kNew, seen));
+        Share(seen, now, events);
+        seen_.emplace(key, std::move(seen));
+        changed_ = true;
+        return events;
+    }
+    SeenNeighbour& seen = found->second;
+    if (seen.hardwareAddress != entry.hardwareAddress) {
+        if (seen.answering) {
+            Unshare(seen);
+        }
+        WatchEvent changedEvent = event(WatchEvent::Kind::kChanged, seen);
+        changedEvent.previous = seen.hardwareAddress;
+        changedEvent.hardwareAddress = entry.hardwareAddress;
+        events.push_back(std::move(changedEvent));
+        seen.hardwareAddress = entry.hardwareAddress;
+        seen.answering = true;
+        Share(seen, now, events);
+    } else if (!seen.answering) {
+        // Back, with the address it had: worth no event, but it answers.
+        seen.answering = true;
+        Share(seen, now, events);
+    }
+    seen.lastSeen = now;
+    changed_ = true;
+    return events;
+}
+
+void NeighbourRecord::Share(const SeenNeighbour& seen, WallClock::time_point now,
+                            std::vector<WatchEvent>& events) {
+    // Hosts routinely hold several IPv6 addresses (link-local, global,
+    // temporary ones); only IPv4 addresses sharing one hardware address are
+    // worth telling.
+    if (seen.address.IsV6()) {
+        return;
+    }
+    auto& addresses = shared_[{seen.interfaceName, seen.hardwareAddress}];
+    if (std::find(addresses.begin(), addresses.end(), seen.address) != addresses.end()) {
+        return;
+    }
+    addresses.push_back(seen.address);
+    if (addresses.size() == 2) {
+        WatchEvent many;
+        many.kind = WatchEvent::Kind::kMany;
+        many.time = now;
+        many.interfaceName = seen.interfaceName;
+        many.hardwareAddress = seen.hardwareAddress;
+        many.addresses = addresses;
+        events.push_back(std::move(many));
+    }
+}
+
+void NeighbourRecord::Unshare(const SeenNeighbour& seen) {
+    const auto found = shared_.find({seen.interfaceName, seen.hardwareAddress});
+    if (found == shared_.end()) {
+        return;
+    }
+    auto& addresses = found->second;
+    addresses.erase(std::remove(addresses.begin(), addresses.end(), seen.address), addresses.end());
+    if (addresses.empty()) {
+        shared_.erase(found);
+    }
+}
+
+std::vector<SeenNeighbour> NeighbourRecord::Seen() const {
+    std::vector<SeenNeighbour> seen;
+    seen.reserve(seen_.size());
+    for (const auto& [key, neighbour] : seen_) {
+        seen.push_back(neighbour);
+    }
+    return seen;
+}
+
+bool NeighbourRecord::TakeChanged() {
+    return std::exchange(changed_, false);
+}
+
+}  // namespace varnock::console

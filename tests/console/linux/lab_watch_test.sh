@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# varnock-cli --watch in the lab, watching and looking up as nobody: a host
+# that starts answering is new once, a changed hardware address is one
+# "changed" event with both, a host that leaves gives "stopped", a restart
+# with the same state file reports nothing old as new, and a stop signal at
+# any moment leaves a state file that reads. Runs as root on the lab's client
+# (run-in-lab.sh --privileged) only to change the lab.
+#   lab_watch_test.sh VARNOCK_CLI
+set -euo pipefail
+
+cli=$1
+live=$VARNOCK_LAB_LIVE_HOST
+live_mac=$VARNOCK_LAB_LIVE_MAC
+host_ns=$VARNOCK_LAB_HOST_NAMESPACE
+failures=0
+passed=0
+
+drop=(setpriv --bounding-set=-all --inh-caps=-all --no-new-privs)
+[[ -n "${VARNOCK_LAB_IN_USERNS:-}" ]] || drop+=(--reuid=65534 --regid=65534 --clear-groups)
+
+work=$(mktemp -d /tmp/varnock-watch.XXXXXX)
+chmod 777 "$work"
+state=$work/seen.json
+events=$work/events.txt
+watcher=""
+cleanup() {
+    if [[ -n "$watcher" ]]; then kill "$watcher" 2>/dev/null || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+check() { # check WHAT CONDITION...
+    local what=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+        echo "ok: $what"
+    else
+        failures=$((failures + 1))
+        echo "FAILED: $what; events were:" >&2
+        cat "$events" >&2
+    fi
+}
+count() { grep -cE "$1" "$events" || true; }
+
+start_watch() {
+    "${drop[@]}" env HOME="$work" "$cli" --watch --state "$state" "$@" >"$events" 2>&1 &
+    watcher=$!
+    sleep 0.5
+}
+stop_watch() {
+    kill -TERM "$watcher"
+    local status=0
+    wait "$watcher" || status=$?
+    watcher=""
+    return "$status"
+}
+lookup() { "${drop[@]}" "$cli" "$@" >/dev/null 2>&1 || true; }
+until_unconfirmed() {
+    for _ in $(seq 1000); do
+        ip neigh show "$1" dev c0 | grep -qE " (STALE|DELAY|PROBE)" && return 0
+        sleep 0.01
+    done
+    return 1
+}
+
+echo 300 >/proc/sys/net/ipv4/neigh/c0/base_reachable_time_ms
+echo 1 >/proc/sys/net/ipv4/neigh/c0/delay_first_probe_time
+ip neigh flush dev c0
+
+# --- New, once, however often it answers.
+start_watch
+lookup "$live"
+lookup "$live"
+sleep 0.5
+check "a host that starts answering is new once" \
+    test "$(count "new +$live  $live_mac")" -eq 1
+stop_watch
+check "a clean stop ends with status 0" test "$?" -eq 0
+
+# --- A restart with the same record: nothing old is new.
+start_watch
+lookup "$live"
+sleep 0.5
+stop_watch
+check "a restart reports nothing old as new" test "$(count "new ")" -eq 0
+
+# --- A changed hardware address: one event with both.
+new_mac=02:1A:2B:3C:4D:99
+start_watch
+ip -n "$host_ns" link set h0 address "$new_mac"
+until_unconfirmed "$live"
+lookup "$live"
+sleep 0.5
+check "a changed hardware address is one event with both" \
+    test "$(count "changed +$live  $live_mac -> $new_mac")" -eq 1
+
+# --- A host that leaves: stopped, after the kernel's verdict.
+ip -n "$host_ns" link set h0 down
+until_unconfirmed "$live"
+lookup "$live"
+sleep 0.5
+check "a host that left stopped answering" test "$(count "stopped +$live  $new_mac")" -eq 1
+stop_watch
+ip -n "$host_ns" link set h0 address "$live_mac"
+ip -n "$host_ns" link set h0 up
+
+# --- A stop at any moment leaves a record that reads.
+readable=0
+for delay in 0.05 0.2 0.35 0.5 0.65 0.8; do
+    start_watch 192.0.2.0/28
+    sleep "$delay"
+    stop_watch || true
+    python3 -c 'import json, sys; json.load(open(sys.argv[1]))' "$state" && readable=$((readable + 1))
+done
+check "every stop left a readable state file" test "$readable" -eq 6
+
+# --- A record that cannot be read is refused and left as it was.
+echo "not json" >"$state"
+status=0
+"${drop[@]}" "$cli" --watch --state "$state" >"$events" 2>&1 || status=$?
+check "an unreadable record: status 2, the file untouched" \
+    test "$status" -eq 2 -a "$(cat "$state")" = "not json"
+
+echo "$passed passed, $failures failed"
+((failures == 0))

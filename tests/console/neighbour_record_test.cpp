@@ -1,0 +1,90 @@
+// What the watch tells of the neighbour table's changes, and the record it
+// keeps across runs.
+#include "console/neighbour_record.h"
+
+#include <gtest/gtest.h>
+
+#include "console/watch_state.h"
+
+namespace varnock::console {
+namespace {
+
+const HardwareAddressBytes kHost{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+const HardwareAddressBytes kOther{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x99};
+
+NeighbourEntry Entry(std::uint8_t last, HardwareAddressBytes bytes,
+                     NeighbourEntry::State state = NeighbourEntry::State::kAnswering) {
+    NeighbourEntry entry;
+    entry.address = IpAddress::V4(0x0002'00C0u | (std::uint32_t{last} << 24));  // 192.0.2.last
+    entry.hardwareAddress = std::move(bytes);
+    entry.state = state;
+    return entry;
+}
+
+std::vector<WatchEvent::Kind> Kinds(const std::vector<WatchEvent>& events) {
+    std::vector<WatchEvent::Kind> kinds;
+    for (const auto& event : events) {
+        kinds.push_back(event.kind);
+    }
+    return kinds;
+}
+
+using Kind = WatchEvent::Kind;
+
+TEST(NeighbourRecord, TellsWhatChangedAndNothingRoutine) {
+    NeighbourRecord record;
+    const auto now = WallClock::now();
+    EXPECT_EQ(Kinds(record.Apply(Entry(2, kHost), "eth0", now)), std::vector{Kind::kNew});
+    // The same address again, or an entry being resolved: nothing to tell.
+    EXPECT_TRUE(record.Apply(Entry(2, kHost), "eth0", now).empty());
+    EXPECT_TRUE(record.Apply(Entry(2, {}, NeighbourEntry::State::kOther), "eth0", now).empty());
+    const auto changed = record.Apply(Entry(2, kOther), "eth0", now);
+    ASSERT_EQ(Kinds(changed), std::vector{Kind::kChanged});
+    EXPECT_EQ(changed[0].previous, kHost);
+    EXPECT_EQ(changed[0].hardwareAddress, kOther);
+    EXPECT_EQ(Kinds(record.Apply(Entry(2, {}, NeighbourEntry::State::kFailed), "eth0", now)),
+              std::vector{Kind::kStopped});
+    EXPECT_TRUE(record.Apply(Entry(2, {}, NeighbourEntry::State::kFailed), "eth0", now).empty());
+    // The same address on another link is another neighbour.
+    EXPECT_EQ(Kinds(record.Apply(Entry(2, kHost), "eth1", now)), std::vector{Kind::kNew});
+}
+
+TEST(NeighbourRecord, OneHardwareAddressForSeveralIpv4AddressesIsToldWhenItStarts) {
+    NeighbourRecord record;
+    const auto now = WallClock::now();
+    record.Apply(Entry(254, kHost), "eth0", now);
+    const auto claimed = record.Apply(Entry(2, kHost), "eth0", now);
+    ASSERT_EQ(Kinds(claimed), (std::vector{Kind::kNew, Kind::kMany}));
+    EXPECT_EQ(claimed[1].addresses.size(), 2u);
+    EXPECT_EQ(Kinds(record.Apply(Entry(3, kHost), "eth0", now)), std::vector{Kind::kNew});
+    // A host's IPv6 addresses share its hardware address as a matter of course.
+    NeighbourEntry v6;
+    v6.address = IpAddress::V6({0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7});
+    v6.hardwareAddress = kOther;
+    v6.state = NeighbourEntry::State::kAnswering;
+    record.Apply(Entry(7, kOther), "eth0", now);
+    EXPECT_EQ(Kinds(record.Apply(v6, "eth0", now)), std::vector{Kind::kNew});
+}
+
+TEST(WatchState, TheRecordReadsBackAndNothingElseIsTaken) {
+    NeighbourRecord record;
+    const auto now = std::chrono::floor<std::chrono::seconds>(WallClock::now());
+    record.Apply(Entry(2, kHost), "eth0", now);
+    record.Apply(Entry(3, {}, NeighbourEntry::State::kOther), "eth0", now);
+    const std::string text = FormatWatchState(record.Seen());
+    const auto read = ParseWatchState(text);
+    ASSERT_TRUE(std::holds_alternative<std::vector<SeenNeighbour>>(read));
+    const auto& seen = std::get<std::vector<SeenNeighbour>>(read);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].hardwareAddress, kHost);
+    EXPECT_EQ(seen[0].firstSeen, now);
+    EXPECT_EQ(FormatWatchState(seen), text);
+    for (const char* broken : {"", "[]", "{\"version\": 2, \"neighbours\": []}",
+                               "{\"version\": 1, \"neighbours\": [{}]}",
+                               "{\"version\": 1, \"neighbours\": []} trailing"}) {
+        EXPECT_TRUE(std::holds_alternative<std::string>(ParseWatchState(broken))) << broken;
+    }
+}
+
+}  // namespace
+}  // namespace varnock::console
