@@ -270,12 +270,12 @@ StateRead ParseWatchState(const std::string& text) {
     std::vector<SeenNeighbour> seen;
     for (const Json& item : neighbours->items) {
         const Json* address = Member(item, "address", Json::Type::kString);
-        const Json* interface = Member(item, "interface", Json::Type::kString);
+        const Json* link = Member(item, "interface", Json::Type::kString);
         const Json* hardware = Member(item, "hardware_address", Json::Type::kString);
         const Json* first = Member(item, "first_seen", Json::Type::kString);
         const Json* last = Member(item, "last_seen", Json::Type::kString);
         const Json* answering = Member(item, "answering", Json::Type::kBool);
-        if (!address || !interface || !hardware || !first || !last || !answering) {
+        if (!address || !link || !hardware || !first || !last || !answering) {
             return std::string("a neighbour lacks a field");
         }
         const auto ip = ParseAddress(address->text);
@@ -285,7 +285,7 @@ StateRead ParseWatchState(const std::string& text) {
         if (!ip || !bytes || !firstSeen || !lastSeen) {
             return "a neighbour's field cannot be read (" + address->text + ")";
         }
-        seen.push_back({*ip, interface->text, *bytes, *firstSeen, *lastSeen, answering->boolean});
+        seen.push_back({*ip, link->text, *bytes, *firstSeen, *lastSeen, answering->boolean});
     }
     return seen;
 }

@@ -108,10 +108,12 @@ BOOL WINAPI NoteStop(DWORD) {
 }  // namespace
 
 // Opened with no sharing at all: a second opener is refused.
-std::unique_ptr<FileLock> LockFile(const std::string& path) {
+std::unique_ptr<FileLock> LockFile(const std::string& path, std::string& problem) {
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
+        problem = GetLastError() == ERROR_SHARING_VIOLATION ? "another watch uses it"
+                                                            : path + ": cannot be opened";
         return nullptr;
     }
     return std::make_unique<SharedNoneFile>(file);
