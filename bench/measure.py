@@ -11,6 +11,7 @@ import os
 import re
 import statistics
 import subprocess
+import sys
 import time
 
 LIVE = os.environ.get("VARNOCK_LAB_LIVE_HOST", "192.0.2.2")
@@ -245,6 +246,9 @@ def measure_watch_churn(build, results, seconds=90):
     results["watch_rss_kb"] = [start[0], end[0]]
     results["watch_fds"] = [start[1], end[1]]
     results["watch_events"] = len(out.splitlines())
+    results["watch_event_kinds"] = sorted({line.split()[1] for line in out.splitlines() if line})
+    if os.environ.get("VARNOCK_BENCH_SHOW_EVENTS"):
+        print(out, file=sys.stderr)
     results["watch_exit"] = watch.returncode
 
 

@@ -38,13 +38,12 @@ std::vector<WatchEvent> NeighbourRecord::Apply(const NeighbourEntry& entry,
     };
     if (entry.state == NeighbourEntry::State::kFailed) {
         if (found != seen_.end() && found->second.answering) {
-            found->second.answering = false;
-            Unshare(found->second);
-            events.push_back(event(WatchEvent::Kind::kStopped, found->second));
-            changed_ = true;
+            pendingStops_.try_emplace(key, now);
         }
         return events;
     }
+    // Removed, or answering again: whatever FAILED came before was no stop.
+    pendingStops_.erase(key);
     if (entry.state != NeighbourEntry::State::kAnswering || entry.hardwareAddress.empty()) {
         return events;
     }
@@ -75,6 +74,29 @@ std::vector<WatchEvent> NeighbourRecord::Apply(const NeighbourEntry& entry,
     }
     seen.lastSeen = now;
     changed_ = true;
+    return events;
+}
+
+std::vector<WatchEvent> NeighbourRecord::Settle(WallClock::time_point now) {
+    std::vector<WatchEvent> events;
+    for (auto pending = pendingStops_.begin(); pending != pendingStops_.end();) {
+        if (now - pending->second < kRemovalGrace) {
+            ++pending;
+            continue;
+        }
+        SeenNeighbour& seen = seen_.at(pending->first);
+        seen.answering = false;
+        Unshare(seen);
+        WatchEvent stopped;
+        stopped.kind = WatchEvent::Kind::kStopped;
+        stopped.time = pending->second;
+        stopped.interfaceName = seen.interfaceName;
+        stopped.address = seen.address;
+        stopped.hardwareAddress = seen.hardwareAddress;
+        events.push_back(std::move(stopped));
+        changed_ = true;
+        pending = pendingStops_.erase(pending);
+    }
     return events;
 }
 

@@ -55,6 +55,12 @@ public:
     std::vector<WatchEvent> Apply(const NeighbourEntry& entry, const std::string& interfaceName,
                                   WallClock::time_point now);
 
+    // The stops that are certain by `now`. An administrator's removal of an
+    // entry (ip neigh flush) also marks it FAILED, then removes it at once: a
+    // stop is told only when no removal followed within kRemovalGrace.
+    std::vector<WatchEvent> Settle(WallClock::time_point now);
+    static constexpr std::chrono::milliseconds kRemovalGrace{200};
+
     std::vector<SeenNeighbour> Seen() const;
 
     // Whether anything changed since the last call.
@@ -72,6 +78,7 @@ private:
 
     std::map<Key, SeenNeighbour> seen_;
     std::map<SharedKey, std::vector<IpAddress>> shared_;
+    std::map<Key, WallClock::time_point> pendingStops_;  // FAILED at, not yet certain
     bool changed_ = false;
 };
 

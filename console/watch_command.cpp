@@ -247,6 +247,7 @@ int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
             sweep.Tick(Clock::now());
             const auto changes = feed->Next(kLongestWait);
             apply(changes.entries);
+            tell(record.Settle(WallClock::now()));
             if (Clock::now() - lastSave >= kSaveInterval) {
                 save();
                 lastSave = Clock::now();

@@ -42,9 +42,19 @@ TEST(NeighbourRecord, TellsWhatChangedAndNothingRoutine) {
     ASSERT_EQ(Kinds(changed), std::vector{Kind::kChanged});
     EXPECT_EQ(changed[0].previous, kHost);
     EXPECT_EQ(changed[0].hardwareAddress, kOther);
-    EXPECT_EQ(Kinds(record.Apply(Entry(2, {}, NeighbourEntry::State::kFailed), "eth0", now)),
-              std::vector{Kind::kStopped});
-    EXPECT_TRUE(record.Apply(Entry(2, {}, NeighbourEntry::State::kFailed), "eth0", now).empty());
+    // FAILED is a stop only when no removal of the entry follows: an
+    // administrator's flush marks entries FAILED and removes them at once.
+    const auto failed = Entry(2, {}, NeighbourEntry::State::kFailed);
+    const auto removed = Entry(2, {}, NeighbourEntry::State::kOther);
+    const auto later = now + NeighbourRecord::kRemovalGrace;
+    EXPECT_TRUE(record.Apply(failed, "eth0", now).empty());
+    EXPECT_TRUE(record.Apply(removed, "eth0", now).empty());
+    EXPECT_TRUE(record.Settle(later).empty());
+    EXPECT_TRUE(record.Apply(failed, "eth0", now).empty());
+    EXPECT_TRUE(record.Settle(now).empty());
+    EXPECT_EQ(Kinds(record.Settle(later)), std::vector{Kind::kStopped});
+    EXPECT_TRUE(record.Apply(failed, "eth0", later).empty());
+    EXPECT_TRUE(record.Settle(later + NeighbourRecord::kRemovalGrace).empty());
     // The same address on another link is another neighbour.
     EXPECT_EQ(Kinds(record.Apply(Entry(2, kHost), "eth1", now)), std::vector{Kind::kNew});
 }
