@@ -18,42 +18,21 @@
 #include <thread>
 
 #include "lookup/neighbour_snapshot.h"
+#include "lookup/windows/ip_helper.h"
 
 namespace varnock {
 namespace {
 
-// The parts of MIB_IPNET_ROW2 and MIB_IPNET_TABLE2 that are read, laid out
-// as netioapi.h lays them (Windows Vista and later).
-struct IpNetRow2 {
-    SOCKADDR_INET Address;
-    NET_IFINDEX InterfaceIndex;
-    NET_LUID InterfaceLuid;
-    UCHAR PhysicalAddress[32];
-    ULONG PhysicalAddressLength;
-    ULONG State;  // NL_NEIGHBOR_STATE
-    UCHAR Flags;
-    ULONG ReachabilityTime;
-};
-struct IpNetTable2 {
-    ULONG NumEntries;
-    IpNetRow2 Table[1];
-};
-using GetIpNetTable2Function = DWORD(WINAPI*)(ADDRESS_FAMILY, IpNetTable2**);
-using FreeMibTableFunction = void(WINAPI*)(PVOID);
+using windows_backend::FreeMibTableFunction;
+using windows_backend::GetIpNetTable2Function;
+using windows_backend::IpNetRow2;
+using windows_backend::IpNetTable2;
 
 // NL_NEIGHBOR_STATE.
 constexpr ULONG kUnreachable = 0;
 constexpr ULONG kIncomplete = 1;
 
 constexpr std::chrono::seconds kPollInterval{1};
-
-template <typename Function>
-Function Find(const char* name) {
-    const HMODULE helper = GetModuleHandleA("iphlpapi.dll");
-    return helper == nullptr ? nullptr
-                             : reinterpret_cast<Function>(
-                                   reinterpret_cast<void (*)()>(GetProcAddress(helper, name)));
-}
 
 class PolledNeighbourFeed final : public NeighbourFeed {
 public:
@@ -129,8 +108,10 @@ private:
 }  // namespace
 
 std::unique_ptr<NeighbourFeed> MakeSystemNeighbourFeed(std::uint32_t interfaceIndex) {
-    const auto read = Find<GetIpNetTable2Function>("GetIpNetTable2");
-    const auto release = Find<FreeMibTableFunction>("FreeMibTable");
+    const auto read =
+        windows_backend::FindIpHelperFunction<GetIpNetTable2Function>("GetIpNetTable2");
+    const auto release =
+        windows_backend::FindIpHelperFunction<FreeMibTableFunction>("FreeMibTable");
     if (read == nullptr || release == nullptr) {
         return nullptr;
     }

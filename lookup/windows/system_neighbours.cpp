@@ -14,38 +14,18 @@
 
 #include "lookup/neighbour_resolver.h"
 #include "lookup/neighbour_table.h"
+#include "lookup/windows/ip_helper.h"
 
 namespace varnock {
 namespace {
 
-// The parts of MIB_IPNET_ROW2 that ResolveIpNetEntry2 reads and writes, laid
-// out as netioapi.h lays them (Windows Vista and later), so that the
-// program loads on systems without the function and says so instead.
-struct IpNetRow2 {
-    SOCKADDR_INET Address;
-    NET_IFINDEX InterfaceIndex;
-    NET_LUID InterfaceLuid;
-    UCHAR PhysicalAddress[32];  // IF_MAX_PHYS_ADDRESS_LENGTH
-    ULONG PhysicalAddressLength;
-    ULONG State;
-    UCHAR Flags;
-    union {
-        ULONG LastReachable;
-        ULONG LastUnreachable;
-    } ReachabilityTime;
-};
-using ResolveIpNetEntry2Function = DWORD(WINAPI*)(IpNetRow2*, const SOCKADDR_INET*);
+using windows_backend::IpNetRow2;
+using windows_backend::ResolveIpNetEntry2Function;
 
 constexpr ULONG kMaxPhysicalAddress = 32;
 
 ResolveIpNetEntry2Function FindResolveIpNetEntry2() {
-    const HMODULE helper = GetModuleHandleA("iphlpapi.dll");
-    if (helper == nullptr) {
-        return nullptr;
-    }
-    // Cast through a plain function pointer: GetProcAddress's own type.
-    return reinterpret_cast<ResolveIpNetEntry2Function>(
-        reinterpret_cast<void (*)()>(GetProcAddress(helper, "ResolveIpNetEntry2")));
+    return windows_backend::FindIpHelperFunction<ResolveIpNetEntry2Function>("ResolveIpNetEntry2");
 }
 
 class WindowsNeighbourResolver final : public NeighbourResolver {

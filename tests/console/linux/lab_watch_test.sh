@@ -8,15 +8,7 @@
 #   lab_watch_test.sh VARNOCK_CLI
 set -euo pipefail
 
-cli=$1
-live=$VARNOCK_LAB_LIVE_HOST
-live_mac=$VARNOCK_LAB_LIVE_MAC
-host_ns=$VARNOCK_LAB_HOST_NAMESPACE
-failures=0
-passed=0
-
-drop=(setpriv --bounding-set=-all --inh-caps=-all --no-new-privs)
-[[ -n "${VARNOCK_LAB_IN_USERNS:-}" ]] || drop+=(--reuid=65534 --regid=65534 --clear-groups)
+source "$(dirname "${BASH_SOURCE[0]}")/../../lab/scenario.sh"
 
 work=$(mktemp -d /tmp/varnock-watch.XXXXXX)
 chmod 777 "$work"
@@ -29,18 +21,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-check() { # check WHAT CONDITION...
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "ok: $what"
-    else
-        failures=$((failures + 1))
-        echo "FAILED: $what; events were:" >&2
-        cat "$events" >&2
-    fi
-}
+explain() { echo "  events were:"; cat "$events"; }
 count() { grep -cE "$1" "$events" || true; }
 
 start_watch() {
@@ -56,13 +37,6 @@ stop_watch() {
     return "$status"
 }
 lookup() { "${drop[@]}" "$cli" "$@" >/dev/null 2>&1 || true; }
-until_unconfirmed() {
-    for _ in $(seq 1000); do
-        ip neigh show "$1" dev c0 | grep -qE " (STALE|DELAY|PROBE)" && return 0
-        sleep 0.01
-    done
-    return 1
-}
 
 echo 300 >/proc/sys/net/ipv4/neigh/c0/base_reachable_time_ms
 echo 1 >/proc/sys/net/ipv4/neigh/c0/delay_first_probe_time
@@ -122,5 +96,4 @@ status=0
 check "an unreadable record: status 2, the file untouched" \
     test "$status" -eq 2 -a "$(cat "$state")" = "not json"
 
-echo "$passed passed, $failures failed"
-((failures == 0))
+finish

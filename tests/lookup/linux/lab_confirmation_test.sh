@@ -8,15 +8,7 @@
 #   lab_confirmation_test.sh VARNOCK_CLI
 set -euo pipefail
 
-cli=$1
-live=$VARNOCK_LAB_LIVE_HOST
-live_mac=$VARNOCK_LAB_LIVE_MAC
-host_ns=$VARNOCK_LAB_HOST_NAMESPACE
-failures=0
-passed=0
-
-drop=(setpriv --bounding-set=-all --inh-caps=-all --no-new-privs)
-[[ -n "${VARNOCK_LAB_IN_USERNS:-}" ]] || drop+=(--reuid=65534 --regid=65534 --clear-groups)
+source "$(dirname "${BASH_SOURCE[0]}")/../../lab/scenario.sh"
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
@@ -29,28 +21,7 @@ lookup() {
     took=$(($(now_ms) - start))
 }
 
-check() { # check WHAT CONDITION...
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "ok: $what"
-    else
-        failures=$((failures + 1))
-        echo "FAILED: $what (status $status, ${took} ms: $out)" >&2
-    fi
-}
-
-# until_unconfirmed ADDRESS: waits (up to 10 s) until the client's entry
-# holds an address the kernel has not heard from lately.
-until_unconfirmed() {
-    for _ in $(seq 1000); do
-        ip neigh show "$1" dev c0 | grep -qE " (STALE|DELAY|PROBE)" && return 0
-        sleep 0.01
-    done
-    echo "entry of $1 stayed confirmed: $(ip neigh show "$1" dev c0)" >&2
-    return 1
-}
+explain() { echo "  status $status, ${took} ms: $out"; }
 
 fresh() { ip neigh flush dev c0 2>/dev/null || true; }
 
@@ -166,5 +137,4 @@ else
     echo "skipped: this kernel has no VRF support, so the bound-socket case cannot run here"
 fi
 
-echo "$passed passed, $failures failed"
-((failures == 0))
+finish

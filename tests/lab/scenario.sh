@@ -1,0 +1,47 @@
+# Sourced by the lab's scenario scripts (run-in-lab.sh --privileged): they
+# change the lab as root, and run the program as an unprivileged process.
+#   varnock-cli as nobody:   "${drop[@]}" "$cli" ...
+#   a result:                check WHAT CONDITION...   (then `finish` at the end)
+
+cli=$1
+live=$VARNOCK_LAB_LIVE_HOST
+live_mac=$VARNOCK_LAB_LIVE_MAC
+host_ns=$VARNOCK_LAB_HOST_NAMESPACE
+failures=0
+passed=0
+
+# Every capability dropped; as real root, nobody too.
+drop=(setpriv --bounding-set=-all --inh-caps=-all --no-new-privs)
+[[ -n "${VARNOCK_LAB_IN_USERNS:-}" ]] || drop+=(--reuid=65534 --regid=65534 --clear-groups)
+
+# Said when a check fails; each script sets what helps to see why.
+explain() { :; }
+
+check() { # check WHAT CONDITION...
+    local what=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+        echo "ok: $what"
+    else
+        failures=$((failures + 1))
+        echo "FAILED: $what" >&2
+        explain >&2
+    fi
+}
+
+# until_unconfirmed ADDRESS: waits (up to 10 s) until the client's entry
+# holds an address the kernel has not heard from lately.
+until_unconfirmed() {
+    for _ in $(seq 1000); do
+        ip neigh show "$1" dev c0 | grep -qE " (STALE|DELAY|PROBE)" && return 0
+        sleep 0.01
+    done
+    echo "entry of $1 stayed confirmed: $(ip neigh show "$1" dev c0)" >&2
+    return 1
+}
+
+finish() {
+    echo "$passed passed, $failures failed"
+    ((failures == 0))
+}
