@@ -33,4 +33,22 @@ void FlatTextBox::paintEvent(QPaintEvent* event) {
     DrawFlatBorder(*this);
 }
 
+FlatButton::FlatButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}
+
+void FlatButton::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    const QPalette& colors = palette();
+    painter.fillRect(rect(), colors.color(QPalette::Button));
+    const int shift = isDown() ? 1 : 0;
+    painter.setPen(colors.color(QPalette::ButtonText));
+    painter.drawText(rect().translated(shift, shift), Qt::AlignCenter | Qt::TextShowMnemonic,
+                     text());
+    if (hasFocus()) {
+        painter.setPen(QPen(colors.color(QPalette::ButtonText), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(3, 3, -4, -4));
+    }
+    painter.end();
+    DrawFlatBorder(*this);
+}
+
 }  // namespace varnock
