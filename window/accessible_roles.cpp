@@ -13,8 +13,15 @@ constexpr const char* kRoleProperty = "varnockAccessibleRole";
 
 class RoleOverride final : public QAccessibleWidget {
 public:
-    RoleOverride(QWidget* control, QAccessible::Role role)
-        : QAccessibleWidget(control, role, Pressable(role) ? pressAction() : QString()) {}
+    RoleOverride(QWidget* control, QAccessible::Role role) : QAccessibleWidget(control, role) {}
+
+    QStringList actionNames() const override {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (Pressable(role())) {
+            names.prepend(pressAction());
+        }
+        return names;
+    }
 
     void doAction(const QString& name) override {
         if (name != pressAction() || !Pressable(role())) {

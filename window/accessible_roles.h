@@ -12,6 +12,9 @@ namespace varnock {
 // through accessibility: the press is a left click at their centre, the
 // very click the window reacts to. Name and description stay the widget's
 // own (accessibleName, and accessibleDescription or else its tool tip).
+// Call it right after creating the control: while accessibility is active,
+// changing a control (its name, its place) makes Qt create and keep its
+// accessible object, and a role set later would not reach it.
 void SetAccessibleRole(QWidget& control, QAccessible::Role role);
 
 }  // namespace varnock
