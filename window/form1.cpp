@@ -179,16 +179,16 @@ void Form1::CreateControls() {
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
 
     Picture1 = new PictureBox(QStringLiteral(":/logo.jpg"), this);
+    SetAccessibleRole(*Picture1, QAccessible::Link);
     Describe(*Picture1, "Picture1", TwipsRect(4845, 1320, 540, 450));
     DescribePicture(*Picture1, QStringLiteral("Visit Developer's Website"));
     Picture1->setAccessibleName(kMakerLinkName);
-    SetAccessibleRole(*Picture1, QAccessible::Link);
 
     Picture2 = new PictureBox(QStringLiteral(":/ribbon.jpg"), this);
+    SetAccessibleRole(*Picture2, QAccessible::Graphic);
     Describe(*Picture2, "Picture2", TwipsRect(825, 2550, 300, 435));
     DescribePicture(*Picture2, QStringLiteral("Care For AIDS Victims"));
     Picture2->setAccessibleName(QStringLiteral("Red ribbon"));
-    SetAccessibleRole(*Picture2, QAccessible::Graphic);
 
     Label1 = new QLabel(this);
     Describe(*Label1, "Label1", TwipsRect(-45, -15, 5655, 315));
@@ -205,6 +205,7 @@ void Form1::CreateControls() {
     imgLogo->setScaledContents(true);
 
     Label3 = new FlatBorderLabel(this);
+    SetAccessibleRole(*Label3, QAccessible::PushButton);
     Describe(*Label3, "Label3", TwipsRect(5235, 15, 285, 255));
     DescribeLabel(*Label3, QStringLiteral("X"),
                   DescribedFont(QStringLiteral("MS Sans Serif"), 8.25, QFont::Bold), kLabelCentre,
@@ -212,7 +213,6 @@ void Form1::CreateControls() {
     MakeOpaque(*Label3, ColorFromBgr(kCloseBackground));
     Label3->setMouseTracking(true);
     Label3->setAccessibleName(QStringLiteral("Close"));
-    SetAccessibleRole(*Label3, QAccessible::PushButton);
 
     Label2 = new QLabel(this);
     Describe(*Label2, "Label2", TwipsRect(135, 615, 1965, 285));
