@@ -141,7 +141,12 @@ Form1::Form1(ArpRequest& request, WindowMoveRequest requestWindowMove, QWidget* 
 void Form1::CreateControls() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Varnock"));
-    setWindowIcon(QIcon(QStringLiteral(":/varnock.ico")));
+    // The icon's two images as PNG, which Qt reads itself: the same pixels
+    // as the Windows icon file's, without loading an image plugin for it.
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icon-32.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/icon-16.png"), QSize(16, 16));
+    setWindowIcon(icon);
     setFixedSize(TwipsToPixels(5580), TwipsToPixels(3480));
     SetColor(*this, QPalette::Window, ColorFromBgr(kFormBackground));
     setAutoFillBackground(true);

@@ -1,9 +1,12 @@
 #include <QApplication>
 
 #include "lookup/arp_request.h"
+#include "window/font_warm_up.h"
 #include "window/form1.h"
 
 int main(int argc, char* argv[]) {
+    // Before anything else, so it runs while Qt connects to the display.
+    const varnock::FontWarmUp fontWarmUp;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnock"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
