@@ -6,10 +6,17 @@ namespace varnock {
 namespace {
 
 void DrawFlatBorder(QWidget& widget) {
+    // One logical pixel on each side, filled rather than stroked: a stroked
+    // one-pixel pen is centred on the pixel's edge, so on a screen with two
+    // device pixels to the logical one it came out half as wide and half a
+    // pixel inwards.
     QPainter painter(&widget);
-    painter.setPen(QColor(kWindowFrameColor));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(widget.rect().adjusted(0, 0, -1, -1));
+    const QRect edge = widget.rect();
+    const QColor color(kWindowFrameColor);
+    painter.fillRect(QRect(edge.left(), edge.top(), edge.width(), 1), color);
+    painter.fillRect(QRect(edge.left(), edge.bottom(), edge.width(), 1), color);
+    painter.fillRect(QRect(edge.left(), edge.top(), 1, edge.height()), color);
+    painter.fillRect(QRect(edge.right(), edge.top(), 1, edge.height()), color);
 }
 
 }  // namespace
