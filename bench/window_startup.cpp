@@ -9,10 +9,11 @@
 #include "window/form1.h"
 
 int main(int argc, char* argv[]) {
-    const varnock::FontWarmUp fontWarmUp;
+    varnock::FontWarmUp fontWarmUp;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnock"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    fontWarmUp.Wait();
     const auto request = varnock::MakeSystemArpRequest();
     varnock::Form1 form(*request);
     varnock::bench::FirstPaint firstPaint;

@@ -183,13 +183,13 @@ void Form1::CreateControls() {
     Command1->setDefault(false);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
 
-    Picture1 = new PictureBox(QStringLiteral(":/logo.jpg"), this);
+    Picture1 = new PictureBox(QStringLiteral(":/logo.png"), this);
     SetAccessibleRole(*Picture1, QAccessible::Link);
     Describe(*Picture1, "Picture1", TwipsRect(4845, 1320, 540, 450));
     DescribePicture(*Picture1, QStringLiteral("Visit Developer's Website"));
     Picture1->setAccessibleName(kMakerLinkName);
 
-    Picture2 = new PictureBox(QStringLiteral(":/ribbon.jpg"), this);
+    Picture2 = new PictureBox(QStringLiteral(":/ribbon.png"), this);
     SetAccessibleRole(*Picture2, QAccessible::Graphic);
     Describe(*Picture2, "Picture2", TwipsRect(825, 2550, 300, 435));
     DescribePicture(*Picture2, QStringLiteral("Care For AIDS Victims"));

@@ -6,13 +6,14 @@
 
 int main(int argc, char* argv[]) {
     // Before anything else, so it runs while Qt connects to the display.
-    const varnock::FontWarmUp fontWarmUp;
+    varnock::FontWarmUp fontWarmUp;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnock"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
     // Lets the desktop match the window to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.orbelund.Varnock"));
 
+    fontWarmUp.Wait();
     const auto request = varnock::MakeSystemArpRequest();
     varnock::Form1 form(*request);
     form.show();

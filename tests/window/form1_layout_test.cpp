@@ -348,8 +348,15 @@ private slots:
     }
 
     void pictures() {
-        const QImage logo(":/logo.jpg");
-        const QImage ribbon(":/ribbon.jpg");
+        // The program carries its pictures decoded: the same pixels as the
+        // JPEGs they were drawn as.
+        for (const char* name : {"logo", "ribbon", "logo@2x", "ribbon@2x"}) {
+            const QImage drawn(QString(VARNOCK_SOURCE_DIR "/resources/%1.jpg").arg(name));
+            QVERIFY(!drawn.isNull());
+            QCOMPARE(Rgb(QImage(QString(":/%1.png").arg(name))), Rgb(drawn));
+        }
+        const QImage logo(":/logo.png");
+        const QImage ribbon(":/ribbon.png");
         QCOMPARE(logo.size(), QSize(40, 31));
         QCOMPARE(ribbon.size(), QSize(20, 29));
         for (const char* name : {"Picture1", "Picture2"}) {
@@ -375,8 +382,8 @@ private slots:
             };
             const QSize shown = QSize(36, 30) * ratio;
             QCOMPARE(Rgb(Find("Picture1")->grab().toImage()),
-                     variant(":/logo@2x.jpg").copy(QRect(QPoint(), shown)));
-            QCOMPARE(Rgb(Find("Picture2")->grab().toImage()), variant(":/ribbon@2x.jpg"));
+                     variant(":/logo@2x.png").copy(QRect(QPoint(), shown)));
+            QCOMPARE(Rgb(Find("Picture2")->grab().toImage()), variant(":/ribbon@2x.png"));
         }
     }
 

@@ -8,12 +8,18 @@ namespace varnock {
 // configuration (some forty XML files) and the font caches: about a third
 // of the window's start, and all of it on the way to the first paint. Done
 // here first, Qt finds it ready. fontconfig builds its default configuration
-// once and atomically, so Qt asking meanwhile is safe (at worst both build
-// one and one is thrown away).
+// once and atomically, so Qt asking meanwhile would be safe, but both would
+// build one: the program waits for this one instead (Wait).
 FontWarmUp::FontWarmUp() : thread_([] { FcInit(); }) {}
 
 FontWarmUp::~FontWarmUp() {
-    thread_.join();
+    Wait();
+}
+
+void FontWarmUp::Wait() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
 
 }  // namespace varnock

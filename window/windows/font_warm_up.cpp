@@ -7,4 +7,6 @@ FontWarmUp::FontWarmUp() = default;
 
 FontWarmUp::~FontWarmUp() = default;
 
+void FontWarmUp::Wait() {}
+
 }  // namespace varnock
