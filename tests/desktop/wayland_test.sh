@@ -181,7 +181,9 @@ type_keys() { wtype -s 300 "$@"; }
 
 # In a sanitizer build a leak report would change the exit status; the
 # suppressions cover what the system's libraries keep.
-lsan_options="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# Full stacks (slow unwinding): the platform plugin's frames must show for the
+# suppressions to find them.
+lsan_options="suppressions=$here/lsan.supp:fast_unwind_on_malloc=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 start_program() {
     : >"$work/program.log"
     PATH="$work/bin:$PATH" BROWSER="$work/bin/xdg-open" QT_QPA_PLATFORM=wayland \
