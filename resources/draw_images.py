@@ -4,6 +4,8 @@
 Everything is drawn here from code so the pictures can be regenerated exactly:
 
   logo.jpg, ribbon.jpg           the window's two little pictures
+  logo@2x.jpg, ribbon@2x.jpg     the same with twice the pixels each way, for
+                                 screens with two device pixels to the logical one
   varnock.ico                    32x32 + 16x16, 16 colours, for Windows
   icon-32.png, icon-16.png       the same icon with alpha, for Linux
   icon-32.bin, icon-16.bin,      raw RT_ICON / RT_GROUP_ICON data for
@@ -43,22 +45,26 @@ ICON_IDS = {32: 30001, 16: 30002}
 # --- antialiased drawing on a small RGB canvas -----------------------------
 
 class Canvas:
-    """RGB pixels; shapes are given as inside(x, y) tests in pixel units and
-    sampled SS x SS times per pixel for smooth edges."""
+    """RGB pixels; shapes are given as inside(x, y) tests in picture units and
+    sampled SS x SS times per pixel for smooth edges. At `scale` 2 the canvas
+    has twice the pixels each way and draws the same picture in finer detail
+    (the high-density variant)."""
 
     SS = 6
 
-    def __init__(self, width, height, background=WHITE):
-        self.width, self.height = width, height
-        self.px = [[list(map(float, background)) for _ in range(width)]
-                   for _ in range(height)]
+    def __init__(self, width, height, background=WHITE, scale=1):
+        self.scale = scale
+        self.width, self.height = width * scale, height * scale
+        self.px = [[list(map(float, background)) for _ in range(self.width)]
+                   for _ in range(self.height)]
 
     def fill(self, inside, colour, bbox=None):
-        x0, y0, x1, y1 = bbox or (0, 0, self.width, self.height)
+        s = self.scale
+        x0, y0, x1, y1 = [v * s for v in bbox] if bbox else (0, 0, self.width, self.height)
         n = self.SS
         for y in range(max(0, y0), min(self.height, y1)):
             for x in range(max(0, x0), min(self.width, x1)):
-                hits = sum(inside(x + (i + 0.5) / n, y + (j + 0.5) / n)
+                hits = sum(inside((x + (i + 0.5) / n) / s, (y + (j + 0.5) / n) / s)
                            for j in range(n) for i in range(n))
                 if hits:
                     a = hits / (n * n)
@@ -67,7 +73,10 @@ class Canvas:
                         p[c] += (colour[c] - p[c]) * a
 
     def put(self, x, y, colour):
-        self.px[y][x] = list(map(float, colour))
+        """Colours the picture's pixel (x, y): scale x scale canvas pixels."""
+        for dy in range(self.scale):
+            for dx in range(self.scale):
+                self.px[y * self.scale + dy][x * self.scale + dx] = list(map(float, colour))
 
     def ppm(self):
         data = bytearray(b"P6\n%d %d\n255\n" % (self.width, self.height))
@@ -132,8 +141,8 @@ GLYPHS = {
 }
 
 
-def draw_logo():
-    c = Canvas(40, 31)
+def draw_logo(scale=1):
+    c = Canvas(40, 31, scale=scale)
     cx, cy = 18.0, 11.6
     petal, petal_edge = (232, 84, 140), (190, 40, 100)
     for k in range(5):
@@ -159,8 +168,8 @@ def draw_logo():
 
 # --- ribbon: a looped awareness ribbon ---------------------------------------
 
-def draw_ribbon():
-    c = Canvas(20, 29)
+def draw_ribbon(scale=1):
+    c = Canvas(20, 29, scale=scale)
     cross = (10.0, 16.5)
     # Each half runs from a tail end, across the middle, round one side of
     # the loop to its top, where the two halves meet.
@@ -311,6 +320,8 @@ def main():
     if not args.no_jpeg:
         write_jpeg(out("logo.jpg"), draw_logo())
         write_jpeg(out("ribbon.jpg"), draw_ribbon())
+        write_jpeg(out("logo@2x.jpg"), draw_logo(2))
+        write_jpeg(out("ribbon@2x.jpg"), draw_ribbon(2))
 
     icons = {size: draw_icon(size) for size in (32, 16)}
     dibs = [(size, icon_dib(icons[size])) for size in (32, 16)]

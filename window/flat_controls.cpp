@@ -6,10 +6,17 @@ namespace varnock {
 namespace {
 
 void DrawFlatBorder(QWidget& widget) {
+    // One logical pixel on each side, filled rather than stroked: a stroked
+    // one-pixel pen is centred on the pixel's edge, so on a screen with two
+    // device pixels to the logical one it came out half as wide and half a
+    // pixel inwards.
     QPainter painter(&widget);
-    painter.setPen(QColor(kWindowFrameColor));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(widget.rect().adjusted(0, 0, -1, -1));
+    const QRect edge = widget.rect();
+    const QColor color(kWindowFrameColor);
+    painter.fillRect(QRect(edge.left(), edge.top(), edge.width(), 1), color);
+    painter.fillRect(QRect(edge.left(), edge.bottom(), edge.width(), 1), color);
+    painter.fillRect(QRect(edge.left(), edge.top(), 1, edge.height()), color);
+    painter.fillRect(QRect(edge.right(), edge.top(), 1, edge.height()), color);
 }
 
 }  // namespace
@@ -30,6 +37,24 @@ FlatTextBox::FlatTextBox(QWidget* parent) : QLineEdit(parent) {
 
 void FlatTextBox::paintEvent(QPaintEvent* event) {
     QLineEdit::paintEvent(event);
+    DrawFlatBorder(*this);
+}
+
+FlatButton::FlatButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}
+
+void FlatButton::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    const QPalette& colors = palette();
+    painter.fillRect(rect(), colors.color(QPalette::Button));
+    const int shift = isDown() ? 1 : 0;
+    painter.setPen(colors.color(QPalette::ButtonText));
+    painter.drawText(rect().translated(shift, shift), Qt::AlignCenter | Qt::TextShowMnemonic,
+                     text());
+    if (hasFocus()) {
+        painter.setPen(QPen(colors.color(QPalette::ButtonText), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(3, 3, -4, -4));
+    }
+    painter.end();
     DrawFlatBorder(*this);
 }
 

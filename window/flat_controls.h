@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 namespace varnock {
 
@@ -25,6 +26,20 @@ class FlatTextBox final : public QLineEdit {
 
 public:
     explicit FlatTextBox(QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A flat command button: its Button colour with the one-pixel line around
+// it, its text centred in the ButtonText colour (one pixel down and right
+// while pressed), and a dotted rectangle inside the line while it has the
+// focus. No style is asked, so no theme bevels or rounds it.
+class FlatButton final : public QPushButton {
+    Q_OBJECT
+
+public:
+    FlatButton(const QString& text, QWidget* parent);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

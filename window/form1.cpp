@@ -16,12 +16,15 @@
 #include <utility>
 
 #include "lookup/mac_query.h"
+#include "window/accessible_roles.h"
 #include "window/blocking_call.h"
 #include "window/description_units.h"
 #include "window/flat_controls.h"
 #include "window/font_substitutes.h"
 #include "window/form_line.h"
 #include "window/module1.h"
+#include "window/picture_box.h"
+#include "window/readable_colors.h"
 
 namespace varnock {
 namespace {
@@ -40,6 +43,11 @@ constexpr std::uint32_t kSeparatorLine = 0x00808080;    // grey
 // it vertically.
 constexpr Qt::Alignment kLabelLeft = Qt::AlignLeft | Qt::AlignTop;
 constexpr Qt::Alignment kLabelCentre = Qt::AlignHCenter | Qt::AlignTop;
+
+const QString kIpCaption = QStringLiteral("Remote Ip Address");
+const QString kMacCaption = QStringLiteral("Remote MAC Address");
+// What a screen reader calls the logo, a link to the maker's site.
+const QString kMakerLinkName = QStringLiteral("Orbelund website");
 
 const QString kFailurePrompt = QStringLiteral("ERROR : Remote MAC Cannot be Harvested");
 const QString kFailureTitle = QStringLiteral("Orbelund");
@@ -81,19 +89,23 @@ void MakeOpaque(QLabel& label, const QColor& background) {
     label.setAutoFillBackground(true);
 }
 
-// A picture box shows its picture at one pixel per image pixel from its top
-// left corner, cut at its own edges, and takes the focus like any control.
-void DescribePicture(QLabel& picture, const QString& resource, const QString& toolTip) {
-    picture.setPixmap(QPixmap(resource));
-    picture.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+// A picture box takes the focus like any control; its tool tip is what a
+// screen reader gives as its description.
+void DescribePicture(QLabel& picture, const QString& toolTip) {
     picture.setFocusPolicy(Qt::StrongFocus);
     picture.setToolTip(toolTip);
 }
 
-void DescribeTextBox(FlatTextBox& box, const QFont& font) {
+// The boxes keep the system's own colour pair unless its text could not be
+// read on its background.
+void DescribeTextBox(FlatTextBox& box, const QFont& font, const QString& caption) {
     box.setFont(font);
     // The box itself sets no limit; QLineEdit's default would stop at 32767.
     box.setMaxLength(std::numeric_limits<int>::max());
+    const QPalette& colors = box.palette();
+    SetColor(box, QPalette::Text,
+             ReadableTextColor(colors.color(QPalette::Text), colors.color(QPalette::Base)));
+    box.setAccessibleName(caption);
 }
 
 QPixmap LargestPixmapOf(const QIcon& icon) {
@@ -129,7 +141,12 @@ Form1::Form1(ArpRequest& request, WindowMoveRequest requestWindowMove, QWidget* 
 void Form1::CreateControls() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Varnock"));
-    setWindowIcon(QIcon(QStringLiteral(":/varnock.ico")));
+    // The icon's two images as PNG, which Qt reads itself: the same pixels
+    // as the Windows icon file's, without loading an image plugin for it.
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icon-32.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/icon-16.png"), QSize(16, 16));
+    setWindowIcon(icon);
     setFixedSize(TwipsToPixels(5580), TwipsToPixels(3480));
     SetColor(*this, QPalette::Window, ColorFromBgr(kFormBackground));
     setAutoFillBackground(true);
@@ -138,35 +155,45 @@ void Form1::CreateControls() {
     // form; without tracking Qt reports moves only while a button is held.
     setMouseTracking(true);
 
-    const QColor buttonText = palette().color(QPalette::ButtonText);
+    // The captions and texts on the form take the system's button-text
+    // colour, unless that would be unreadable on the form's fixed light blue
+    // (a dark theme's light text).
+    const QColor formBackground = ColorFromBgr(kFormBackground);
+    const QColor buttonText =
+        ReadableTextColor(palette().color(QPalette::ButtonText), formBackground);
 
     // Created in tab order: Qt gives the focus at show to the first focusable
     // child, and the tab chain starts out in creation order.
     txtIp = new FlatTextBox(this);
     Describe(*txtIp, "txtIp", TwipsRect(2160, 570, 2565, 315));
-    DescribeTextBox(*txtIp, DescribedFont(QStringLiteral("Verdana"), 8.25, QFont::Bold));
+    DescribeTextBox(*txtIp, DescribedFont(QStringLiteral("Verdana"), 8.25, QFont::Bold),
+                    kIpCaption);
 
     txtMAC = new FlatTextBox(this);
     Describe(*txtMAC, "txtMAC", TwipsRect(135, 1380, 4590, 345));
-    DescribeTextBox(*txtMAC, DescribedFont(QStringLiteral("Verdana"), 9, QFont::Bold));
+    DescribeTextBox(*txtMAC, DescribedFont(QStringLiteral("Verdana"), 9, QFont::Bold), kMacCaption);
 
-    Command1 = new QPushButton(QStringLiteral("&Get"), this);
+    Command1 = new FlatButton(QStringLiteral("&Get"), this);
     Describe(*Command1, "Command1", TwipsRect(4890, 510, 495, 360));
     SetColor(*Command1, QPalette::Button, ColorFromBgr(kWhite));
+    SetColor(*Command1, QPalette::ButtonText,
+             ReadableTextColor(palette().color(QPalette::ButtonText), ColorFromBgr(kWhite)));
     // Neither the default nor the cancel button: Enter and Escape do nothing.
     Command1->setAutoDefault(false);
     Command1->setDefault(false);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
 
-    Picture1 = new QLabel(this);
+    Picture1 = new PictureBox(QStringLiteral(":/logo.png"), this);
+    SetAccessibleRole(*Picture1, QAccessible::Link);
     Describe(*Picture1, "Picture1", TwipsRect(4845, 1320, 540, 450));
-    DescribePicture(*Picture1, QStringLiteral(":/logo.jpg"),
-                    QStringLiteral("Visit Developer's Website"));
+    DescribePicture(*Picture1, QStringLiteral("Visit Developer's Website"));
+    Picture1->setAccessibleName(kMakerLinkName);
 
-    Picture2 = new QLabel(this);
+    Picture2 = new PictureBox(QStringLiteral(":/ribbon.png"), this);
+    SetAccessibleRole(*Picture2, QAccessible::Graphic);
     Describe(*Picture2, "Picture2", TwipsRect(825, 2550, 300, 435));
-    DescribePicture(*Picture2, QStringLiteral(":/ribbon.jpg"),
-                    QStringLiteral("Care For AIDS Victims"));
+    DescribePicture(*Picture2, QStringLiteral("Care For AIDS Victims"));
+    Picture2->setAccessibleName(QStringLiteral("Red ribbon"));
 
     Label1 = new QLabel(this);
     Describe(*Label1, "Label1", TwipsRect(-45, -15, 5655, 315));
@@ -175,30 +202,33 @@ void Form1::CreateControls() {
                   ColorFromBgr(kWhite));
     MakeOpaque(*Label1, ColorFromBgr(kTitleBackground));
     Label1->setMouseTracking(true);
+    // The indent that clears the icon is not read out.
+    Label1->setAccessibleName(Label1->text().trimmed());
 
     imgLogo = new QLabel(this);
     Describe(*imgLogo, "imgLogo", TwipsRect(0, 0, 360, 300));
     imgLogo->setScaledContents(true);
 
     Label3 = new FlatBorderLabel(this);
+    SetAccessibleRole(*Label3, QAccessible::PushButton);
     Describe(*Label3, "Label3", TwipsRect(5235, 15, 285, 255));
     DescribeLabel(*Label3, QStringLiteral("X"),
                   DescribedFont(QStringLiteral("MS Sans Serif"), 8.25, QFont::Bold), kLabelCentre,
                   ColorFromBgr(kCloseText));
     MakeOpaque(*Label3, ColorFromBgr(kCloseBackground));
     Label3->setMouseTracking(true);
+    Label3->setAccessibleName(QStringLiteral("Close"));
 
     Label2 = new QLabel(this);
     Describe(*Label2, "Label2", TwipsRect(135, 615, 1965, 285));
-    DescribeLabel(*Label2, QStringLiteral("Remote Ip Address"),
+    DescribeLabel(*Label2, kIpCaption,
                   DescribedFont(QStringLiteral("Verdana"), 8.25, QFont::Normal), kLabelLeft,
                   buttonText);
 
     Label4 = new QLabel(this);
     Describe(*Label4, "Label4", TwipsRect(135, 1035, 2295, 270));
-    DescribeLabel(*Label4, QStringLiteral("Remote MAC Address"),
-                  DescribedFont(QStringLiteral("Verdana"), 9, QFont::Normal), kLabelLeft,
-                  buttonText);
+    DescribeLabel(*Label4, kMacCaption, DescribedFont(QStringLiteral("Verdana"), 9, QFont::Normal),
+                  kLabelLeft, buttonText);
 
     Label5 = new QLabel(this);
     Describe(*Label5, "Label5", TwipsRect(270, 1905, 4605, 495));
@@ -225,6 +255,9 @@ void Form1::CreateControls() {
     Line4 = new FormLine(TwipsPoint(30, 2370), TwipsPoint(5580, 2370), ColorFromBgr(kSeparatorLine),
                          1, this);
     Line4->setObjectName(QStringLiteral("Line4"));
+    for (FormLine* line : {Line1, Line2, Line3, Line4}) {
+        SetAccessibleRole(*line, QAccessible::Separator);
+    }
 
     // Stacking as listed, first on top: raising from the bottom of the list
     // up leaves the first one on top.

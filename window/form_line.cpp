@@ -19,6 +19,10 @@ void FormLine::paintEvent(QPaintEvent* /*event*/) {
     // Thick lines get round ends, as thick lines of the classic graphics
     // interface had; no antialiasing, so the colour stays exact.
     painter.setPen(QPen(color_, width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    // Through the middle of the pixels the points name, as Qt draws an
+    // aliased line on a plain screen; without it a screen with two device
+    // pixels to the logical one got every line half a pixel too high.
+    painter.translate(0.5, 0.5);
     painter.drawLine(from_ - pos(), to_ - pos());
 }
 

@@ -1,15 +1,19 @@
 #include <QApplication>
 
 #include "lookup/arp_request.h"
+#include "window/font_warm_up.h"
 #include "window/form1.h"
 
 int main(int argc, char* argv[]) {
+    // Before anything else, so it runs while Qt connects to the display.
+    varnock::FontWarmUp fontWarmUp;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnock"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
     // Lets the desktop match the window to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.orbelund.Varnock"));
 
+    fontWarmUp.Wait();
     const auto request = varnock::MakeSystemArpRequest();
     varnock::Form1 form(*request);
     form.show();

@@ -66,6 +66,9 @@ def check_jpeg_file(path, width, height):
 def check_jpeg(res):
     check_jpeg_file(os.path.join(res, "logo.jpg"), 40, 31)
     check_jpeg_file(os.path.join(res, "ribbon.jpg"), 20, 29)
+    # The variants for screens with two device pixels to the logical one.
+    check_jpeg_file(os.path.join(res, "logo@2x.jpg"), 80, 62)
+    check_jpeg_file(os.path.join(res, "ribbon@2x.jpg"), 40, 58)
 
 
 def check_dib(dib, size, what):

@@ -45,6 +45,15 @@ QImage Rgb(const QImage& image) {
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
+// The colour drawn at a logical pixel of `control`, read from the middle of
+// the device pixels it covers (the tests also run at device pixel ratios
+// 1.5 and 2).
+QColor DrawnAt(QWidget& control, QPoint logical) {
+    const QImage image = control.grab().toImage();
+    const qreal ratio = image.devicePixelRatio();
+    return image.pixelColor(int((logical.x() + 0.5) * ratio), int((logical.y() + 0.5) * ratio));
+}
+
 }  // namespace
 
 class Form1LayoutTest : public QObject {
@@ -304,7 +313,7 @@ private slots:
         QCOMPARE(line->Color(), color);
         QCOMPARE(line->LineWidth(), width);
         QVERIFY(line->testAttribute(Qt::WA_TransparentForMouseEvents));
-        QCOMPARE(form_->grab().toImage().pixelColor(drawnAt), color);
+        QCOMPARE(DrawnAt(*form_, drawnAt), color);
     }
 
     void stackingOrder() {
@@ -335,12 +344,19 @@ private slots:
     void drawnFace() {
         QFETCH(QPoint, pixel);
         QFETCH(QColor, color);
-        QCOMPARE(form_->grab().toImage().pixelColor(pixel), color);
+        QCOMPARE(DrawnAt(*form_, pixel), color);
     }
 
     void pictures() {
-        const QImage logo(":/logo.jpg");
-        const QImage ribbon(":/ribbon.jpg");
+        // The program carries its pictures decoded: the same pixels as the
+        // JPEGs they were drawn as.
+        for (const char* name : {"logo", "ribbon", "logo@2x", "ribbon@2x"}) {
+            const QImage drawn(QString(VARNOCK_SOURCE_DIR "/resources/%1.jpg").arg(name));
+            QVERIFY(!drawn.isNull());
+            QCOMPARE(Rgb(QImage(QString(":/%1.png").arg(name))), Rgb(drawn));
+        }
+        const QImage logo(":/logo.png");
+        const QImage ribbon(":/ribbon.png");
         QCOMPARE(logo.size(), QSize(40, 31));
         QCOMPARE(ribbon.size(), QSize(20, 29));
         for (const char* name : {"Picture1", "Picture2"}) {
@@ -349,8 +365,26 @@ private slots:
             QVERIFY(!picture->hasScaledContents());
             QCOMPARE(picture->frameShape(), QFrame::NoFrame);
         }
-        QCOMPARE(Rgb(Find("Picture1")->grab().toImage()), Rgb(logo.copy(0, 0, 36, 30)));
-        QCOMPARE(Rgb(Find("Picture2")->grab().toImage()), Rgb(ribbon));
+        const qreal ratio = form_->devicePixelRatioF();
+        if (ratio == 1.0) {
+            QCOMPARE(Rgb(Find("Picture1")->grab().toImage()), Rgb(logo.copy(0, 0, 36, 30)));
+            QCOMPARE(Rgb(Find("Picture2")->grab().toImage()), Rgb(ribbon));
+        } else {
+            // Drawn from the variant with twice the pixels, at one device
+            // pixel per image pixel where the ratio is 2, smoothly scaled to
+            // the ratio otherwise.
+            const auto variant = [ratio](const char* resource) {
+                const QImage image(resource);
+                QImage shown = Rgb(image.scaled(image.size() * ratio / 2.0, Qt::IgnoreAspectRatio,
+                                                Qt::SmoothTransformation));
+                shown.setDevicePixelRatio(ratio);
+                return shown;
+            };
+            const QSize shown = QSize(36, 30) * ratio;
+            QCOMPARE(Rgb(Find("Picture1")->grab().toImage()),
+                     variant(":/logo@2x.png").copy(QRect(QPoint(), shown)));
+            QCOMPARE(Rgb(Find("Picture2")->grab().toImage()), variant(":/ribbon@2x.png"));
+        }
     }
 
     void iconOnImgLogo() {
@@ -361,8 +395,8 @@ private slots:
         QCOMPARE(Rgb(shown), Rgb(form_->windowIcon().pixmap(QSize(32, 32)).toImage()));
         // Stretched to the image's box: the icon's centre is drawn, not navy.
         const QImage drawn = imgLogo->grab().toImage();
-        QCOMPARE(drawn.size(), QSize(24, 20));
-        QVERIFY(drawn.pixelColor(12, 10) != Bgr(0x800000));
+        QCOMPARE(drawn.size(), QSize(24, 20) * drawn.devicePixelRatio());
+        QVERIFY(DrawnAt(*imgLogo, QPoint(12, 10)) != Bgr(0x800000));
     }
 };
 

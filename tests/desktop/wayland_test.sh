@@ -1,0 +1,394 @@
+#!/usr/bin/env bash
+# The installed program on Wayland: headless sway inside the namespace lab,
+# driven as a person would, through a virtual pointer (virtual_pointer, built
+# beside this test) and wtype, looked at in grim's screenshots and through
+# AT-SPI as a screen reader sees it.
+#
+#   wayland_test.sh CMAKE BUILD_DIR ARTIFACT_DIR VIRTUAL_POINTER
+#
+# Outside the lab it installs BUILD_DIR into a temporary prefix and runs
+# itself again inside tests/lab/run-in-lab.sh, where it is nobody (sway
+# refuses root) and only the lab's documentation addresses exist: there Get
+# looks up the lab's live host and its absent one. Three runs of the program:
+#   1. the default theme: the window, its colours, the Get button's face and
+#      focus, what AT-SPI tells, the drag, the close label, the maker link,
+#      lookups of 192.0.2.2 and 192.0.2.77, the close label's click;
+#   2. a dark theme (Adwaita-Dark): the texts' contrast on screen;
+#   3. the output at scale 2: the window at twice the device pixels, its
+#      lines and a picture.
+# Exit status 77 (skipped) when the lab cannot be built, or when the lab is
+# in a user namespace, where the test would be root and sway will not run.
+set -euo pipefail
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+note() { echo "-- $*"; }
+
+(($# == 4)) || fail "usage: $0 CMAKE BUILD_DIR ARTIFACT_DIR VIRTUAL_POINTER"
+here=$(dirname "$(realpath "$0")")
+root=$(realpath "$here/../..")
+# Debian's own: python3-pyatspi is installed for it, not for another python3 on PATH.
+readonly PYTHON=/usr/bin/python3
+
+for tool in sway swaymsg grim wtype wl-copy wl-paste dbus-daemon "$PYTHON" /usr/bin/convert; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (tools/dev.sh installs it)"
+done
+"$PYTHON" -c 'import pyatspi' 2>/dev/null || fail "python3-pyatspi is missing (tools/dev.sh installs it)"
+
+# --- outside the lab: install, then run again inside it ----------------------
+
+if [[ -z "${VARNOCK_LAB:-}" ]]; then
+    prefix=$(mktemp -d "${TMPDIR:-/tmp}/varnock-wayland.XXXXXX")
+    trap 'rm -rf "$prefix"' EXIT
+    timeout 60 "$1" --install "$2" --prefix "$prefix" >/dev/null || fail "cmake --install $2 failed"
+    # Inside the lab the test is nobody: it reads the program, writes the
+    # screenshots.
+    chmod -R a+rX "$prefix"
+    mkdir -p "$3"
+    if (($(id -u) == 0)); then chown 65534:65534 "$3"; fi
+    status=0
+    VARNOCK_WAYLAND_PROGRAM=$prefix/bin/varnock "$root/tests/lab/run-in-lab.sh" "$0" "$@" ||
+        status=$?
+    exit "$status"
+fi
+
+# --- inside the lab ------------------------------------------------------------
+
+if (($(id -u) == 0)); then
+    echo "SKIP: the lab runs in a user namespace here, as root, and sway refuses root" >&2
+    exit 77
+fi
+artifacts=$3
+pointer=$4
+program=${VARNOCK_WAYLAND_PROGRAM:?}
+work=$XDG_RUNTIME_DIR  # the lab's own folder: private, mode 700, ours
+[[ -O "$work" ]] || fail "XDG_RUNTIME_DIR $work is not ours"
+
+readonly MAKER_WEB_PAGE=https://www.orbelund.example
+readonly NAVY=0,0,128 LIGHT_GREEN=112,241,183 WHITE=255,255,255 LIGHT_BLUE=233,237,254
+readonly BLACK=0,0,0 FRAME_LINE=192,192,255 GREY=128,128,128
+# Places on the window, in logical pixels from its top left corner.
+readonly TITLE_X=200 TITLE_Y=10 CLOSE_X=355 CLOSE_Y=9 CLOSE_INSIDE_X=351 CLOSE_INSIDE_Y=3
+readonly BARE_X=200 BARE_Y=27 LOGO_X=340 LOGO_Y=102
+readonly IP_BOX="144 38 171 21" MAC_BOX="9 92 306 23" GET="326 34 33 24"
+readonly IP_CAPTION="9 41 131 19" AWARENESS_LINE="92 175 245 19" PICTURE1="323 88 36 30"
+
+sway_pid='' bus_pid='' program_pid=''
+cleanup() {
+    local pid
+    for pid in "$program_pid" "$bus_pid" "$sway_pid"; do
+        if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
+    done
+    for pid in "$program_pid" "$bus_pid" "$sway_pid"; do
+        if [[ -n "$pid" ]]; then wait "$pid" 2>/dev/null || true; fi
+    done
+}
+trap cleanup EXIT
+
+wait_for() {
+    local seconds=$1 what=$2
+    shift 2
+    local deadline=$((SECONDS + seconds))
+    until "$@" >/dev/null 2>&1; do
+        ((SECONDS < deadline)) || fail "no $what within ${seconds}s${program_pid:+ (program: $(cat "$work/program.log"))}"
+        sleep 0.05
+    done
+}
+
+# --- compositor and session bus -------------------------------------------------
+
+cat >"$work/sway.config" <<EOF
+output HEADLESS-1 resolution 1024x768
+default_border none
+EOF
+WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    sway -c "$work/sway.config" >"$work/sway.log" 2>&1 &
+sway_pid=$!
+compositor_ready() { compgen -G "$work/wayland-*.lock" && compgen -G "$work/sway-ipc.*.sock"; }
+wait_for 10 "Wayland display from sway ($(cat "$work/sway.log" 2>/dev/null | tail -n 3))" \
+    compositor_ready
+WAYLAND_DISPLAY=$(basename "$(compgen -G "$work/wayland-*.lock" | head -n1)" .lock)
+SWAYSOCK=$(compgen -G "$work/sway-ipc.*.sock" | head -n1)
+export WAYLAND_DISPLAY SWAYSOCK
+unset DISPLAY
+note "sway on $WAYLAND_DISPLAY"
+
+# A session bus of our own, for AT-SPI (its bus launcher starts on demand).
+dbus-daemon --session --nofork --print-address=3 3>"$work/bus-address" >/dev/null 2>&1 &
+bus_pid=$!
+wait_for 10 "session bus" test -s "$work/bus-address"
+DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus-address")
+export DBUS_SESSION_BUS_ADDRESS
+
+# The stand-in browser writes down what it is asked to open.
+mkdir -p "$work/bin"
+cat >"$work/bin/xdg-open" <<EOF
+#!/bin/sh
+printf '%s\n' "\$@" "" >>"$work/browser-requests"
+EOF
+chmod +x "$work/bin/xdg-open"
+
+# --- helpers --------------------------------------------------------------------
+
+# The output's size in logical pixels ("W H"): the extent of absolute moves.
+screen_size=(1024 768)
+point() { "$pointer" "${screen_size[@]}" "$@"; }
+
+# Prints "X Y W H" of each window of the program, one line each.
+program_windows() {
+    swaymsg -t get_tree | "$PYTHON" -c '
+import json, sys
+def walk(node):
+    if node.get("pid") == int(sys.argv[1]):
+        r = node["rect"]
+        print(r["x"], r["y"], r["width"], r["height"], node.get("border"), node.get("name"))
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        walk(child)
+walk(json.load(sys.stdin))' "$program_pid"
+}
+left=0 top=0
+locate() { read -r left top _ < <(program_windows | head -n1); }
+
+# Asks a question (screen_region.py) about a region X Y W H of the window.
+region() {
+    local x=$1 y=$2 w=$3 h=$4
+    shift 4
+    grim -t ppm -g "$((left + x)),$((top + y)) ${w}x${h}" - | "$PYTHON" "$here/screen_region.py" "$@"
+}
+pixel() { region "$1" "$2" 1 1 colour; }
+
+expect_pixel() {
+    local x=$1 y=$2 colour=$3 what=$4 deadline=$((SECONDS + 3)) seen
+    while true; do
+        seen=$(pixel "$x" "$y")
+        [[ "$seen" == "$colour" ]] && return 0
+        ((SECONDS < deadline)) || fail "$what: pixel ($x, $y) of the window is $seen, not $colour"
+        sleep 0.05
+    done
+}
+
+# Moves onto (x, y) of the window in small steps, as a hand does.
+approach() { echo to $((left + $1 - 2)) $((top + $2)) wait 50 by 1 0 wait 50 by 1 0; }
+hover() { point $(approach "$1" "$2"); }
+# One virtual pointer for the approach and the click: a click from a virtual
+# pointer created just for it reached no window here (measured with sway 1.7).
+click_at() { point $(approach "$1" "$2") wait 50 click; }
+centre_of() { echo $(($1 + $3 / 2)) $(($2 + $4 / 2)); }
+# wtype drops the first key of a call that does not begin with a pause.
+type_keys() { wtype -s 300 "$@"; }
+
+# In a sanitizer build a leak report would change the exit status; the
+# suppressions cover what the system's libraries keep.
+# Full stacks (slow unwinding): the platform plugin's frames must show for the
+# suppressions to find them.
+lsan_options="suppressions=$here/lsan.supp:fast_unwind_on_malloc=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+start_program() {
+    : >"$work/program.log"
+    PATH="$work/bin:$PATH" BROWSER="$work/bin/xdg-open" QT_QPA_PLATFORM=wayland \
+        QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 LSAN_OPTIONS="$lsan_options" \
+        "$@" "$program" >"$work/program.log" 2>&1 &
+    program_pid=$!
+    local deadline=$((SECONDS + 10))
+    until [[ -n "$(program_windows)" ]]; do
+        kill -0 "$program_pid" 2>/dev/null || fail "the program ended: $(cat "$work/program.log")"
+        ((SECONDS < deadline)) || fail "no window within 10s: $(cat "$work/program.log")"
+        sleep 0.05
+    done
+    locate
+    # The first paint can follow the map by a moment.
+    expect_pixel "$TITLE_X" 3 "$NAVY" "title strip"
+}
+
+close_program() {
+    click_at "$CLOSE_X" "$CLOSE_Y"
+    local clicked=$SECONDS status=0
+    while kill -0 "$program_pid" 2>/dev/null; do
+        ((SECONDS - clicked <= 1)) || fail "the program still runs 1s after the close click"
+        sleep 0.01
+    done
+    wait "$program_pid" || status=$?
+    program_pid=''
+    ((status == 0)) || fail "the program ended with status $status: $(cat "$work/program.log")"
+}
+
+# Reads a text box back the way a user would: select all, copy, paste.
+box_text() {
+    wl-copy --clear
+    read -r x y < <(centre_of $1)
+    click_at "$x" "$y"
+    type_keys -M ctrl a c -m ctrl
+    sleep 0.2
+    wl-paste -n 2>/dev/null || true
+}
+
+# Types `text` into the address box in place of what it held, presses Get.
+look_up() {
+    read -r x y < <(centre_of $IP_BOX)
+    click_at "$x" "$y"
+    type_keys -M ctrl a -m ctrl "$1"
+    read -r x y < <(centre_of $GET)
+    click_at "$x" "$y"
+}
+
+# --- 1. the window as it appears -------------------------------------------------
+
+point to 1023 767  # grim draws the pointer: keep it out of the way
+start_program
+read -r _ _ width height border _ < <(program_windows)
+[[ "$width x $height" == "372 x 232" ]] || fail "the window is $width x $height, not 372 x 232"
+# sway draws nothing around a window that draws its own frame ("csd").
+[[ "$border" == csd || "$border" == none ]] || fail "sway gave the window a border: $border"
+# sway has no placement of its own for a new window: it centres a floating
+# one on the output, where the user's eyes are, and it must be wholly there.
+((left == (1024 - 372) / 2 && top == (768 - 232) / 2)) ||
+    fail "the window appeared at ($left, $top), not centred at ($(((1024 - 372) / 2)), $(((768 - 232) / 2)))"
+note "borderless, 372 x 232, centred at ($left, $top)"
+
+grim "$artifacts/wayland-window.png"
+note "screenshot: $artifacts/wayland-window.png"
+expect_pixel 371 18 "$NAVY" "title strip at the right edge"
+expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$LIGHT_GREEN" "close label at rest"
+expect_pixel "$BARE_X" "$BARE_Y" "$LIGHT_BLUE" "background"
+expect_pixel 186 229 "$FRAME_LINE" "bottom frame line"
+# The Get button: flat and square, its own white face inside a black line.
+read -r gx gy gw gh <<<"$GET"
+expect_pixel $((gx + 4)) $((gy + 12)) "$WHITE" "Get button's face"
+expect_pixel "$gx" "$gy" "$BLACK" "Get button's top left corner"
+expect_pixel $((gx + gw - 1)) $((gy + gh - 1)) "$BLACK" "Get button's bottom right corner"
+unfocused=$(region $((gx + 3)) $((gy + 3)) $((gw - 6)) 1 contrast)
+note "Get button: flat, white, square corners"
+
+# --- what a screen reader learns ---------------------------------------------------
+
+timeout 30 "$PYTHON" "$here/accessible_tree.py" Varnock 20 >"$artifacts/accessible-tree.txt" ||
+    fail "AT-SPI: $(cat "$artifacts/accessible-tree.txt")"
+tab=$'\t'
+for expected in \
+    "text${tab}Remote Ip Address${tab}" \
+    "text${tab}Remote MAC Address${tab}" \
+    "push button${tab}Get${tab}" \
+    "link${tab}Orbelund website${tab}Visit Developer's Website" \
+    "push button${tab}Close${tab}" \
+    "image${tab}Red ribbon${tab}Care For AIDS Victims"; do
+    grep -qxF "$expected" "$artifacts/accessible-tree.txt" ||
+        fail "AT-SPI has no '${expected//$tab/ | }': $(cat "$artifacts/accessible-tree.txt")"
+done
+note "AT-SPI names the boxes, the button, the link, the close label and the ribbon"
+
+# --- the maker link ----------------------------------------------------------------------
+
+click_at "$LOGO_X" "$LOGO_Y"
+wait_for 5 "request to the stand-in browser" test -s "$work/browser-requests"
+sleep 0.2  # a second, unwanted request would show up by now
+printf '%s\n\n' "$MAKER_WEB_PAGE" | cmp -s - "$work/browser-requests" ||
+    fail "the browser was asked for: $(cat -A "$work/browser-requests")"
+(($(program_windows | wc -l) == 1)) || fail "the link click opened a window: $(program_windows)"
+note "the logo asked the browser for $MAKER_WEB_PAGE"
+
+hover "$CLOSE_X" "$CLOSE_Y"
+expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$WHITE" "close label under the pointer (before drag)"
+hover "$TITLE_X" "$TITLE_Y"
+expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$LIGHT_GREEN" "close label after a move onto the title"
+# --- drag it by its title ------------------------------------------------------------
+
+start_left=$left start_top=$top
+point to $((left + TITLE_X)) $((top + TITLE_Y)) wait 100 press wait 200 \
+    by -20 -16 wait 50 by -20 -16 wait 50 by -20 -16 wait 50 by -20 -16 wait 50 by -20 -16 \
+    wait 200 release
+deadline=$((SECONDS + 3))
+until locate && ((left == start_left - 100 && top == start_top - 80)); do
+    ((SECONDS < deadline)) || fail "after dragging the title by (-100, -80) the window is at ($left, $top)"
+    sleep 0.05
+done
+note "dragged by (-100, -80) to ($left, $top)"
+
+# --- the close label lights up under the pointer --------------------------------------
+
+hover "$CLOSE_X" "$CLOSE_Y"
+expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$WHITE" "close label under the pointer"
+hover "$TITLE_X" "$TITLE_Y"
+expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$LIGHT_GREEN" "close label after a move onto the title"
+note "the close label lights under the pointer"
+
+# --- Get, in the lab ---------------------------------------------------------------------
+
+look_up "$VARNOCK_LAB_LIVE_HOST"
+# The headless seat has a keyboard only while wtype runs, and a window is
+# active (shows its focus) only while the seat has one: keep one a moment.
+wtype -s 1500 &
+sleep 0.7
+grim "$artifacts/wayland-lookup.png"
+focused=$(region $((gx + 3)) $((gy + 3)) $((gw - 6)) 1 contrast)
+wait $!
+mac=$(box_text "$MAC_BOX")
+[[ "$mac" == "$VARNOCK_LAB_LIVE_MAC" ]] ||
+    fail "Get for $VARNOCK_LAB_LIVE_HOST showed '$mac', not $VARNOCK_LAB_LIVE_MAC"
+note "typed $VARNOCK_LAB_LIVE_HOST, Get showed $mac"
+# The focus shows as a dotted line inside the button: none before.
+[[ "$unfocused" == 1.00 ]] || fail "the Get button shows a focus line without the focus ($unfocused)"
+"$PYTHON" -c "import sys; sys.exit(float(sys.argv[1]) < 4.5)" "$focused" ||
+    fail "the Get button's focus line is faint or missing (contrast $focused)"
+note "the Get button's focus line stands out ($focused:1)"
+
+look_up "$VARNOCK_LAB_ABSENT_HOST"
+deadline=$((SECONDS + 5))
+until program_windows | grep -q ' Orbelund$'; do
+    ((SECONDS < deadline)) || fail "no error box for $VARNOCK_LAB_ABSENT_HOST: $(program_windows)"
+    sleep 0.05
+done
+grim "$artifacts/wayland-error-box.png"
+type_keys -k Return
+wait_for 3 "end of the error box" sh -c "! swaymsg -t get_tree | grep -q '\"name\": \"Orbelund\"'"
+mac=$(box_text "$MAC_BOX")
+[[ -z "$mac" ]] || fail "after no answer the result box still shows '$mac'"
+note "typed $VARNOCK_LAB_ABSENT_HOST, Get showed the error box and emptied the result box"
+
+close_program
+note "the close label ended the program with status 0"
+
+# --- 2. a dark theme --------------------------------------------------------------------
+
+start_program env QT_STYLE_OVERRIDE=Adwaita-Dark
+grim "$artifacts/wayland-dark.png"
+note "screenshot: $artifacts/wayland-dark.png"
+read -r r g b < <(region 290 42 20 12 colour | tr , ' ')
+((r + g + b < 3 * 96)) || fail "Adwaita-Dark gave no dark text box ($r,$g,$b): is adwaita-qt6 there?"
+for place in "IP_CAPTION" "AWARENESS_LINE" "IP_BOX" "GET"; do
+    read -r x y w h <<<"${!place}"
+    ratio=$(region "$x" "$y" "$w" "$h" contrast)
+    "$PYTHON" -c "import sys; sys.exit(float(sys.argv[1]) < 4.5)" "$ratio" ||
+        fail "under Adwaita-Dark $place's text has a contrast of $ratio:1, below 4.5:1"
+    note "Adwaita-Dark: $place's text at $ratio:1"
+done
+close_program
+
+# --- 3. twice the device pixels -----------------------------------------------------------
+
+swaymsg output HEADLESS-1 scale 2 >/dev/null
+screen_size=(512 384)
+point to 511 383
+start_program
+read -r _ _ width height _ < <(program_windows)
+[[ "$width x $height" == "372 x 232" ]] || fail "at scale 2 the window is $width x $height logical pixels"
+grim -t ppm -g "$left,$top 372x232" "$work/scale2.ppm"
+/usr/bin/convert "$work/scale2.ppm" "$artifacts/wayland-scale2.png"
+note "screenshot at scale 2: $artifacts/wayland-scale2.png"
+at2x() { "$PYTHON" "$here/screen_region.py" "$@" <"$work/scale2.ppm"; }
+[[ "$(at2x size)" == 744x464 ]] || fail "the window at scale 2 has $(at2x size) device pixels"
+# Lines keep their widths in logical pixels: 5 (Line3) and 1 (Line4).
+[[ "$(at2x run 372 440 463 "$FRAME_LINE")" == 10 ]] ||
+    fail "the bottom frame line is $(at2x run 372 440 463 "$FRAME_LINE") device pixels wide, not 10"
+[[ "$(at2x run 372 300 330 "$GREY")" == 2 ]] ||
+    fail "the separator is $(at2x run 372 300 330 "$GREY") device pixels wide, not 2"
+# The logo is drawn from its 2x variant, one device pixel per image pixel.
+read -r x y w h <<<"$PICTURE1"
+/usr/bin/convert "$root/resources/logo@2x.jpg" -crop "$((2 * w))x$((2 * h))+0+0" ppm:"$work/logo.ppm"
+grim -t ppm -g "$((left + x)),$((top + y)) ${w}x${h}" "$work/picture1.ppm"
+difference=$("$PYTHON" "$here/screen_region.py" differs "$work/logo.ppm" <"$work/picture1.ppm")
+((difference <= 8)) || fail "at scale 2 the logo differs from logo@2x.jpg by up to $difference"
+note "scale 2: 744 x 464 device pixels, lines 10 and 2 pixels wide, the logo sharp"
+close_program
+
+echo "PASS"
