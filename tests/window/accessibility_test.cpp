@@ -7,29 +7,16 @@
 #include <QTest>
 #include <memory>
 
+#include "form_controls.h"
 #include "tests/support/scripted_neighbours.h"
 #include "window/form1.h"
-
-class UrlRecorder final : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 class AccessibilityTest : public QObject {
     Q_OBJECT
 
 private:
     QAccessibleInterface* Accessible(const QString& name) {
-        auto* control = form_->findChild<QWidget*>(name);
-        if (control == nullptr) {
-            qFatal("no control %s", qPrintable(name));
-        }
-        return QAccessible::queryAccessibleInterface(control);
+        return QAccessible::queryAccessibleInterface(FindControl(*form_, name));
     }
 
     varnock::testing::ScriptedNeighbours request_;

@@ -11,6 +11,7 @@
 #include <QTextLayout>
 #include <memory>
 
+#include "form_controls.h"
 #include "tests/support/scripted_neighbours.h"
 #include "window/form1.h"
 #include "window/form_line.h"
@@ -62,11 +63,7 @@ class Form1LayoutTest : public QObject {
 private:
     template <typename Control = QWidget>
     Control* Find(const QString& name) {
-        auto* control = form_->findChild<Control*>(name);
-        if (control == nullptr) {
-            qFatal("no control %s", qPrintable(name));
-        }
-        return control;
+        return FindControl<Control>(*form_, name);
     }
 
     varnock::testing::ScriptedNeighbours request_;

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <memory>
 
+#include "form_controls.h"
 #include "tests/support/scripted_neighbours.h"
 #include "window/form1.h"
 #include "window/readable_colors.h"
@@ -37,11 +38,7 @@ class Form1LookTest : public QObject {
 private:
     template <typename Control = QWidget>
     Control* Find(const QString& name) {
-        auto* control = form_->findChild<Control*>(name);
-        if (control == nullptr) {
-            qFatal("no control %s", qPrintable(name));
-        }
-        return control;
+        return FindControl<Control>(*form_, name);
     }
     void Open(const QPalette& system) {
         QApplication::setPalette(system);

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "form_controls.h"
 #include "message_box_watcher.h"
 #include "tests/support/scripted_neighbours.h"
 #include "window/form1.h"
@@ -18,17 +19,6 @@
 namespace {
 
 const char* const kMakerWebPage = "https://www.orbelund.example";
-
-// Stands in for the desktop's browser: notes every URL it is asked to open.
-class UrlRecorder final : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "form_controls.h"
 #include "tests/support/scripted_neighbours.h"
 #include "window/form1.h"
 
@@ -22,13 +23,7 @@ class TitleStripTest : public QObject {
     Q_OBJECT
 
 private:
-    QWidget* Find(const QString& name) {
-        auto* control = form_->findChild<QWidget*>(name);
-        if (control == nullptr) {
-            qFatal("no control %s", qPrintable(name));
-        }
-        return control;
-    }
+    QWidget* Find(const QString& name) { return FindControl(*form_, name); }
     QColor CloseLabelColor() { return Find("Label3")->palette().color(QPalette::Window); }
     // What the screen shows, not only the property.
     QColor CloseLabelDrawn() { return Find("Label3")->grab().toImage().pixelColor(5, 5); }
