@@ -5,8 +5,8 @@
 
 #include "bench/first_paint.h"
 #include "lookup/arp_request.h"
-#include "window/font_warm_up.h"
-#include "window/form1.h"
+#include "window/qt/font_warm_up.h"
+#include "window/qt/form1.h"
 
 int main(int argc, char* argv[]) {
     varnock::FontWarmUp fontWarmUp;

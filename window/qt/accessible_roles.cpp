@@ -1,4 +1,4 @@
-#include "window/accessible_roles.h"
+#include "window/qt/accessible_roles.h"
 
 #include <QAccessibleWidget>
 #include <QCoreApplication>

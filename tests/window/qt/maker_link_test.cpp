@@ -13,8 +13,8 @@
 #include "form_controls.h"
 #include "message_box_watcher.h"
 #include "tests/support/scripted_neighbours.h"
-#include "window/form1.h"
 #include "window/module1.h"
+#include "window/qt/form1.h"
 
 namespace {
 

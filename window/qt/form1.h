@@ -4,7 +4,8 @@
 #include <functional>
 
 #include "lookup/arp_request.h"
-#include "window/window_move.h"
+#include "window/close_label.h"
+#include "window/qt/window_move.h"
 
 class QLabel;
 class QPushButton;
@@ -13,14 +14,13 @@ namespace varnock {
 
 class FlatBorderLabel;
 class FlatTextBox;
-class FormLine;
 
-// The program's one window: a fixed, borderless face with its own title
-// strip, the address and result boxes, the Get button and the maker's and
-// awareness pictures. Every control carries its described name as its
-// objectName. The window uses the lookup only through `request`, which must
-// outlive it, and hands its moves to the window manager through
-// `requestWindowMove` (tests record the requests instead).
+// The program's one window, drawn from the shared description: a fixed,
+// borderless face with its own title strip, the address and result boxes,
+// the Get button and the maker's and awareness pictures. Every control
+// carries its described name as its objectName. The window uses the lookup only through `request`,
+// which must outlive it, and hands its moves to the window manager through `requestWindowMove`
+// (tests record the requests instead).
 class Form1 final : public QWidget {
     Q_OBJECT
 
@@ -35,7 +35,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    // Builds the window and its controls exactly as described; Form_Load
+    // Builds the window and its controls from the description; Form_Load
     // then gives them their start-up values.
     void CreateControls();
     void Form_Load();
@@ -51,6 +51,7 @@ private:
     void Form_MouseMove();
     void Label3_Click();
     void BeginWindowDrag();
+    void LightCloseLabel(PointerOver place);
 
     // The maker link.
     void Picture1_Click();
@@ -58,23 +59,15 @@ private:
     ArpRequest& request_;
     WindowMoveRequest requestWindowMove_;
 
-    // The window's own vocabulary: the described names of its controls.
+    // The controls the handlers use, by their described names; the others
+    // are only drawn.
     QLabel* Label1 = nullptr;           // the navy title strip; dragging it moves the window
     QLabel* imgLogo = nullptr;          // the program's icon at the left of the title strip
     FlatBorderLabel* Label3 = nullptr;  // the close "X" at the right of the title strip
-    QLabel* Label2 = nullptr;           // "Remote Ip Address", the caption of txtIp
     FlatTextBox* txtIp = nullptr;       // the address the user types
     QPushButton* Command1 = nullptr;    // the Get button
-    QLabel* Label4 = nullptr;           // "Remote MAC Address", the caption of txtMAC
     FlatTextBox* txtMAC = nullptr;      // the hardware address found, or empty
-    QLabel* Picture1 = nullptr;         // the maker's logo, a link to the maker's site
-    QLabel* Label5 = nullptr;           // the about line
-    QLabel* Picture2 = nullptr;         // the awareness ribbon
-    QLabel* Label6 = nullptr;           // the awareness line beside the ribbon
-    FormLine* Line1 = nullptr;          // the frame's left edge
-    FormLine* Line2 = nullptr;          // the frame's right edge
-    FormLine* Line3 = nullptr;          // the frame's bottom edge
-    FormLine* Line4 = nullptr;          // the separator above the ribbon
+    QWidget* Picture1 = nullptr;        // the maker's logo, a link to the maker's site
 };
 
 }  // namespace varnock

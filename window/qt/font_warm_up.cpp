@@ -1,4 +1,4 @@
-#include "window/font_warm_up.h"
+#include "window/qt/font_warm_up.h"
 
 #include <fontconfig/fontconfig.h>
 

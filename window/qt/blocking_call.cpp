@@ -1,4 +1,4 @@
-#include "window/blocking_call.h"
+#include "window/qt/blocking_call.h"
 
 #include <QApplication>
 #include <QCursor>

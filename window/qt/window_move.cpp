@@ -1,4 +1,4 @@
-#include "window/window_move.h"
+#include "window/qt/window_move.h"
 
 #include <QCoreApplication>
 #include <QCursor>

@@ -1,8 +1,8 @@
+#include "window/module1.h"
+
 #include <QDesktopServices>
 #include <QString>
 #include <QUrl>
-
-#include "window/module1.h"
 
 namespace varnock::Module1 {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "form_controls.h"
 #include "tests/support/scripted_neighbours.h"
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 namespace {
 

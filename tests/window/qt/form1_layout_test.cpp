@@ -13,8 +13,8 @@
 
 #include "form_controls.h"
 #include "tests/support/scripted_neighbours.h"
-#include "window/form1.h"
-#include "window/form_line.h"
+#include "window/qt/form1.h"
+#include "window/qt/form_line.h"
 
 namespace {
 

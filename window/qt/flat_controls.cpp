@@ -1,4 +1,4 @@
-#include "window/flat_controls.h"
+#include "window/qt/flat_controls.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "window/picture_box.h"
+#include "window/qt/picture_box.h"
 
 #include <QImage>
 #include <QPainter>

@@ -15,7 +15,7 @@
 
 #include "message_box_watcher.h"
 #include "tests/support/scripted_neighbours.h"
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "window/form_line.h"
+#include "window/qt/form_line.h"
 
 #include <QPainter>
 #include <QPen>

@@ -1,8 +1,8 @@
 #include <QApplication>
 
 #include "lookup/arp_request.h"
-#include "window/font_warm_up.h"
-#include "window/form1.h"
+#include "window/qt/font_warm_up.h"
+#include "window/qt/form1.h"
 
 int main(int argc, char* argv[]) {
     // Before anything else, so it runs while Qt connects to the display.

@@ -11,8 +11,8 @@
 
 #include "form_controls.h"
 #include "tests/support/scripted_neighbours.h"
-#include "window/form1.h"
-#include "window/readable_colors.h"
+#include "window/qt/form1.h"
+#include "window/qt/readable_colors.h"
 
 namespace {
 
