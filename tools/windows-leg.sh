@@ -1,7 +1,8 @@
 #!/bin/bash
-# The Windows leg: cross-builds the lookup core, its tests and varnock-cli
-# with MinGW-w64 for 32-bit (the program's target) and 64-bit Windows, runs
-# the 64-bit tests under wine64 (this host runs no 32-bit Windows code),
+# The Windows leg: cross-builds the Win32 window, varnock-cli, the core and
+# their tests with MinGW-w64 for 32-bit (the program's target) and 64-bit
+# Windows, runs the 64-bit tests under wine64 (this host runs no 32-bit
+# Windows code; the window's desktop test runs on Xvfb),
 # checks that the 32-bit programs import nothing but Windows' own DLLs, and
 # compiles and decodes the resource script. Exits non-zero on any failure.
 #
@@ -45,9 +46,10 @@ ctest --preset mingw-x86_64
 
 # --- What the 32-bit programs import ------------------------------------------
 # Linked statically, they must need nothing that Windows itself lacks.
-allowed_dlls=" advapi32.dll gdi32.dll iphlpapi.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll user32.dll ws2_32.dll "
+allowed_dlls=" advapi32.dll comctl32.dll gdi32.dll iphlpapi.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll user32.dll ws2_32.dll "
 step "Check the DLL imports of the i686 programs"
-for exe in build/mingw-i686/console/varnock-cli.exe \
+for exe in build/mingw-i686/window/windows/varnock.exe \
+           build/mingw-i686/console/varnock-cli.exe \
            build/mingw-i686/tests/lookup/lookup_tests.exe \
            build/mingw-i686/tests/lookup/windows/lookup_windows_tests.exe; do
     [[ -f "$exe" ]] || fail "$exe was not built"

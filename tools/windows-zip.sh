@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Makes the Windows downloads of varnock-cli from the MinGW-w64 cross-builds
-# (build them first: cmake --preset mingw-i686 && cmake --build --preset
-# mingw-i686, the same for mingw-x86_64; tools/windows-leg.sh does both):
+# Makes the Windows downloads from the MinGW-w64 cross-builds (build them
+# first: cmake --preset mingw-i686 && cmake --build --preset mingw-i686, the
+# same for mingw-x86_64; tools/windows-leg.sh does both):
 #
-#   build/dist/varnock-cli-VERSION-windows-i686.zip
-#   build/dist/varnock-cli-VERSION-windows-x86_64.zip
+#   build/dist/varnock-VERSION-windows-i686.zip
+#   build/dist/varnock-VERSION-windows-x86_64.zip
 #
-# Each holds one folder of the same name with varnock-cli.exe (a stripped
-# copy: the build keeps its debug information), README.txt, LICENSE.txt and
+# Each holds one folder of the same name with varnock.exe (the window) and
+# varnock-cli.exe (stripped copies: the builds keep their debug
+# information), README.txt, LICENSE.txt and
 # LICENSE-windows-runtime.txt (the runtime libraries linked into the
 # program), all texts with Windows line ends. VERSION is the project's, as
 # CMake recorded it in each build.
@@ -49,8 +50,10 @@ mkdir -p build/dist
 
 for arch in i686 x86_64; do
     build=build/mingw-$arch
-    exe=$build/console/varnock-cli.exe
-    [[ -f "$exe" ]] || fail "$exe is missing: cmake --preset mingw-$arch && cmake --build --preset mingw-$arch"
+    programs=("$build/window/windows/varnock.exe" "$build/console/varnock-cli.exe")
+    for exe in "${programs[@]}"; do
+        [[ -f "$exe" ]] || fail "$exe is missing: cmake --preset mingw-$arch && cmake --build --preset mingw-$arch"
+    done
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
     [[ -n "$version" ]] || fail "no CMAKE_PROJECT_VERSION in $build/CMakeCache.txt"
 
@@ -58,13 +61,14 @@ for arch in i686 x86_64; do
         i686) triplet=i686-w64-mingw32 format=pei-i386 deb_arch=i686 ;;
         x86_64) triplet=x86_64-w64-mingw32 format=pei-x86-64 deb_arch=x86-64 ;;
     esac
-    "$triplet-objdump" -f "$exe" | grep -q "file format $format" ||
-        fail "$exe is not a $format program"
-
-    name=varnock-cli-$version-windows-$arch
+    name=varnock-$version-windows-$arch
     folder=$work/$name
     mkdir -p "$folder"
-    SOURCE_DATE_EPOCH=$epoch "$triplet-strip" -o "$folder/varnock-cli.exe" "$exe"
+    for exe in "${programs[@]}"; do
+        "$triplet-objdump" -f "$exe" | grep -q "file format $format" ||
+            fail "$exe is not a $format program"
+        SOURCE_DATE_EPOCH=$epoch "$triplet-strip" -o "$folder/$(basename "$exe")" "$exe"
+    done
     sed -e "s/@VERSION@/$version/g" -e "s/@ARCH@/$arch/g" packaging/windows/README.txt >"$work/README.txt"
     crlf "$work/README.txt" >"$folder/README.txt"
     crlf LICENSE >"$folder/LICENSE.txt"
