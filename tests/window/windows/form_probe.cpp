@@ -113,14 +113,16 @@ double SecondsArgument(int argc, char** argv, double otherwise) {
     return seconds;
 }
 
+// A named callback: a lambda has the wrong calling convention on 32-bit
+// Windows.
+BOOL CALLBACK AddWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
 std::vector<HWND> TopLevelWindows() {
     std::vector<HWND> windows;
-    EnumWindows(
-        [](HWND window, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    EnumWindows(AddWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
