@@ -16,6 +16,9 @@
 # missing.
 set -euo pipefail
 
+# shellcheck source=tests/desktop/x_desktop.sh
+source "$(dirname "$(realpath "$0")")/../../desktop/x_desktop.sh"
+
 readonly CONVERT=/usr/bin/convert  # another convert may come first on PATH
 readonly IMPORT=/usr/bin/import
 readonly MAKER_WEB_PAGE=https://www.orbelund.example
@@ -113,56 +116,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Runs "$@" until it succeeds or `seconds` have passed.
-wait_for() {
-    local seconds=$1 what=$2
-    shift 2
-    local deadline=$((SECONDS + seconds))
-    until "$@" >/dev/null 2>&1; do
-        ((SECONDS < deadline)) || fail "no $what within ${seconds}s"
-        sleep 0.05
-    done
-}
-
 note "program: $program"
 
 # --- display and window manager ----------------------------------------------
 
-# Xvfb picks a free display itself and names it on the descriptor, so runs
-# side by side never collide. Without -noreset it would reset when its last
-# client leaves (xdpyinfo below), refusing whoever connects meanwhile.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-    2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for 10 "display from Xvfb" test -s "$work/display"
-DISPLAY=":$(head -n1 "$work/display")"
-export DISPLAY
-wait_for 10 "answer from $DISPLAY" timeout 2 xdpyinfo
+start_x_desktop
 note "display $DISPLAY"
-
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
-wm_ready() {
-    timeout 2 xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"
-}
-deadline=$((SECONDS + 10))
-until wm_ready 2>/dev/null; do
-    kill -0 "$wm_pid" 2>/dev/null || fail "openbox ended: $(cat "$work/openbox.log")"
-    ((SECONDS < deadline)) || fail "no window manager within 10s: $(cat "$work/openbox.log")"
-    sleep 0.05
-done
 
 # --- wine on this display, with a stand-in browser -----------------------------
 
-# Whatever the desktop would open a web address with lands here: one line
-# per argument, a blank line after each request. wine's browser goes by
-# PATH, and every wine process here inherits this one.
-mkdir -p "$work/bin"
-cat >"$work/bin/xdg-open" <<EOF
-#!/bin/sh
-printf '%s\n' "\$@" "" >>"$work/browser-requests"
-EOF
-chmod +x "$work/bin/xdg-open"
+# wine's browser goes by PATH, and every wine process here inherits this one.
+make_stand_in_browser
 export PATH="$work/bin:$PATH"
 
 # A server left over from an earlier run is bound to a display that is gone.
@@ -263,44 +227,6 @@ expect_clean_end() {
 start_program
 note "window $window"
 
-# Prints the window's top left corner on the screen as "X Y".
-window_origin() {
-    xwininfo -id "$window" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
-                                  END {print x, y}'
-}
-
-# Prints the window's size as "WIDTH HEIGHT".
-window_size() {
-    xwininfo -id "$window" | awk '/^ *Width:/ {w = $NF} /^ *Height:/ {h = $NF} END {print w, h}'
-}
-
-# Prints the colour of one screen pixel as "red,green,blue".
-screen_pixel() {
-    "$IMPORT" -silent -window root -crop "1x1+$1+$2" +repage png:- |
-        "$CONVERT" png:- -format '%[fx:int(255*r+0.5)],%[fx:int(255*g+0.5)],%[fx:int(255*b+0.5)]' info:
-}
-
-# Waits until the window's top left corner is at (x, y) of the screen.
-expect_origin() {
-    local wanted="$1 $2" what=$3 deadline=$((SECONDS + 3))
-    until [[ "$(window_origin)" == "$wanted" ]]; do
-        ((SECONDS < deadline)) || fail "$what: the window is at $(window_origin), not $wanted"
-        sleep 0.05
-    done
-}
-
-# Waits until the pixel (x, y) of the window shows `colour`.
-expect_pixel() {
-    local x=$1 y=$2 colour=$3 what=$4 deadline=$((SECONDS + 3)) seen left top
-    read -r left top < <(window_origin)
-    while true; do
-        seen=$(screen_pixel $((left + x)) $((top + y)))
-        [[ "$seen" == "$colour" ]] && return 0
-        ((SECONDS < deadline)) || fail "$what: pixel ($x, $y) of the window is $seen, not $colour"
-        sleep 0.05
-    done
-}
-
 # Fails if the pixel (x, y) of the window shows anything but `colour` during
 # the next half second.
 expect_pixel_stays() {
@@ -312,15 +238,6 @@ expect_pixel_stays() {
         [[ "$seen" == "$colour" ]] || fail "$what: pixel ($x, $y) of the window is $seen, not $colour"
         sleep 0.05
     done
-}
-
-# Moves the pointer onto (x, y) of the window in small steps, as a hand does.
-hover() {
-    local x=$1 y=$2 left top
-    read -r left top < <(window_origin)
-    xdotool mousemove $((left + x - 2)) $((top + y)) sleep 0.05 \
-        mousemove $((left + x - 1)) $((top + y)) sleep 0.05 \
-        mousemove $((left + x)) $((top + y))
 }
 
 screenshot() {
