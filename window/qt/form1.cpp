@@ -30,6 +30,7 @@
 #include "window/qt/font_substitutes.h"
 #include "window/qt/form_line.h"
 #include "window/qt/picture_box.h"
+#include "window/qt/png_resource.h"
 #include "window/qt/readable_colors.h"
 
 namespace varnock {
@@ -217,8 +218,8 @@ void Form1::CreateControls() {
     // The icon's two images as PNG, which Qt reads itself: the same pixels
     // as the Windows icon file's, without loading an image plugin for it.
     QIcon icon;
-    icon.addFile(QStringLiteral(":/icon-32.png"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/icon-16.png"), QSize(16, 16));
+    icon.addPixmap(QPixmap::fromImage(ReadPngResource(QStringLiteral(":/icon-32.png"))));
+    icon.addPixmap(QPixmap::fromImage(ReadPngResource(QStringLiteral(":/icon-16.png"))));
     setWindowIcon(icon);
     setFixedSize(TwipsToPixels(window.widthTwips), TwipsToPixels(window.heightTwips));
     SetColor(*this, QPalette::Window, ColorFromBgr(window.background));

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "window/qt/png_resource.h"
+
 namespace varnock {
 
 PictureBox::PictureBox(const QString& resource, QWidget* parent)
@@ -20,7 +22,7 @@ QString PictureBox::ResourceFor(qreal ratio) const {
 void PictureBox::paintEvent(QPaintEvent* /*event*/) {
     const qreal ratio = std::max(devicePixelRatioF(), 1.0);
     if (shown_.isNull() || shown_.devicePixelRatio() != ratio) {
-        QImage image(ResourceFor(ratio));
+        QImage image = ReadPngResource(ResourceFor(ratio));
         if (ratio > 1.0 && ratio != 2.0) {
             // The variant has twice the picture's pixels in each direction.
             const QSize device(qRound(image.width() * ratio / 2.0),
