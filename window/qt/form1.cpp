@@ -241,7 +241,9 @@ void Form1::CreateControls() {
         Describe(control, *widget, systemText);
         topToBottom.push_back(widget);
     }
-    const auto named = [this](const char* name) { return findChild<QWidget*>(name); };
+    const auto named = [this](std::string_view name) {
+        return findChild<QWidget*>(ToQString(name));
+    };
     Label1 = qobject_cast<QLabel*>(named("Label1"));
     imgLogo = qobject_cast<QLabel*>(named("imgLogo"));
     Label3 = qobject_cast<FlatBorderLabel*>(named("Label3"));
@@ -260,9 +262,9 @@ void Form1::CreateControls() {
 
     const auto tabOrder = form::TabOrder();
     for (std::size_t i = 1; i < tabOrder.size(); ++i) {
-        setTabOrder(named(tabOrder[i - 1]->name.data()), named(tabOrder[i]->name.data()));
+        setTabOrder(named(tabOrder[i - 1]->name), named(tabOrder[i]->name));
     }
-    named(tabOrder.front()->name.data())->setFocus();
+    named(tabOrder.front()->name)->setFocus();
 
     // A mouse event belongs to the control under the pointer (or the one
     // that took the press), whether or not the program handles it there: a
