@@ -127,18 +127,8 @@ expect_pixel 186 229 192,192,255 "bottom frame line"
 
 # --- drag it by its title --------------------------------------------------
 
-# Away from the screen's edges, where the window manager would resist.
-xdotool windowmove "$window" 400 300
-expect_origin 400 300 "before the drag"
-left=400 top=300
-start_x=$((left + TITLE_X)) start_y=$((top + TITLE_Y))
-xdotool mousemove "$start_x" "$start_y" sleep 0.1 mousedown 1 sleep 0.2
-for step in 1 2 3 4 5; do
-    xdotool mousemove $((start_x - 20 * step)) $((start_y - 16 * step)) sleep 0.05
-done
-xdotool sleep 0.2 mouseup 1
 # The window manager moves the window by exactly what the pointer moved.
-expect_origin $((left - 100)) $((top - 80)) "after dragging the title by (-100, -80)"
+drag_window_from "$TITLE_X" "$TITLE_Y"
 note "dragged by (-100, -80) to $(window_origin)"
 expect_pixel "$TITLE_X" 3 "$NAVY" "title strip after the drag"
 

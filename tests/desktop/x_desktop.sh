@@ -98,3 +98,20 @@ hover() {
         mousemove $((left + x - 1)) $((top + y)) sleep 0.05 \
         mousemove $((left + x)) $((top + y))
 }
+
+# Moves the window to (400, 300), away from the screen's edges where the
+# window manager would resist, then drags it by the point (x, y) of the
+# window (on its title) by (-100, -80) in small steps with the left button
+# held, and waits until the window manager has moved it by exactly that.
+drag_window_from() {
+    local x=$1 y=$2 left=400 top=300 step
+    xdotool windowmove "$window" "$left" "$top"
+    expect_origin "$left" "$top" "before the drag"
+    local start_x=$((left + x)) start_y=$((top + y))
+    xdotool mousemove "$start_x" "$start_y" sleep 0.1 mousedown 1 sleep 0.2
+    for step in 1 2 3 4 5; do
+        xdotool mousemove $((start_x - 20 * step)) $((start_y - 16 * step)) sleep 0.05
+    done
+    xdotool sleep 0.2 mouseup 1
+    expect_origin $((left - 100)) $((top - 80)) "after dragging the title by (-100, -80)"
+}
