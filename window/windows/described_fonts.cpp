@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <map>
 
 namespace varnock::win32 {
 namespace {
@@ -26,9 +27,7 @@ bool IsInstalled(std::string_view face) {
     return found;
 }
 
-}  // namespace
-
-std::string InstalledFace(std::string_view face) {
+std::string ResolveFace(std::string_view face) {
     if (IsInstalled(face)) {
         return std::string(face);
     }
@@ -43,6 +42,19 @@ std::string InstalledFace(std::string_view face) {
         }
     }
     return std::string(face);
+}
+
+}  // namespace
+
+std::string InstalledFace(std::string_view face) {
+    // A handful of faces for a dozen controls, asked again on every change
+    // of density: each is looked up once. The window's thread only.
+    static std::map<std::string, std::string, std::less<>> resolved;
+    auto found = resolved.find(face);
+    if (found == resolved.end()) {
+        found = resolved.emplace(std::string(face), ResolveFace(face)).first;
+    }
+    return found->second;
 }
 
 UniqueFont CreateDescribedFont(const form::Font& font, int dpi) {

@@ -13,7 +13,7 @@
 namespace varnock::win32 {
 
 // `face` when it is installed, else its first installed substitute, else
-// `face` (the system then picks what it has).
+// `face` (the system then picks what it has). Looked up once per face.
 std::string InstalledFace(std::string_view face);
 
 UniqueFont CreateDescribedFont(const form::Font& font, int dpi);
