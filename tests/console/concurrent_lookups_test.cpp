@@ -27,10 +27,9 @@ std::vector<Target> Targets(const std::string& argument) {
 
 // "address answer-or-reason" for each result, in the order delivered.
 std::vector<std::string> LookUp(ScriptedNeighbours& network, const std::string& network24,
-                                LookupLimits limits, milliseconds* took = nullptr) {
+                                LookupLimits limits) {
     const auto addresses = Targets(network24);
     std::vector<std::string> lines;
-    const auto start = ScriptedNeighbours::Clock::now();
     LookUpInOrder(
         addresses, LookupSettings{}, [&] { return network.MakeResolver(); }, limits,
         [&](AddressResult&& result) {
@@ -38,9 +37,6 @@ std::vector<std::string> LookUp(ScriptedNeighbours& network, const std::string& 
                             (result.Answered() ? *result.hardwareAddress : result.reason));
         },
         [](const LookupProgress&) {});
-    if (took != nullptr) {
-        *took = std::chrono::duration_cast<milliseconds>(ScriptedNeighbours::Clock::now() - start);
-    }
     return lines;
 }
 
@@ -59,11 +55,9 @@ TEST(ConcurrentLookups, ManySlowAddressesTakeAboutOneWaitNotOneEach) {
         network.replies["192.0.2." + std::to_string(host)] =
             Fails(arp_status::kNoAnswer, milliseconds{200});
     }
-    milliseconds took{};
-    EXPECT_EQ(LookUp(network, "192.0.2.0/26", {}, &took).size(), 62u);
+    EXPECT_EQ(LookUp(network, "192.0.2.0/26", {}).size(), 62u);
+    // Counted, not timed: one after the other would take 12.4 s.
     EXPECT_GT(network.MostInFlight(), 40);
-    // One after the other would take 12.4 s; a bound for a loaded machine.
-    EXPECT_LT(took, milliseconds{2000});
 }
 
 TEST(ConcurrentLookups, NeverMoreInFlightThanTheLimitAndOneRequestPerWorker) {
@@ -87,10 +81,11 @@ TEST(ConcurrentLookups, NoLookupStartsWhileTheNeighbourTableIsFull) {
     for (const auto& call : network.Calls()) {
         EXPECT_GE(call.start, full);
     }
-    // A handful of addresses fits the reserve the room leaves: no waiting.
+    // A handful of addresses fits the reserve the room leaves: no waiting
+    // for room (that would take a minute per address).
     const auto start = ScriptedNeighbours::Clock::now();
     LookUp(network, "192.0.2.0/29", {8, {}, [] { return std::optional<std::size_t>(0); }});
-    EXPECT_LT(ScriptedNeighbours::Clock::now() - start, milliseconds{100});
+    EXPECT_LT(ScriptedNeighbours::Clock::now() - start, milliseconds{10'000});
 }
 
 TEST(ConcurrentLookups, StartsAreSpacedByTheInterval) {

@@ -145,7 +145,7 @@ expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$LIGHT_GREEN" "close label aft
 
 hover "$LOGO_X" "$LOGO_Y"
 xdotool click 1
-wait_for 5 "request to the stand-in browser" test -s "$work/browser-requests"
+wait_for 15 "request to the stand-in browser" test -s "$work/browser-requests"
 sleep 0.2  # a second, unwanted request would show up by now
 # Exactly one request, with the address as its only argument.
 printf '%s\n\n' "$MAKER_WEB_PAGE" | cmp -s - "$work/browser-requests" ||
@@ -161,7 +161,7 @@ hover "$CLOSE_X" "$CLOSE_Y"
 clicked=$(date +%s%N)
 xdotool click 1
 while kill -0 "$program_pid" 2>/dev/null; do
-    (($(date +%s%N) - clicked < 1000000000)) || fail "the program still runs 1s after the close click"
+    (($(date +%s%N) - clicked < 10000000000)) || fail "the program still runs 10s after the close click"
     sleep 0.01
 done
 ended=$(date +%s%N)

@@ -160,7 +160,7 @@ region() {
 pixel() { region "$1" "$2" 1 1 colour; }
 
 expect_pixel() {
-    local x=$1 y=$2 colour=$3 what=$4 deadline=$((SECONDS + 3)) seen
+    local x=$1 y=$2 colour=$3 what=$4 deadline=$((SECONDS + 15)) seen
     while true; do
         seen=$(pixel "$x" "$y")
         [[ "$seen" == "$colour" ]] && return 0
@@ -205,7 +205,7 @@ close_program() {
     click_at "$CLOSE_X" "$CLOSE_Y"
     local clicked=$SECONDS status=0
     while kill -0 "$program_pid" 2>/dev/null; do
-        ((SECONDS - clicked <= 1)) || fail "the program still runs 1s after the close click"
+        ((SECONDS - clicked <= 10)) || fail "the program still runs 10s after the close click"
         sleep 0.01
     done
     wait "$program_pid" || status=$?
@@ -280,7 +280,7 @@ note "AT-SPI names the boxes, the button, the link, the close label and the ribb
 # --- the maker link ----------------------------------------------------------------------
 
 click_at "$LOGO_X" "$LOGO_Y"
-wait_for 5 "request to the stand-in browser" test -s "$work/browser-requests"
+wait_for 15 "request to the stand-in browser" test -s "$work/browser-requests"
 sleep 0.2  # a second, unwanted request would show up by now
 printf '%s\n\n' "$MAKER_WEB_PAGE" | cmp -s - "$work/browser-requests" ||
     fail "the browser was asked for: $(cat -A "$work/browser-requests")"
@@ -297,7 +297,7 @@ start_left=$left start_top=$top
 point to $((left + TITLE_X)) $((top + TITLE_Y)) wait 100 press wait 200 \
     by -20 -16 wait 50 by -20 -16 wait 50 by -20 -16 wait 50 by -20 -16 wait 50 by -20 -16 \
     wait 200 release
-deadline=$((SECONDS + 3))
+deadline=$((SECONDS + 15))
 until locate && ((left == start_left - 100 && top == start_top - 80)); do
     ((SECONDS < deadline)) || fail "after dragging the title by (-100, -80) the window is at ($left, $top)"
     sleep 0.05
@@ -333,14 +333,14 @@ note "typed $VARNOCK_LAB_LIVE_HOST, Get showed $mac"
 note "the Get button's focus line stands out ($focused:1)"
 
 look_up "$VARNOCK_LAB_ABSENT_HOST"
-deadline=$((SECONDS + 5))
+deadline=$((SECONDS + 15))
 until program_windows | grep -q ' Orbelund$'; do
     ((SECONDS < deadline)) || fail "no error box for $VARNOCK_LAB_ABSENT_HOST: $(program_windows)"
     sleep 0.05
 done
 grim "$artifacts/wayland-error-box.png"
 type_keys -k Return
-wait_for 3 "end of the error box" sh -c "! swaymsg -t get_tree | grep -q '\"name\": \"Orbelund\"'"
+wait_for 15 "end of the error box" sh -c "! swaymsg -t get_tree | grep -q '\"name\": \"Orbelund\"'"
 mac=$(box_text "$MAC_BOX")
 [[ -z "$mac" ]] || fail "after no answer the result box still shows '$mac'"
 note "typed $VARNOCK_LAB_ABSENT_HOST, Get showed the error box and emptied the result box"

@@ -71,7 +71,7 @@ screen_pixel() {
 
 # Waits until the window's top left corner is at (x, y) of the screen.
 expect_origin() {
-    local wanted="$1 $2" what=$3 deadline=$((SECONDS + 3))
+    local wanted="$1 $2" what=$3 deadline=$((SECONDS + 15))
     until [[ "$(window_origin)" == "$wanted" ]]; do
         ((SECONDS < deadline)) || fail "$what: the window is at $(window_origin), not $wanted"
         sleep 0.05
@@ -80,7 +80,7 @@ expect_origin() {
 
 # Waits until the pixel (x, y) of the window shows `colour`.
 expect_pixel() {
-    local x=$1 y=$2 colour=$3 what=$4 deadline=$((SECONDS + 3)) seen left top
+    local x=$1 y=$2 colour=$3 what=$4 deadline=$((SECONDS + 15)) seen left top
     read -r left top < <(window_origin)
     while true; do
         seen=$(screen_pixel $((left + x)) $((top + y)))

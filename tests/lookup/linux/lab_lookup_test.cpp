@@ -58,11 +58,11 @@ TEST_F(LabLookup, LiveHostAnswersThenTheTableAnswersWithoutSending) {
     ASSERT_EQ(Query(lab::Value("VARNOCK_LAB_LIVE_HOST"), text), kTrue);
     EXPECT_EQ(text, lab::Value("VARNOCK_LAB_LIVE_MAC"));
 
-    const long before = lab::SentPackets();
+    const long before = lab::SentDatagrams();
     std::string again;
     ASSERT_EQ(Query(lab::Value("VARNOCK_LAB_LIVE_HOST"), again), kTrue);
     EXPECT_EQ(again, lab::Value("VARNOCK_LAB_LIVE_MAC"));
-    EXPECT_EQ(lab::SentPackets(), before) << "a known neighbour must be answered from the table";
+    EXPECT_EQ(lab::SentDatagrams(), before) << "a known neighbour must be answered from the table";
 }
 
 TEST_F(LabLookup, ShorthandTextFindsTheLiveHost) {
@@ -88,11 +88,11 @@ TEST_F(LabLookup, AbsentHostFailsWithinTheKernelsGiveUpTime) {
 
 TEST_F(LabLookup, HostBehindTheGatewayIsRefusedWithoutAsking) {
     const std::string far = lab::Value("VARNOCK_LAB_FAR_HOST");
-    const long before = lab::SentPackets();
+    const long before = lab::SentDatagrams();
     std::string text = "untouched";
     EXPECT_EQ(Query(far, text), kFalse);
     EXPECT_EQ(text, "untouched");
-    EXPECT_EQ(lab::SentPackets(), before);
+    EXPECT_EQ(lab::SentDatagrams(), before);
     const std::string table = NeighbourTable();
     EXPECT_EQ(table.find(far + " "), std::string::npos) << table;
     EXPECT_EQ(table.find(lab::Value("VARNOCK_LAB_GATEWAY") + " "), std::string::npos) << table;
@@ -102,11 +102,11 @@ TEST_F(LabLookup, BroadcastMulticastAndZeroSendNothing) {
     for (const std::string address :
          {"255.255.255.255", "192.0.2.255", "224.0.0.1", "0.0.0.0", "abc"}) {
         SCOPED_TRACE(address);
-        const long before = lab::SentPackets();
+        const long before = lab::SentDatagrams();
         std::string text = "untouched";
         EXPECT_EQ(Query(address, text), kFalse);
         EXPECT_EQ(text, "untouched");
-        EXPECT_EQ(lab::SentPackets(), before);
+        EXPECT_EQ(lab::SentDatagrams(), before);
     }
 }
 
