@@ -10,58 +10,79 @@ namespace varnock::console {
 namespace {
 
 // QueryMacAddress reports only true or false and asks an ArpRequest: this
-// one asks the resolver with the run's settings and keeps its whole answer,
-// which tells the reasons for "no answer" apart and names the interface.
-class KeepingRequest final : public ArpRequest {
+// one hands it the engine's answer, so that the window's own checks and text
+// decide, and the whole answer is kept for the reasons.
+class AnsweredRequest final : public ArpRequest {
 public:
-    KeepingRequest(NeighbourResolver& resolver, const LookupSettings& settings)
-        : resolver_(resolver), settings_(settings) {}
+    explicit AnsweredRequest(const NeighbourAnswer& answer) : answer_(answer) {}
 
-    std::uint32_t Send(Ipv4Address destination, Ipv4Address source, void* answer,
+    std::uint32_t Send(Ipv4Address, Ipv4Address, void* answer,
                        std::uint32_t& answerLength) override {
-        NeighbourQuery query;
-        query.address = IpAddress::V4(destination);
-        query.source = source;
-        query.interfaceIndex = settings_.interfaceIndex;
-        query.maxWait = settings_.maxWait;
-        kept_ = resolver_.Resolve(query);
-        if (kept_->status == arp_status::kOk) {
-            const auto length = static_cast<std::uint32_t>(kept_->hardwareAddress.size());
+        asked_ = true;
+        if (answer_.status == arp_status::kOk) {
+            const auto length = static_cast<std::uint32_t>(answer_.hardwareAddress.size());
             if (length > 0) {
-                std::memcpy(answer, kept_->hardwareAddress.data(), std::min(length, answerLength));
+                std::memcpy(answer, answer_.hardwareAddress.data(), std::min(length, answerLength));
             }
             answerLength = length;
         }
-        return kept_->status;
+        return answer_.status;
     }
 
-    // Empty when nothing was asked.
-    const std::optional<NeighbourAnswer>& Kept() const { return kept_; }
+    bool Asked() const { return asked_; }
 
 private:
-    NeighbourResolver& resolver_;
-    const LookupSettings& settings_;
-    std::optional<NeighbourAnswer> kept_;
+    const NeighbourAnswer& answer_;
+    bool asked_ = false;
 };
 
-std::string ReasonForNoAnswer(const std::optional<NeighbourAnswer>& answer) {
-    if (!answer) {
-        return "not an address to ask for";
+// "1.5", "2", "0.25": a wait in seconds as people write it.
+std::string SecondsText(std::chrono::milliseconds wait) {
+    std::string text = std::to_string(wait.count() / 1000);
+    if (const auto rest = wait.count() % 1000; rest != 0) {
+        std::string fraction = std::to_string(1000 + rest).substr(1);
+        fraction.erase(fraction.find_last_not_of('0') + 1);
+        text += '.' + fraction;
     }
-    if (answer->status == arp_status::kOk) {
-        // All zeros (the loopback interface), or not a hardware address.
-        return "empty answer";
-    }
-    return std::string(DescribeArpStatus(answer->status));
+    return text;
 }
 
-AddressResult Finished(const Target& target, const std::optional<NeighbourAnswer>& answer,
-                       std::optional<std::string> text) {
+std::string ReasonForNoAnswer(const NeighbourAnswer& answer, const LookupSettings& settings) {
+    switch (answer.status) {
+        case arp_status::kOk:
+            // All zeros (the loopback interface), or not a hardware address.
+            return "empty answer";
+        case arp_status::kSystemError:
+            return "the system could not be asked: " + answer.systemError;
+        case arp_status::kNotConfirmed: {
+            std::string reason = "not confirmed";
+            if (settings.maxWait) {
+                reason += " within " + SecondsText(*settings.maxWait) + " s";
+            }
+            reason += "; last known " + FormatMacAddress(answer.hardwareAddress, ":");
+            if (answer.provenance) {
+                reason += ", " + answer.provenance->state;
+            }
+            return reason;
+        }
+        default:
+            return std::string(DescribeArpStatus(answer.status));
+    }
+}
+
+AddressResult Finished(const Target& target, const LookupSettings& settings,
+                       const NeighbourAnswer& answer, std::optional<std::string> text) {
     // FormatMacAddress gives the empty text for an answer that is not six
     // bytes long: no address to show either.
     if (!text || text->empty()) {
-        AddressResult result = Unanswered(target, ReasonForNoAnswer(answer));
-        result.interfaceIndex = answer ? answer->interfaceIndex : 0;
+        AddressResult result = Unanswered(target, ReasonForNoAnswer(answer, settings));
+        result.interfaceIndex = answer.interfaceIndex;
+        result.systemFailure = answer.status == arp_status::kSystemError;
+        if (answer.status == arp_status::kNotConfirmed) {
+            result.provenance = answer.provenance;
+            result.lastKnownHardwareAddress =
+                FormatMacAddress(answer.hardwareAddress, settings.delimiter);
+        }
         return result;
     }
     AddressResult result;
@@ -69,35 +90,49 @@ AddressResult Finished(const Target& target, const std::optional<NeighbourAnswer
     result.name = target.name;
     result.given = target.given;
     result.hardwareAddress = std::move(text);
-    result.bytes = answer->hardwareAddress;
-    result.interfaceIndex = answer->interfaceIndex;
-    result.provenance = answer->provenance;
+    result.bytes = answer.hardwareAddress;
+    result.interfaceIndex = answer.interfaceIndex;
+    result.provenance = answer.provenance;
     return result;
 }
 
 }  // namespace
 
-AddressResult LookUpTarget(const Target& target, const LookupSettings& settings,
-                           NeighbourResolver& resolver) {
-    if (!target.address.IsV6()) {
-        KeepingRequest keeping(resolver, settings);
-        std::string text;
-        // The dotted text reads back as the same address on every platform.
-        const bool found = QueryMacAddress(DottedText(target.address.V4Value()), text,
-                                           settings.delimiter, keeping) != kFalse;
-        return Finished(target, keeping.Kept(), found ? std::optional(text) : std::nullopt);
+std::optional<NeighbourQuery> QueryFor(const Target& target, const LookupSettings& settings) {
+    // The window asks nothing for the address 0, whatever the text.
+    if (!target.address.IsV6() && target.address.V4Value() == 0) {
+        return std::nullopt;
     }
     NeighbourQuery query;
     query.address = target.address;
     query.interfaceIndex = settings.interfaceIndex;
     query.maxWait = settings.maxWait;
-    const NeighbourAnswer answer = resolver.Resolve(query);
+    return query;
+}
+
+AddressResult NotAsked(const Target& target) {
+    return Unanswered(target, "not an address to ask for");
+}
+
+AddressResult ResultOf(const Target& target, const LookupSettings& settings,
+                       const NeighbourAnswer& answer) {
+    if (!target.address.IsV6()) {
+        AnsweredRequest request(answer);
+        std::string text;
+        // The dotted text reads back as the same address on every platform.
+        const bool found = QueryMacAddress(DottedText(target.address.V4Value()), text,
+                                           settings.delimiter, request) != kFalse;
+        if (!request.Asked()) {
+            return NotAsked(target);
+        }
+        return Finished(target, settings, answer, found ? std::optional(text) : std::nullopt);
+    }
     // The same tests of the answer as the window's query makes.
     const auto& bytes = answer.hardwareAddress;
     const bool found = answer.status == arp_status::kOk && bytes.size() >= 4 &&
                        (bytes[0] | bytes[1] | bytes[2] | bytes[3]) != 0;
     return Finished(
-        target, answer,
+        target, settings, answer,
         found ? std::optional(FormatMacAddress(bytes, settings.delimiter)) : std::nullopt);
 }
 

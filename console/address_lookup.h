@@ -7,7 +7,7 @@
 
 #include "console/targets.h"
 #include "lookup/hardware_address_text.h"
-#include "lookup/neighbour_resolver.h"
+#include "lookup/neighbour_engine.h"
 
 namespace varnock::console {
 
@@ -24,9 +24,15 @@ struct AddressResult {
     std::string reason;
     // The interface the lookup went through, when known.
     std::uint32_t interfaceIndex = 0;
-    // How a cached answer was known (--cached); nothing for a live lookup,
-    // whose answer that lookup confirmed.
+    // How a cached answer was known (--cached), or the state of an address
+    // nobody confirmed in time; nothing for a live lookup's answer, which
+    // that lookup confirmed.
     std::optional<AnswerProvenance> provenance;
+    // The address the system last knew, when nobody confirmed it in time.
+    std::optional<std::string> lastKnownHardwareAddress;
+    // The system could not be asked (no descriptor, no memory): the reason
+    // says why, and no lookup's verdict it is.
+    bool systemFailure = false;
 
     bool Answered() const { return hardwareAddress.has_value(); }
 };
@@ -38,12 +44,17 @@ struct LookupSettings {
     std::optional<std::chrono::milliseconds> maxWait;
 };
 
-// Looks `target` up through `resolver`. An IPv4 address goes exactly the
-// window's way (QueryMacAddress, with the settings' delimiter), an IPv6
-// address through the same checks of the answer; the reason is kept when
-// there is no answer. Exceptions from `resolver` propagate.
-AddressResult LookUpTarget(const Target& target, const LookupSettings& settings,
-                           NeighbourResolver& resolver);
+// What the engine is to be asked for `target`; nothing when the window's way
+// asks nothing (0.0.0.0), and `NotAsked` is then its result.
+std::optional<NeighbourQuery> QueryFor(const Target& target, const LookupSettings& settings);
+AddressResult NotAsked(const Target& target);
+
+// What the engine's `answer` for `target` comes to. An IPv4 address goes
+// exactly the window's way (QueryMacAddress, with the settings' delimiter),
+// an IPv6 address through the same checks of the answer; the reason is kept
+// when there is no answer.
+AddressResult ResultOf(const Target& target, const LookupSettings& settings,
+                       const NeighbourAnswer& answer);
 
 // A result without an answer, for `reason`.
 AddressResult Unanswered(const Target& target, std::string reason);

@@ -1,187 +1,144 @@
 #include "console/concurrent_lookups.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <map>
 #include <vector>
 
 namespace varnock::console {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = NeighbourEngine::Clock;
 
 constexpr std::chrono::milliseconds kWaitingInterval{100};
-// How often a start waiting for room in the neighbour table looks again.
-constexpr std::chrono::milliseconds kTableRecheck{50};
 
-// The state the workers share with the thread that delivers the results.
+// One run: the targets handed to the engine in order, their results kept
+// until all before them are final.
 class LookupRun {
 public:
-    LookupRun(std::span<const Target> addresses, const LookupSettings& settings,
-              const ResolverMaker& makeResolver, const LookupLimits& limits)
-        : addresses_(addresses),
+    LookupRun(std::span<const Target> targets, const LookupSettings& settings,
+              NeighbourEngine& engine, const LookupLimits& limits)
+        : targets_(targets),
           settings_(settings),
-          makeResolver_(makeResolver),
-          startInterval_(limits.startInterval),
-          tableRoom_(addresses.size() > kUngatedLookups ? limits.tableRoom : nullptr),
-          results_(addresses.size()) {}
+          engine_(engine),
+          limits_(limits),
+          gated_(targets.size() > kUngatedLookups && limits.tableRoom),
+          results_(targets.size()) {}
 
     LookupRun(const LookupRun&) = delete;
     LookupRun& operator=(const LookupRun&) = delete;
 
-    // Stops handing out addresses and waits for the lookups in flight.
+    // However the run ends, nothing it started goes on.
     ~LookupRun() {
-        stopping_ = true;
-        {
-            std::lock_guard lock(mutex_);
-            next_ = addresses_.size();
-        }
-        for (auto& worker : workers_) {
-            worker.join();
+        for (const auto& [ticket, index] : inFlight_) {
+            engine_.Cancel(ticket);
         }
     }
 
-    void Start(std::size_t workerCount) {
-        for (std::size_t i = 0; i < workerCount; ++i) {
-            try {
-                workers_.emplace_back([this] { Work(); });
-            } catch (const std::system_error&) {
-                // Fewer workers only make the run slower; none at all
-                // would make it wait forever.
-                if (workers_.empty()) {
-                    throw;
-                }
-                break;
+    void Go(const std::function<void(AddressResult&&)>& deliver,
+            const std::function<void(const LookupProgress&)>& waiting) {
+        auto nextReport = Clock::now() + kWaitingInterval;
+        while (delivered_ < results_.size()) {
+            StartWhatMay();
+            auto wake = nextReport;
+            if (next_ < targets_.size() && inFlight_.size() < MostInFlightNow()) {
+                wake = std::min(wake, nextStart_);
             }
-        }
-    }
-
-    void Deliver(const std::function<void(AddressResult&&)>& deliver,
-                 const std::function<void(const LookupProgress&)>& waiting) {
-        std::size_t delivered = 0;
-        std::vector<AddressResult> batch;
-        while (delivered < results_.size()) {
-            LookupProgress progress;
-            {
-                std::unique_lock lock(mutex_);
-                ready_.wait_for(lock, kWaitingInterval,
-                                [&] { return results_[delivered].has_value(); });
-                for (std::size_t i = delivered; i < results_.size() && results_[i]; ++i) {
-                    batch.push_back(std::move(*results_[i]));
-                    results_[i].reset();
-                }
-                progress = progress_;
+            engine_.Run(std::max(wake, Clock::now()));
+            bool deliveredAny = false;
+            while (delivered_ < results_.size() && results_[delivered_]) {
+                deliver(std::move(*results_[delivered_]));
+                results_[delivered_].reset();
+                ++delivered_;
+                deliveredAny = true;
             }
-            for (auto& result : batch) {
-                deliver(std::move(result));
+            if (deliveredAny || Clock::now() >= nextReport) {
+                waiting(progress_);
+                nextReport = Clock::now() + kWaitingInterval;
             }
-            delivered += batch.size();
-            batch.clear();
-            waiting(progress);
         }
     }
 
 private:
-    void Work() {
-        std::unique_ptr<NeighbourResolver> request;
-        for (;;) {
-            std::size_t index = 0;
-            Clock::time_point start;
-            {
-                std::lock_guard lock(mutex_);
-                if (next_ == addresses_.size()) {
-                    return;
-                }
-                // Turns are handed out in the order of the addresses.
-                index = next_++;
-                start = std::max(Clock::now(), nextStart_);
-                nextStart_ = start + startInterval_;
+    void StartWhatMay() {
+        while (next_ < targets_.size() && Clock::now() >= nextStart_ &&
+               inFlight_.size() < MostInFlightNow()) {
+            const std::size_t index = next_++;
+            const Target& target = targets_[index];
+            const auto query = QueryFor(target, settings_);
+            if (!query) {
+                Keep(index, NotAsked(target));
+                continue;
             }
-            std::this_thread::sleep_until(start);
-            WaitForTableRoom();
-            AddressResult result = LookUp(addresses_[index], request);
-            std::lock_guard lock(mutex_);
-            ++progress_.done;
-            if (result.Answered()) {
-                ++progress_.answered;
+            if (gated_ && room_[target.address.family] && *room_[target.address.family] > 0) {
+                --*room_[target.address.family];
             }
-            results_[index] = std::move(result);
-            ready_.notify_one();
+            nextStart_ = Clock::now() + limits_.startInterval;
+            // The engine may answer within Submit, before the ticket is
+            // known: the answer is kept by index.
+            const auto ticket = engine_.Submit(
+                *query, [this, index](NeighbourEngine::Ticket done, NeighbourAnswer&& answer) {
+                    inFlight_.erase(done);
+                    Keep(index, ResultOf(targets_[index], settings_, answer));
+                });
+            inFlight_.emplace(ticket, index);
         }
     }
 
-    // One start at a time looks; the others queue behind it, so none starts
-    // while the table is full.
-    void WaitForTableRoom() {
-        if (!tableRoom_) {
-            return;
+    // How many lookups may be in flight now, the table's room of the next
+    // address's family considered.
+    std::size_t MostInFlightNow() {
+        const std::size_t most = std::max<std::size_t>(limits_.maxInFlight, 1);
+        if (!gated_ || next_ >= targets_.size()) {
+            return most;
         }
-        const std::lock_guard gate(gate_);
-        const auto giveUp = Clock::now() + kLongestTableWait;
-        while (!stopping_ && Clock::now() < giveUp) {
-            if (const auto room = tableRoom_(); !room || *room > 0) {
-                return;
-            }
-            std::this_thread::sleep_for(kTableRecheck);
+        const auto family = targets_[next_].address.family;
+        auto& checked = roomChecked_[family];
+        if (Clock::now() - checked >= kRoomLifetime) {
+            room_[family] = limits_.tableRoom(family);
+            checked = Clock::now();
         }
+        const auto& room = room_[family];
+        if (!room || *room > 0) {
+            return most;
+        }
+        return std::min(most, kInFlightWithoutRoom);
     }
 
-    AddressResult LookUp(const Target& target, std::unique_ptr<NeighbourResolver>& resolver) {
-        try {
-            if (!resolver) {
-                resolver = makeResolver_();
-            }
-            return LookUpTarget(target, settings_, *resolver);
-        } catch (const std::exception& failure) {
-            return Unanswered(target,
-                              std::string("the system could not be asked: ") + failure.what());
+    void Keep(std::size_t index, AddressResult&& result) {
+        ++progress_.done;
+        if (result.Answered()) {
+            ++progress_.answered;
         }
+        results_[index] = std::move(result);
     }
 
-    const std::span<const Target> addresses_;
+    const std::span<const Target> targets_;
     const LookupSettings& settings_;
-    const ResolverMaker& makeResolver_;
-    const std::chrono::microseconds startInterval_;
-    const std::function<std::optional<std::size_t>()> tableRoom_;
-    std::mutex gate_;
-    std::atomic<bool> stopping_{false};
+    NeighbourEngine& engine_;
+    const LookupLimits& limits_;
+    const bool gated_;
 
-    std::mutex mutex_;
-    std::condition_variable ready_;
     std::size_t next_ = 0;
+    std::size_t delivered_ = 0;
     Clock::time_point nextStart_{};
+    std::map<NeighbourEngine::Ticket, std::size_t> inFlight_;
     std::vector<std::optional<AddressResult>> results_;
     LookupProgress progress_;
-    std::vector<std::thread> workers_;
+    std::map<IpAddress::Family, std::optional<std::size_t>> room_;
+    std::map<IpAddress::Family, Clock::time_point> roomChecked_;
 };
 
 }  // namespace
 
-std::size_t MostInFlightFor(std::optional<std::uint64_t> openFileRoom) {
-    if (!openFileRoom) {
-        return kMostInFlight;
-    }
-    const std::uint64_t usable =
-        *openFileRoom > kSpareDescriptors ? *openFileRoom - kSpareDescriptors : 0;
-    return std::clamp<std::size_t>(static_cast<std::size_t>(std::min<std::uint64_t>(
-                                       usable / kDescriptorsPerLookup, kMostInFlight)),
-                                   1, kMostInFlight);
-}
-
-void LookUpInOrder(std::span<const Target> addresses, const LookupSettings& settings,
-                   const ResolverMaker& makeResolver, const LookupLimits& limits,
+void LookUpInOrder(std::span<const Target> targets, const LookupSettings& settings,
+                   NeighbourEngine& engine, const LookupLimits& limits,
                    const std::function<void(AddressResult&&)>& deliver,
                    const std::function<void(const LookupProgress&)>& waiting) {
-    if (addresses.empty()) {
+    if (targets.empty()) {
         return;
     }
-    LookupRun run(addresses, settings, makeResolver, limits);
-    run.Start(std::clamp<std::size_t>(limits.maxInFlight, 1, addresses.size()));
-    run.Deliver(deliver, waiting);
+    LookupRun run(targets, settings, engine, limits);
+    run.Go(deliver, waiting);
 }
 
 }  // namespace varnock::console

@@ -4,13 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <span>
-#include <string>
 
 #include "console/address_lookup.h"
-#include "lookup/neighbour_resolver.h"
+#include "lookup/neighbour_engine.h"
 
 namespace varnock::console {
 
@@ -23,55 +21,44 @@ inline constexpr std::size_t kMostInFlight = 256;
 // A lookup starts at most this often, so a range does not hit the link as
 // one burst.
 inline constexpr std::chrono::microseconds kStartInterval{1000};
-// Each lookup in flight holds two netlink sockets and, for a moment, a
-// datagram socket.
-inline constexpr std::size_t kDescriptorsPerLookup = 3;
-// Kept free for the rest of the program (the vendor list, the streams).
-inline constexpr std::size_t kSpareDescriptors = 8;
-
-// A start that finds the neighbour table full waits for room this long at
-// most (the kernel collects entries that did not answer every 15 s or so),
-// then goes ahead.
-inline constexpr std::chrono::seconds kLongestTableWait{60};
 
 // A run of this many addresses or fewer does not ask the table for room:
 // the reserve that the room leaves for the machine's own traffic covers it.
 inline constexpr std::size_t kUngatedLookups = 16;
+// While the neighbour table has no room to spare, no more lookups than this
+// are in flight: the run slows down to the pace at which the kernel frees
+// entries, and never stops.
+inline constexpr std::size_t kInFlightWithoutRoom = 4;
+// The table's room is asked again after this, not before every start.
+inline constexpr std::chrono::milliseconds kRoomLifetime{100};
 
 struct LookupLimits {
     std::size_t maxInFlight = kMostInFlight;
     std::chrono::microseconds startInterval = kStartInterval;
-    // How many more entries the neighbour table takes (NeighbourTableRoom);
-    // no function, or nothing from it: no limit to heed.
-    std::function<std::optional<std::size_t>()> tableRoom;
+    // How many more entries of a family the neighbour table takes
+    // (NeighbourTableRoom); no function, or nothing from it: no limit to
+    // heed.
+    std::function<std::optional<std::size_t>(IpAddress::Family)> tableRoom;
 };
-
-// How many lookups may be in flight when the process may open
-// `openFileRoom` more descriptors (none given: no such limit). At least one,
-// so that a tight limit makes the run slow, not impossible.
-std::size_t MostInFlightFor(std::optional<std::uint64_t> openFileRoom);
 
 struct LookupProgress {
     std::size_t done = 0;
     std::size_t answered = 0;
 };
 
-// Makes the resolver one worker uses for all its lookups.
-using ResolverMaker = std::function<std::unique_ptr<NeighbourResolver>()>;
-
-// Looks up every target, at most limits.maxInFlight at once, each started
-// no sooner than limits.startInterval after the one before and only while
-// limits.tableRoom has room (a lookup of an address without an entry makes
-// one, and past the table's limit the kernel evicts the machine's other
-// entries or refuses new ones), and hands the
-// results to `deliver` in the order of `addresses`, each as soon as it and
-// all before it are done. `waiting` hears how far the run is after each
-// batch of results and at least every 100 ms in between. Both are called on
-// the calling thread only. A lookup that throws gives its address a result
-// with the failure as its reason. When `deliver` or `waiting` throws, no
-// further lookup starts; those in flight are waited for.
+// Looks up every target through `engine`, at most limits.maxInFlight at
+// once, each started no sooner than limits.startInterval after the one
+// before, and, while the table of the address's family has no room (a
+// lookup of an address without an entry makes one, and past the table's
+// limit the kernel evicts the machine's other entries or refuses new ones),
+// no more than kInFlightWithoutRoom at once. The results reach `deliver` in
+// the order of `targets`, each as soon as it and all before it are final;
+// `waiting` hears how far the run is after each batch of results and at
+// least every 100 ms in between. Both are called on the calling thread.
+// When either throws, every lookup in flight is cancelled at once (nothing
+// more is sent) and the exception propagates.
 void LookUpInOrder(std::span<const Target> targets, const LookupSettings& settings,
-                   const ResolverMaker& makeResolver, const LookupLimits& limits,
+                   NeighbourEngine& engine, const LookupLimits& limits,
                    const std::function<void(AddressResult&&)>& deliver,
                    const std::function<void(const LookupProgress&)>& waiting);
 

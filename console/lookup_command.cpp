@@ -5,6 +5,7 @@
 #include <fstream>
 #include <istream>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -196,22 +197,31 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
         limits.tableRoom = nullptr;  // reading the table adds nothing to it
     }
     std::string broken;
+    bool systemFailure = false;
+    std::unique_ptr<NeighbourEngine> engine;
+    try {
+        engine = system.makeEngine(line.cached ? ResolverMode::kCached : ResolverMode::kLive);
+    } catch (const std::exception& failure) {
+        err << kProgramName << ": the system could not be asked: " << TerminalText(failure.what())
+            << '\n';
+        return kExitSystemError;
+    }
     try {
         LookUpInOrder(
-            addresses, settings,
-            [&] {
-                return system.makeResolver(line.cached ? ResolverMode::kCached
-                                                       : ResolverMode::kLive);
-            },
-            limits,
+            addresses, settings, *engine, limits,
             [&](AddressResult&& result) {
                 progress.Erase();
                 allAnswered = allAnswered && result.Answered();
+                systemFailure = systemFailure || result.systemFailure;
                 writer.Write(result);
             },
             [&](const LookupProgress& sofar) {
-                // Results reach a pipe as they come, not when the run ends.
+                // Results reach a pipe as they come, not when the run ends,
+                // and a reader that has gone stops the run at once.
                 out.flush();
+                if (!out || (system.outputGone && system.outputGone())) {
+                    throw std::runtime_error("cannot write the results");
+                }
                 progress.Show(sofar);
             });
     } catch (const std::exception& failure) {
@@ -223,12 +233,15 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
     if (!vendors.Problem().empty()) {
         err << kProgramName << ": " << TerminalText(vendors.Problem()) << '\n';
     }
+    if (!out || (system.outputGone && system.outputGone())) {
+        err << kProgramName << ": cannot write the results\n";
+        return kExitSystemError;
+    }
     if (!broken.empty()) {
         err << kProgramName << ": the run broke off: " << TerminalText(broken) << '\n';
         return kExitSystemError;
     }
-    if (!out) {
-        err << kProgramName << ": cannot write the results\n";
+    if (systemFailure) {
         return kExitSystemError;
     }
     return allAnswered ? kExitAnswered : kExitNoAnswer;

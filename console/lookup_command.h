@@ -14,7 +14,7 @@
 #include "console/targets.h"
 #include "console/vendor_names.h"
 #include "lookup/neighbour_feed.h"
-#include "lookup/neighbour_resolver.h"
+#include "lookup/neighbour_engine.h"
 
 namespace varnock::console {
 
@@ -22,13 +22,17 @@ namespace varnock::console {
 inline constexpr int kExitAnswered = 0;     // every address answered
 inline constexpr int kExitNoAnswer = 1;     // at least one did not
 inline constexpr int kExitUsage = 2;        // nothing was asked: the command line is wrong
-inline constexpr int kExitSystemError = 2;  // the results could not be written, or the run broke
+inline constexpr int kExitSystemError = 2;  // the results could not be written, a lookup
+                                            // could not be made, or the run broke
 
 // What the command takes from the system it runs on: main gives the real
 // one, tests their own.
 struct CommandSystem {
-    // One resolver for each worker: live, or the table as it stands.
-    std::function<std::unique_ptr<NeighbourResolver>(ResolverMode mode)> makeResolver;
+    // The engine a run looks up through: live, or the table as it stands.
+    std::function<std::unique_ptr<NeighbourEngine>(ResolverMode mode)> makeEngine;
+    // Whether whoever reads `out` has gone (a closed pipe), so that a run
+    // stops at once rather than when it next writes; none: never asked.
+    std::function<bool()> outputGone;
     // Host names and interface names.
     TargetSystem targets;
     std::function<std::string(std::uint32_t index)> interfaceNameOf;
@@ -51,8 +55,9 @@ struct CommandSystem {
 // command line is wrong, one line on `err` naming the mistake and
 // kExitUsage, before anything is asked. --help and --version write to `out`
 // and return kExitAnswered. When `out` cannot be written (a full disk, a
-// closed pipe) or the run breaks off, one line on `err` says so and the
-// result is kExitSystemError; a JSON document begun is closed first.
+// closed pipe), the run breaks off or a lookup could not be made at all (no
+// descriptor left), one line on `err` says so and the result is
+// kExitSystemError; a JSON document begun is closed first.
 int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& out,
                      std::ostream& err, const CommandSystem& system);
 

@@ -7,8 +7,7 @@
 #include "console/lookup_command.h"
 #include "console/system.h"
 #include "lookup/neighbour_feed.h"
-#include "lookup/neighbour_resolver.h"
-#include "lookup/neighbour_table.h"
+#include "lookup/neighbour_engine.h"
 
 int main(int argc, char* argv[]) {
     using namespace varnock;
@@ -18,7 +17,8 @@ int main(int argc, char* argv[]) {
     try {
         const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
         console::CommandSystem system;
-        system.makeResolver = [](ResolverMode mode) { return MakeSystemNeighbourResolver(mode); };
+        system.makeEngine = MakeSystemNeighbourEngine;
+        system.outputGone = console::StandardOutputGone;
         system.targets.resolveName = console::ResolveHostName;
         system.targets.interfaceIndexNamed = InterfaceIndexNamed;
         system.interfaceNameOf = InterfaceNameOf;
@@ -39,11 +39,10 @@ int main(int argc, char* argv[]) {
             }
         }
         system.errorIsTerminal = console::StandardErrorIsTerminal();
-        system.limits.maxInFlight = console::MostInFlightFor(console::OpenFileRoom());
         system.limits.tableRoom = NeighbourTableRoom;
         return console::RunLookupCommand(arguments, std::cout, std::cerr, system);
     } catch (const std::exception& failure) {
-        // Not even one lookup could be started.
+        // The system could not be asked at all.
         std::cerr << "varnock-cli: " << failure.what() << '\n';
         return console::kExitSystemError;
     }

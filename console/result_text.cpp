@@ -92,6 +92,7 @@ std::vector<Field> Fields(const AddressResult& result, const Vendor& vendor,
              ? std::optional(std::to_string(known->sinceConfirmed->count()))
              : std::nullopt,
          true},
+        {"last_known_hardware_address", result.lastKnownHardwareAddress},
     };
 }
 

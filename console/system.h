@@ -57,8 +57,7 @@ bool StopRequested();
 // Whether standard error is a terminal someone watches.
 bool StandardErrorIsTerminal();
 
-// How many more descriptors this process may open; nothing when the system
-// sets no such limit that a lookup would meet.
-std::optional<std::uint64_t> OpenFileRoom();
+// Whether standard output is a pipe or socket whose reader has gone.
+bool StandardOutputGone();
 
 }  // namespace varnock::console

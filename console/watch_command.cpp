@@ -127,9 +127,9 @@ public:
         running_ = true;
         thread_ = std::thread([this] {
             try {
+                const auto engine = system_.makeEngine(ResolverMode::kLive);
                 LookUpInOrder(
-                    targets_, settings_, [&] { return system_.makeResolver(ResolverMode::kLive); },
-                    system_.limits,
+                    targets_, settings_, *engine, system_.limits,
                     [&](AddressResult&&) {
                         // A stop ends the sweep: no further lookup starts.
                         if (stopping_) {

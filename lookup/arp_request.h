@@ -1,8 +1,9 @@
 #pragma once
 
-// The one place where the window (and any other front end) meets the
-// operating system's ARP resolution. Everything else of the lookup is
-// built on this interface, so tests can put a fake in its place.
+// The window's contract with the operating system's ARP resolution: an
+// IPv4 address in, a hardware address in the caller's buffer out. The real
+// one is a thin adapter over the neighbour engine (neighbour_engine.h);
+// tests put a fake in its place.
 
 #include <chrono>
 #include <cstdint>
@@ -36,6 +37,8 @@ inline constexpr std::uint32_t kInterfaceDown = 0x2000'0007;       // down, or n
 inline constexpr std::uint32_t kNotCached = 0x2000'0008;       // no address in the neighbour table
 inline constexpr std::uint32_t kWrongInterface = 0x2000'0009;  // the route leaves elsewhere
 inline constexpr std::uint32_t kNeedsInterface = 0x2000'000A;  // link-local without its interface
+inline constexpr std::uint32_t kNotConfirmed = 0x2000'000B;    // an old address nobody confirmed in time
+inline constexpr std::uint32_t kSystemError = 0x2000'000C;     // the system could not be asked
 }  // namespace arp_status
 
 // A short English reason for a result code, for front ends that explain

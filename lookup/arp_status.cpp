@@ -34,6 +34,10 @@ std::string_view DescribeArpStatus(std::uint32_t status) {
             return "a link-local address needs its interface";
         case arp_status::kInterfaceDown:
             return "the interface is down or has no carrier";
+        case arp_status::kNotConfirmed:
+            return "not confirmed in time";
+        case arp_status::kSystemError:
+            return "the system could not be asked";
         default:
             return "lookup failed";
     }

@@ -3,10 +3,10 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,35 +14,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <system_error>
 
 #include "console/resolved_addresses.h"
 
 namespace varnock::console {
-namespace {
-
-// When the open descriptors cannot be counted: the standard streams and
-// whatever a shell or test harness may have left open.
-constexpr std::uint64_t kAssumedOpen = 16;
-
-std::uint64_t OpenDescriptors() {
-    std::error_code error;
-    std::filesystem::directory_iterator entries("/proc/self/fd", error);
-    if (error) {
-        return kAssumedOpen;
-    }
-    std::uint64_t count = 0;
-    for (; entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-        if (error) {
-            return kAssumedOpen;
-        }
-        ++count;
-    }
-    return count;
-}
-
-}  // namespace
 
 std::vector<IpAddress> ResolveHostName(const std::string& name) {
     addrinfo hints{};
@@ -189,13 +165,11 @@ bool StandardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
-std::optional<std::uint64_t> OpenFileRoom() {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
-        return std::nullopt;
-    }
-    const std::uint64_t open = OpenDescriptors();
-    return limit.rlim_cur > open ? limit.rlim_cur - open : 0;
+bool StandardOutputGone() {
+    // A pipe or socket whose reader has closed its end reports an error to
+    // the writer; a file or terminal never does this way.
+    pollfd output{STDOUT_FILENO, 0, 0};
+    return ::poll(&output, 1, 0) == 1 && (output.revents & POLLERR) != 0;
 }
 
 }  // namespace varnock::console

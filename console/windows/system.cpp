@@ -134,9 +134,9 @@ bool StandardErrorIsTerminal() {
     return ::_isatty(::_fileno(stderr)) != 0;
 }
 
-// SendARP holds no descriptor of ours while it waits.
-std::optional<std::uint64_t> OpenFileRoom() {
-    return std::nullopt;
+// A closed pipe shows when the next write fails.
+bool StandardOutputGone() {
+    return false;
 }
 
 }  // namespace varnock::console

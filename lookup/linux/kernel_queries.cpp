@@ -53,24 +53,48 @@ std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, const IpAdd
     return entry;
 }
 
+void DumpWhole(NetlinkSocket& kernel, const std::function<nlmsghdr*(rtnl::RequestBuffer&)>& build,
+               const std::function<void()>& restart,
+               const std::function<void(const nlmsghdr&)>& take, const char* what) {
+    int error = EINTR;
+    for (int attempt = 0; attempt < kDumpTries && error == EINTR; ++attempt) {
+        restart();
+        rtnl::RequestBuffer buffer;
+        error = kernel.Exchange(build(buffer), take);
+    }
+    if (error != 0) {
+        // EINTR here: the table kept changing under every try.
+        throw std::system_error(error, std::generic_category(), what);
+    }
+}
+
 std::vector<rtnl::InterfaceAddress> QueryAddresses(NetlinkSocket& kernel,
                                                    IpAddress::Family family) {
     std::vector<rtnl::InterfaceAddress> addresses;
-    for (int attempt = 0; attempt < kDumpTries; ++attempt) {
-        rtnl::RequestBuffer buffer;
-        addresses.clear();
-        const int error =
-            kernel.Exchange(rtnl::BuildAddressDump(buffer, family), [&](const nlmsghdr& message) {
-                if (auto entry = rtnl::ParseInterfaceAddress(message);
-                    entry && entry->local.family == family) {
-                    addresses.push_back(*entry);
-                }
-            });
-        if (error != EINTR) {
-            break;
-        }
-    }
+    DumpWhole(
+        kernel, [&](rtnl::RequestBuffer& buffer) { return rtnl::BuildAddressDump(buffer, family); },
+        [&] { addresses.clear(); },
+        [&](const nlmsghdr& message) {
+            if (auto entry = rtnl::ParseInterfaceAddress(message);
+                entry && entry->local.family == family) {
+                addresses.push_back(*entry);
+            }
+        },
+        "interface addresses");
     return addresses;
+}
+
+std::vector<rtnl::Neighbour> QueryNeighbours(NetlinkSocket& kernel) {
+    std::vector<rtnl::Neighbour> entries;
+    DumpWhole(
+        kernel, rtnl::BuildNeighbourDump, [&] { entries.clear(); },
+        [&](const nlmsghdr& message) {
+            if (auto entry = rtnl::ParseNeighbour(message)) {
+                entries.push_back(std::move(*entry));
+            }
+        },
+        "neighbour table");
+    return entries;
 }
 
 std::optional<std::uint32_t> FindInterfaceOwning(NetlinkSocket& kernel, const IpAddress& address) {

@@ -3,6 +3,7 @@
 // The questions the lookup asks the kernel over a request socket.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -27,8 +28,21 @@ std::optional<rtnl::Link> QueryLink(NetlinkSocket& kernel, std::uint32_t index);
 std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, const IpAddress& destination,
                                               std::uint32_t interfaceIndex);
 
-// Every address of `family` on the machine's interfaces.
+// Sends the dump that `build` makes and hands every message of the reply to
+// `take`. A dump that a change of the table interrupted is asked again, a
+// few times, with `restart` called before each new try; when no whole dump
+// can be had, throws std::system_error naming `what`: a part of one is
+// never used as if it were all.
+void DumpWhole(NetlinkSocket& kernel, const std::function<nlmsghdr*(rtnl::RequestBuffer&)>& build,
+               const std::function<void()>& restart,
+               const std::function<void(const nlmsghdr&)>& take, const char* what);
+
+// Every address of `family` on the machine's interfaces. Throws
+// std::system_error when the kernel cannot give them whole.
 std::vector<rtnl::InterfaceAddress> QueryAddresses(NetlinkSocket& kernel, IpAddress::Family family);
+
+// Every entry of this namespace's neighbour tables, whole or a throw.
+std::vector<rtnl::Neighbour> QueryNeighbours(NetlinkSocket& kernel);
 
 // The interface that holds `address` as one of its own, if any does.
 std::optional<std::uint32_t> FindInterfaceOwning(NetlinkSocket& kernel, const IpAddress& address);

@@ -11,7 +11,8 @@
 #include <system_error>
 
 #include "lookup/linux/interface_facts.h"
-#include "lookup/linux/neighbour_wait.h"
+#include "lookup/linux/kernel_queries.h"
+#include "lookup/linux/neighbour_states.h"
 #include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/rtnetlink_messages.h"
 #include "lookup/neighbour_feed.h"
@@ -20,8 +21,6 @@ namespace varnock {
 namespace {
 
 constexpr std::chrono::seconds kTableDeadline{5};
-// A dump that a change of the table interrupted is asked again, a few times.
-constexpr int kDumpTries = 3;
 
 class NetlinkNeighbourFeed final : public NeighbourFeed {
 public:
@@ -32,17 +31,10 @@ public:
 
     std::vector<NeighbourEntry> Table() override {
         std::vector<NeighbourEntry> entries;
-        for (int attempt = 0; attempt < kDumpTries; ++attempt) {
-            entries.clear();
-            requests_.SetDeadline(std::chrono::steady_clock::now() + kTableDeadline);
-            rtnl::RequestBuffer buffer;
-            const int error =
-                requests_.Exchange(rtnl::BuildNeighbourDump(buffer),
-                                   [&](const nlmsghdr& message) { Take(message, entries); });
-            if (error != EINTR) {
-                break;
-            }
-        }
+        requests_.SetDeadline(std::chrono::steady_clock::now() + kTableDeadline);
+        linux_backend::DumpWhole(
+            requests_, rtnl::BuildNeighbourDump, [&] { entries.clear(); },
+            [&](const nlmsghdr& message) { Take(message, entries); }, "neighbour table");
         return entries;
     }
 

@@ -1,4 +1,4 @@
-// The Linux side of lookup/neighbour_resolver.h and lookup/neighbour_table.h.
+// The Linux side of lookup/neighbour_engine.h.
 
 #include <net/if.h>
 
@@ -6,15 +6,14 @@
 #include <chrono>
 #include <exception>
 
-#include "lookup/linux/cached_neighbour_resolver.h"
+#include <linux/neighbour.h>
+
 #include "lookup/linux/interface_facts.h"
 #include "lookup/linux/kernel_queries.h"
-#include "lookup/linux/live_neighbour_resolver.h"
+#include "lookup/linux/netlink_neighbour_engine.h"
 #include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/rtnetlink_messages.h"
-#include "lookup/linux/unique_fd.h"
-#include "lookup/neighbour_resolver.h"
-#include "lookup/neighbour_table.h"
+#include "lookup/neighbour_engine.h"
 
 namespace varnock {
 namespace {
@@ -27,11 +26,8 @@ constexpr std::chrono::seconds kTableDeadline{2};
 
 }  // namespace
 
-std::unique_ptr<NeighbourResolver> MakeSystemNeighbourResolver(ResolverMode mode) {
-    if (mode == ResolverMode::kCached) {
-        return std::make_unique<linux_backend::CachedNeighbourResolver>();
-    }
-    return std::make_unique<linux_backend::LiveNeighbourResolver>();
+std::unique_ptr<NeighbourEngine> MakeSystemNeighbourEngine(ResolverMode mode) {
+    return std::make_unique<linux_backend::NetlinkNeighbourEngine>(mode);
 }
 
 std::optional<std::uint32_t> InterfaceIndexNamed(const std::string& name) {
@@ -60,24 +56,35 @@ std::vector<AttachedNetwork> AttachedIpv4Networks(std::uint32_t interfaceIndex) 
     return networks;
 }
 
-std::optional<std::size_t> NeighbourTableRoom() {
+std::optional<std::size_t> NeighbourTableRoom(IpAddress::Family family) {
     try {
         linux_backend::NetlinkSocket kernel(linux_backend::NetlinkSocket::Mode::kRequests);
         kernel.SetDeadline(std::chrono::steady_clock::now() + kTableDeadline);
         rtnl::RequestBuffer buffer;
-        std::optional<std::size_t> room;
+        std::optional<rtnl::NeighbourTable> table;
         kernel.Exchange(rtnl::BuildNeighbourTableDump(buffer), [&](const nlmsghdr& message) {
-            const auto table = rtnl::ParseNeighbourTable(message);
-            if (!table) {
-                return;
+            if (auto parsed = rtnl::ParseNeighbourTable(message);
+                parsed && parsed->family == family) {
+                table = parsed;
             }
-            // gc_thresh2 may be set above gc_thresh3; the lower one binds.
-            const std::uint32_t limit = std::min(table->softLimit, table->hardLimit);
-            const std::uint32_t usable = limit - limit / kReserveShare;
-            const std::size_t left = usable > table->entries ? usable - table->entries : 0;
-            room = std::min(room.value_or(left), left);
         });
-        return room;
+        if (!table) {
+            return std::nullopt;
+        }
+        // Permanent entries are never collected and the kernel does not
+        // count them against its thresholds; those of other namespaces
+        // cannot be told apart from here.
+        std::uint32_t permanent = 0;
+        for (const auto& entry : linux_backend::QueryNeighbours(kernel)) {
+            if (entry.destination.family == family && (entry.state & NUD_PERMANENT) != 0) {
+                ++permanent;
+            }
+        }
+        const std::uint32_t counted = table->entries > permanent ? table->entries - permanent : 0;
+        // gc_thresh2 may be set above gc_thresh3; the lower one binds.
+        const std::uint32_t limit = std::min(table->softLimit, table->hardLimit);
+        const std::uint32_t usable = limit - limit / kReserveShare;
+        return usable > counted ? usable - counted : 0;
     } catch (const std::exception&) {
         // A table that cannot be read sets no limit we could heed.
         return std::nullopt;

@@ -69,16 +69,4 @@ std::uint32_t AnswerForOwnAddress(NetlinkSocket& kernel, const IpAddress& destin
     return arp_status::kOk;
 }
 
-std::uint32_t CopyAnswer(const std::vector<std::uint8_t>& hardwareAddress, void* answer,
-                         std::uint32_t& answerLength) {
-    if (hardwareAddress.size() > answerLength) {
-        return arp_status::kBufferTooSmall;
-    }
-    if (!hardwareAddress.empty()) {
-        std::memcpy(answer, hardwareAddress.data(), hardwareAddress.size());
-    }
-    answerLength = static_cast<std::uint32_t>(hardwareAddress.size());
-    return arp_status::kOk;
-}
-
 }  // namespace varnock::linux_backend

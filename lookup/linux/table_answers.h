@@ -2,7 +2,7 @@
 
 // What the kernel's own tables answer, with nothing sent: whether a route
 // leads to an ARP target at all, the hardware address of one of our own
-// addresses, and copying an answer into the caller's buffer.
+// addresses.
 
 #include <cstdint>
 #include <optional>
@@ -36,10 +36,5 @@ std::uint32_t AnswerForOwnAddress(NetlinkSocket& kernel, const IpAddress& destin
                                   const rtnl::Route& route,
                                   std::vector<std::uint8_t>& hardwareAddress,
                                   std::uint32_t& interfaceIndex);
-
-// Copies `hardwareAddress` into the caller's `answer` of `answerLength`
-// bytes: kOk, or kBufferTooSmall (never a truncated answer).
-std::uint32_t CopyAnswer(const std::vector<std::uint8_t>& hardwareAddress, void* answer,
-                         std::uint32_t& answerLength);
 
 }  // namespace varnock::linux_backend

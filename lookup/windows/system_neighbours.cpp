@@ -1,6 +1,6 @@
-// The Windows side of lookup/neighbour_resolver.h and lookup/neighbour_table.h:
-// IPv4 through SendARP, as the window asks, and IPv6 through IP Helper's
-// ResolveIpNetEntry2 where the system has it.
+// The Windows side of lookup/neighbour_engine.h: IPv4 through SendARP, as
+// the window asks, and IPv6 through IP Helper's ResolveIpNetEntry2 where the
+// system has it. Both block, so the engine runs them on a few threads.
 
 // winsock2.h must come before windows.h, and iphlpapi.h needs both.
 // clang-format off
@@ -13,7 +13,7 @@
 #include <cstring>
 
 #include "lookup/neighbour_resolver.h"
-#include "lookup/neighbour_table.h"
+#include "lookup/threaded_neighbour_engine.h"
 #include "lookup/windows/ip_helper.h"
 
 namespace varnock {
@@ -23,6 +23,9 @@ using windows_backend::IpNetRow2;
 using windows_backend::ResolveIpNetEntry2Function;
 
 constexpr ULONG kMaxPhysicalAddress = 32;
+// SendARP waits out Windows' own time-out (about 3 s) for an absent host:
+// enough threads that a /24 takes a few of those, few enough to stay light.
+constexpr std::size_t kMostThreads = 64;
 
 ResolveIpNetEntry2Function FindResolveIpNetEntry2() {
     return windows_backend::FindIpHelperFunction<ResolveIpNetEntry2Function>("ResolveIpNetEntry2");
@@ -90,8 +93,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<NeighbourResolver> MakeSystemNeighbourResolver(ResolverMode mode) {
-    return std::make_unique<WindowsNeighbourResolver>(mode);
+std::unique_ptr<NeighbourEngine> MakeSystemNeighbourEngine(ResolverMode mode) {
+    return std::make_unique<ThreadedNeighbourEngine>(
+        [mode] { return std::make_unique<WindowsNeighbourResolver>(mode); }, kMostThreads);
 }
 
 // Interface names, and the networks they hold, are not wired up on Windows
@@ -109,7 +113,7 @@ std::vector<AttachedNetwork> AttachedIpv4Networks(std::uint32_t) {
 }
 
 // SendARP keeps its own table and evicts nothing of ours to make room.
-std::optional<std::size_t> NeighbourTableRoom() {
+std::optional<std::size_t> NeighbourTableRoom(IpAddress::Family) {
     return std::nullopt;
 }
 

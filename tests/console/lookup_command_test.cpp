@@ -26,7 +26,7 @@ using testing::Fails;
 class LookupCommand : public ::testing::Test {
 protected:
     LookupCommand() {
-        system_.makeResolver = [this](ResolverMode) { return network_.MakeResolver(); };
+        system_.makeEngine = [this](ResolverMode) { return network_.MakeEngine(); };
         system_.targets.resolveName = [](const std::string& name) {
             std::vector<IpAddress> addresses;
             if (name == "labhost") {
@@ -99,12 +99,12 @@ TEST_F(LookupCommand, JsonArrayLinesAndCsvCarryTheSameFields) {
         R"({"target": "192.0.2.2", "address": "192.0.2.2", "hardware_address": )"
         R"("00\"\\1A\"\\2B\"\\3C\"\\4D\"\\5E", "vendor": null, "locally_administered": false, )"
         R"("reason": null, "interface": null, "from_cache": false, "confirmed": true, )"
-        R"("state": null, "seconds_since_confirmed": null})";
+        R"("state": null, "seconds_since_confirmed": null, "last_known_hardware_address": null})";
     const std::string unanswered =
         R"({"target": "192.0.2.77", "address": "192.0.2.77", "hardware_address": null, )"
         R"("vendor": null, "locally_administered": null, "reason": "no answer", )"
         R"("interface": null, "from_cache": null, "confirmed": null, "state": null, )"
-        R"("seconds_since_confirmed": null})";
+        R"("seconds_since_confirmed": null, "last_known_hardware_address": null})";
     EXPECT_EQ(out_.str(), "[\n  " + answered + ",\n  " + unanswered + "\n]\n");
     EXPECT_EQ(Run({"--jsonl", "--delimiter", "\"\\", "192.0.2.2", "192.0.2.77"}), kExitNoAnswer);
     EXPECT_EQ(out_.str(), answered + "\n" + unanswered + "\n");
@@ -115,10 +115,23 @@ TEST_F(LookupCommand, JsonArrayLinesAndCsvCarryTheSameFields) {
     EXPECT_EQ(
         out_.str(),
         "target,address,hardware_address,vendor,locally_administered,reason,interface,"
-        "from_cache,confirmed,state,seconds_since_confirmed\r\n"
-        "192.0.2.3,192.0.2.3,\"02,\"\"00,\"\"00,\"\"00,\"\"00,\"\"03\",,true,,,false,true,,\r\n"
-        "192.0.2.0/31,192.0.2.0,,,,no answer,,,,,\r\n"
-        "192.0.2.0/31,192.0.2.1,,,,no answer,,,,,\r\n");
+        "from_cache,confirmed,state,seconds_since_confirmed,last_known_hardware_address\r\n"
+        "192.0.2.3,192.0.2.3,\"02,\"\"00,\"\"00,\"\"00,\"\"00,\"\"03\",,true,,,false,true,,,\r\n"
+        "192.0.2.0/31,192.0.2.0,,,,no answer,,,,,,\r\n"
+        "192.0.2.0/31,192.0.2.1,,,,no answer,,,,,,\r\n");
+
+    // An old address nobody confirmed in time is no answer, and not "no
+    // answer" either: the reason names it, and a field of its own holds it.
+    network_.replies["192.0.2.4"] = Fails(arp_status::kNotConfirmed);
+    network_.replies["192.0.2.4"].bytes = {0x02, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    EXPECT_EQ(Run({"--jsonl", "--timeout", "1500", "192.0.2.4"}), kExitNoAnswer);
+    EXPECT_NE(out_.str().find(R"("reason": "not confirmed within 1.5 s; last known )"
+                              R"(02:1A:2B:3C:4D:5E", )"),
+              std::string::npos)
+        << out_.str();
+    EXPECT_NE(out_.str().find(R"("last_known_hardware_address": "02:1A:2B:3C:4D:5E"})"),
+              std::string::npos)
+        << out_.str();
     EXPECT_EQ(JsonString(std::string("\t\n\x01\x7f", 4)), R"("\t\n\u0001)"
                                                           "\x7f\"");
     // UTF-8 is kept; stray bytes, overlong forms and surrogates are replaced.

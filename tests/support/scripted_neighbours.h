@@ -4,8 +4,8 @@
 // window's ARP request and as the console's resolver: it answers as the
 // test scripts it (per address, after a delay, or by throwing), or passes
 // the call on to a real request; it records every call, can hold an answer
-// back until the test lets it go, and hands out resolvers for code that
-// makes its own (one per worker), all answered and recorded here.
+// back until the test lets it go, and hands out resolvers and engines for
+// code that makes its own, all answered and recorded here.
 
 #include <algorithm>
 #include <array>
@@ -33,6 +33,7 @@
 
 #include "lookup/arp_request.h"
 #include "lookup/neighbour_resolver.h"
+#include "lookup/threaded_neighbour_engine.h"
 
 namespace varnock::testing {
 
@@ -115,6 +116,13 @@ public:
             ++resolversMade_;
         }
         return std::make_unique<Forwarder>(*this);
+    }
+
+    // An engine whose lookups are answered and recorded here, as many at
+    // once as the code under test submits (up to `mostAtOnce`).
+    std::unique_ptr<NeighbourEngine> MakeEngine(std::size_t mostAtOnce = 256) {
+        return std::make_unique<ThreadedNeighbourEngine>([this] { return MakeResolver(); },
+                                                         mostAtOnce);
     }
 
     NeighbourAnswer Resolve(const NeighbourQuery& query) override {

@@ -258,6 +258,26 @@ TEST_F(ConsoleLab, TightDescriptorLimitSlowsASweepButLosesNothing) {
         EXPECT_EQ(lines[index], Line(host, MoreHostMac(host)));
     }
     EXPECT_EQ(run.out.find("could not be asked"), std::string::npos) << run.out;
+
+    // No room for the engine at all: said, and not "no answer".
+    const auto none = RunProgram({"sh", "-c", "ulimit -n 5 && exec \"$0\" \"$@\"",
+                                  VARNOCK_CLI_PROGRAM, lab::Value("VARNOCK_LAB_LIVE_HOST")});
+    EXPECT_EQ(none.status, 2) << none.out << none.err;
+    EXPECT_NE((none.out + none.err).find("the system could not be asked"), std::string::npos)
+        << none.out << none.err;
+}
+
+TEST_F(ConsoleLab, AReaderThatLeavesStopsTheSweepAtOnce) {
+    // About 500 addresses without a host; the reader takes one byte and goes.
+    const long before = lab::SentDatagrams();
+    const auto run = RunProgram({"bash", "-c",
+                                 "\"$0\" \"$@\" | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}",
+                                 VARNOCK_CLI_PROGRAM, "192.0.2.0/24", "2001:db8::100/120"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "varnock-cli: cannot write the results\n");
+    // Counted, not timed: at most the lookups in flight when the reader
+    // left (256) were sent, not the whole run.
+    EXPECT_LT(lab::SentDatagrams() - before, 400);
 }
 
 TEST_F(ConsoleLab, IPv6ByGlobalAndScopedAddressesAndWithinTheGiveUpTime) {

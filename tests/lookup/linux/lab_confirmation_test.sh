@@ -58,6 +58,30 @@ lookup --cached "$VARNOCK_LAB_ABSENT_HOST"
 check "--cached without an entry" grep -q "not in the neighbour table" <<<"$out"
 check "--cached sent nothing" test -z "$(ip neigh show "$VARNOCK_LAB_ABSENT_HOST" dev c0)"
 
+# --- A stale entry of a host whose firewall drops the datagram: the host
+# never refuses it, and only the kernel's own probes, after their delay,
+# can confirm the address.
+fresh
+lookup "$live"
+until_unconfirmed "$live"
+ip netns exec "$host_ns" nft add table ip varnock_host
+ip netns exec "$host_ns" nft 'add chain ip varnock_host in { type filter hook input priority 0; }'
+ip netns exec "$host_ns" nft add rule ip varnock_host in meta l4proto udp drop
+lookup --jsonl --timeout 1500 "$live"
+check "an address nobody confirmed within --timeout is not called absent" \
+    grep -qE "\"reason\": \"not confirmed within 1.5 s; last known $live_mac, (stale|delay|probe)\"" <<<"$out"
+check "and still exits 1" test "$status" -eq 1
+check "JSON names the last known address" \
+    grep -q "\"last_known_hardware_address\": \"$live_mac\"" <<<"$out"
+# The kernel's probe confirms the entry meanwhile; wait until it is stale
+# again.
+sleep 4
+until_unconfirmed "$live"
+lookup "$live"
+check "without --timeout the kernel's own probes confirm it" \
+    test "$status" -eq 0 -a "$took" -lt "$bound_ms"
+ip netns exec "$host_ns" nft delete table ip varnock_host
+
 # --- A host that changed its hardware address.
 new_mac=02:1A:2B:3C:4D:99
 fresh

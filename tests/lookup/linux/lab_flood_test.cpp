@@ -10,12 +10,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "lookup/linux/neighbour_arp_request.h"
+#include "lookup/engine_arp_request.h"
+#include "lookup/linux/netlink_neighbour_engine.h"
 #include "lookup/mac_query.h"
 #include "tests/lab/lab_environment.h"
 
@@ -57,7 +59,9 @@ TEST(LabFlood, LostNotificationsStillEndInTheRightAnswer) {
         GTEST_SKIP() << "needs the namespace lab (tests/lab/run-in-lab.sh)";
     }
     // The smallest buffer the kernel allows: a few notifications fill it.
-    linux_backend::NeighbourArpRequest request(1);
+    auto owned = std::make_unique<linux_backend::NetlinkNeighbourEngine>(ResolverMode::kLive, 1);
+    auto& engine = *owned;
+    EngineArpRequest request(std::move(owned));
     const NeighbourChurn churn;
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
 
@@ -78,7 +82,7 @@ TEST(LabFlood, LostNotificationsStillEndInTheRightAnswer) {
         EXPECT_EQ(text, "02:1A:2B:00:00:" + host.substr(host.size() - 2));
     }
     // Otherwise this test proved nothing about lost notifications.
-    EXPECT_GT(request.LostNotificationBatches(), 0u);
+    EXPECT_GT(engine.LostNotificationBatches(), 0u);
     // Live hosts answer within their ARP exchange; a lost answer must be
     // found in the table at once, not after the lookup's deadline (the
     // give-up time and 250 ms, 550 ms here). Loose for a busy machine: only

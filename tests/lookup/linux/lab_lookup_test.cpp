@@ -191,17 +191,23 @@ TEST_F(LabLookup, RunningOutOfDescriptorsRaisesAFailureThenRecovers) {
         ++tight.rlim_cur;
     }
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    // A request whose engine is open needs no new descriptor.
+    const bool openAnswers = Query(lab::Value("VARNOCK_LAB_LIVE_HOST"), text) == kTrue;
+    text = "untouched";
+    // A new one cannot open its engine.
+    const auto fresh = MakeSystemArpRequest();
     bool raised = false;
     try {
-        Query(lab::Value("VARNOCK_LAB_LIVE_HOST"), text);
+        QueryMacAddress(lab::Value("VARNOCK_LAB_LIVE_HOST"), text, ":", *fresh);
     } catch (const std::system_error& failure) {
         raised = failure.code().value() == EMFILE;
     }
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_TRUE(openAnswers);
     EXPECT_TRUE(raised);
     EXPECT_EQ(text, "untouched");
 
-    EXPECT_EQ(Query(lab::Value("VARNOCK_LAB_LIVE_HOST"), text), kTrue);
+    EXPECT_EQ(QueryMacAddress(lab::Value("VARNOCK_LAB_LIVE_HOST"), text, ":", *fresh), kTrue);
     EXPECT_EQ(text, lab::Value("VARNOCK_LAB_LIVE_MAC"));
 }
 

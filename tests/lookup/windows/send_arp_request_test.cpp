@@ -18,7 +18,7 @@
 
 #include "lookup/arp_request.h"
 #include "lookup/mac_query.h"
-#include "lookup/neighbour_resolver.h"
+#include "lookup/neighbour_engine.h"
 #include "tests/support/scripted_neighbours.h"
 
 namespace varnock {
@@ -87,16 +87,16 @@ TEST(QueryMacAddressOnWindows, AddressZeroSendsNoRequest) {
 // IPv6 goes through ResolveIpNetEntry2 where the system has it; under wine
 // (which does not implement it) and for a documentation address nobody
 // answers, it must fail cleanly: a status, no bytes, no crash.
-TEST(NeighbourResolverOnWindows, Ipv6DocumentationAddressFailsCleanly) {
-    const auto resolver = MakeSystemNeighbourResolver(ResolverMode::kLive);
+TEST(NeighbourEngineOnWindows, Ipv6DocumentationAddressFailsCleanly) {
+    const auto engine = MakeSystemNeighbourEngine(ResolverMode::kLive);
     NeighbourQuery query;
     query.address = IpAddress::V6({0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2});
-    const NeighbourAnswer answer = resolver->Resolve(query);
+    const NeighbourAnswer answer = ResolveNow(*engine, query);
     EXPECT_NE(answer.status, arp_status::kOk);
     EXPECT_TRUE(answer.hardwareAddress.empty());
     // Neither a chosen interface nor the table as it stands is wired up.
     query.interfaceIndex = 1;
-    EXPECT_EQ(resolver->Resolve(query).status, arp_status::kNotSupported);
+    EXPECT_EQ(ResolveNow(*engine, query).status, arp_status::kNotSupported);
 }
 
 }  // namespace

@@ -93,6 +93,8 @@ private slots:
     void outOfDescriptorsShowsTheBoxAndKeepsTheResult() {
         {
             MessageBoxWatcher boxes;
+            // A request whose engine is not open yet: it needs descriptors.
+            request_->passTo = varnock::MakeSystemArpRequest();
             request_->reply.before = [this] { starvation_.Begin(); };
             request_->after = [this] { starvation_.End(); };
             Get(Lab("VARNOCK_LAB_LIVE_HOST"), "previous result");

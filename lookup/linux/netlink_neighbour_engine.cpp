@@ -1,0 +1,505 @@
+#include "lookup/linux/netlink_neighbour_engine.h"
+
+#include <linux/neighbour.h>
+#include <linux/rtnetlink.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <exception>
+#include <system_error>
+#include <utility>
+
+#include "lookup/linux/interface_facts.h"
+#include "lookup/linux/kernel_queries.h"
+#include "lookup/linux/neighbour_settings.h"
+#include "lookup/linux/neighbour_states.h"
+#include "lookup/linux/table_answers.h"
+
+namespace varnock::linux_backend {
+namespace {
+
+using Clock = NeighbourEngine::Clock;
+
+// Past the kernel's own give-up time, so that its FAILED verdict (or a late
+// reply) is the one we report rather than our own impatience.
+constexpr std::chrono::milliseconds kGiveUpMargin{250};
+// The kernel answers a request within the send; this only bounds a kernel
+// that does not.
+constexpr std::chrono::seconds kKernelAnswer{2};
+// Interface addresses and neighbour settings are read again after this.
+constexpr std::chrono::seconds kSettingsLifetime{10};
+
+// What a failed send of the datagram says, when it says something that is
+// known at once; nothing when the kernel's verdict must decide.
+std::optional<std::uint32_t> RefusalOfSend(int error) {
+    switch (error) {
+        case 0:
+            return std::nullopt;
+        case EPERM:
+        case EACCES:
+            // A netfilter rule in the output path dropped it.
+            return arp_status::kBlockedByFirewall;
+        case ENOBUFS:
+        case EINVAL:
+            // No room for a new neighbour entry (gc_thresh3 reached).
+            return arp_status::kNeighbourTableFull;
+        case ENETUNREACH:
+        case EHOSTUNREACH:
+            return arp_status::kNoRoute;
+        case ENETDOWN:
+            return arp_status::kInterfaceDown;
+        default:
+            return std::nullopt;
+    }
+}
+
+NeighbourAnswer Refused(std::uint32_t status, std::uint32_t interfaceIndex = 0) {
+    NeighbourAnswer answer;
+    answer.status = status;
+    answer.interfaceIndex = interfaceIndex;
+    return answer;
+}
+
+NeighbourAnswer Answered(std::vector<std::uint8_t> hardwareAddress, std::uint32_t interfaceIndex) {
+    NeighbourAnswer answer;
+    answer.status = arp_status::kOk;
+    answer.hardwareAddress = std::move(hardwareAddress);
+    answer.interfaceIndex = interfaceIndex;
+    return answer;
+}
+
+NeighbourAnswer CouldNotAsk(const std::exception& failure) {
+    NeighbourAnswer answer;
+    answer.status = arp_status::kSystemError;
+    answer.systemError = failure.what();
+    return answer;
+}
+
+}  // namespace
+
+NetlinkNeighbourEngine::NetlinkNeighbourEngine(ResolverMode mode, int notificationBufferBytes)
+    : mode_(mode), requests_(NetlinkSocket::Mode::kRequests) {
+    if (mode_ == ResolverMode::kLive) {
+        // Subscribed before anything can make the kernel send: on a fast link
+        // the reply arrives within the send itself, and a late subscriber
+        // misses it.
+        notifications_.emplace(NetlinkSocket::Mode::kNotifications, RTMGRP_NEIGH);
+        if (notificationBufferBytes > 0) {
+            notifications_->LimitReceiveBuffer(notificationBufferBytes);
+        }
+    }
+}
+
+NeighbourEngine::Ticket NetlinkNeighbourEngine::Submit(const NeighbourQuery& query,
+                                                       Finished finished) {
+    const Ticket ticket = ++lastTicket_;
+    Lookup& lookup = lookups_[ticket];
+    lookup.query = query;
+    lookup.finished = std::move(finished);
+    std::optional<NeighbourAnswer> answer;
+    try {
+        answer = Start(ticket, lookup);
+    } catch (const std::exception& failure) {
+        answer = CouldNotAsk(failure);
+    }
+    if (answer) {
+        Finish(ticket, std::move(*answer));
+    }
+    return ticket;
+}
+
+void NetlinkNeighbourEngine::Cancel(Ticket ticket) {
+    const auto found = lookups_.find(ticket);
+    if (found == lookups_.end()) {
+        return;
+    }
+    ForgetWaiter(ticket, found->second);
+    lookups_.erase(found);
+}
+
+std::optional<NeighbourAnswer> NetlinkNeighbourEngine::Start(Ticket ticket, Lookup& lookup) {
+    const NeighbourQuery& query = lookup.query;
+    const IpAddress& destination = query.address;
+    if (const auto refusal = RefusalBeforeAsking(destination, query.interfaceIndex)) {
+        return Refused(*refusal);
+    }
+    const std::uint32_t chosenInterface =
+        query.interfaceIndex != 0 ? query.interfaceIndex : destination.scope;
+    const auto start = Clock::now();
+    requests_.SetDeadline(start + kKernelAnswer);
+    if (mode_ == ResolverMode::kCached) {
+        return StartCached(lookup, destination, chosenInterface);
+    }
+    lookup.deadline = start + 2 * (kLongestNeighbourWait + kGiveUpMargin);
+    if (query.maxWait) {
+        lookup.deadline = std::min(lookup.deadline, start + *query.maxWait);
+    }
+
+    // A chosen interface must hold the destination's network: the kernel
+    // would otherwise take any destination as on-link there.
+    if (query.interfaceIndex != 0 && !destination.IsLinkLocal() &&
+        !IsAttachedTo(Addresses(destination.family), query.interfaceIndex, destination)) {
+        return Refused(arp_status::kWrongInterface, query.interfaceIndex);
+    }
+
+    // The route is asked for the flow the datagram will really take: its
+    // socket may be bound to an interface (a VRF, or the one chosen) or carry
+    // a mark, and with two interfaces on one network only that flow's
+    // interface counts.
+    ProbeSocket& probe = ProbeFor(destination, query);
+    const auto& flow = probe.FlowOf();
+    const auto route =
+        QueryRoute(requests_, destination, query.source,
+                   chosenInterface != 0 ? chosenInterface : flow.boundInterface, flow.mark);
+    if (const auto verdict = JudgeRoute(route); verdict.refusal) {
+        return Refused(*verdict.refusal);
+    } else if (verdict.ownAddress) {
+        std::vector<std::uint8_t> own;
+        std::uint32_t owner = 0;
+        const auto status = AnswerForOwnAddress(requests_, destination, *route, own, owner);
+        return status == arp_status::kOk ? Answered(std::move(own), owner) : Refused(status, owner);
+    }
+    lookup.interfaceIndex = route->outputInterface;
+    if (chosenInterface != 0 && lookup.interfaceIndex != chosenInterface) {
+        return Refused(arp_status::kWrongInterface, chosenInterface);
+    }
+    const auto link = AskInterface(probe.Fd(), lookup.interfaceIndex);
+    if (!link) {
+        return Refused(arp_status::kNoRoute);
+    }
+    if (!link->usesArp) {
+        return Refused(arp_status::kLinkWithoutArp, lookup.interfaceIndex);
+    }
+    if (!link->canSend) {
+        return Refused(arp_status::kInterfaceDown, lookup.interfaceIndex);
+    }
+    lookup.interfaceName = link->name;
+    lookup.probe = &probe;
+
+    // Only an address the kernel has confirmed is an answer as it stands. One
+    // it has not heard from lately is asked of the host itself: the datagram
+    // goes to that hardware address, and the host's refusal of it, or the
+    // kernel's own probes, confirm it or prove it gone.
+    const auto known = AskTable(lookup);
+    if (known && IsConfirmed(*known)) {
+        return Answered(known->hardwareAddress, lookup.interfaceIndex);
+    }
+    lookup.confirming = known && HoldsAddress(*known);
+    waiters_[{lookup.interfaceIndex, destination.family, destination.bytes}].push_back(ticket);
+    return Send(lookup);
+}
+
+std::optional<NeighbourAnswer> NetlinkNeighbourEngine::StartCached(Lookup& lookup,
+                                                                   const IpAddress& destination,
+                                                                   std::uint32_t chosenInterface) {
+    const auto route = QueryRoute(requests_, destination, lookup.query.source, chosenInterface);
+    if (const auto verdict = JudgeRoute(route); verdict.refusal) {
+        return Refused(*verdict.refusal);
+    } else if (verdict.ownAddress) {
+        NeighbourAnswer answer;
+        answer.status = AnswerForOwnAddress(requests_, destination, *route, answer.hardwareAddress,
+                                            answer.interfaceIndex);
+        answer.provenance = AnswerProvenance{true, "local", std::nullopt};
+        return answer;
+    }
+    lookup.interfaceIndex = route->outputInterface;
+    if (chosenInterface != 0 && route->outputInterface != chosenInterface) {
+        return Refused(arp_status::kWrongInterface, route->outputInterface);
+    }
+    const auto entry = AskTable(lookup);
+    if (!entry || !HoldsAddress(*entry)) {
+        return Refused(arp_status::kNotCached, lookup.interfaceIndex);
+    }
+    NeighbourAnswer answer = Answered(entry->hardwareAddress, lookup.interfaceIndex);
+    answer.provenance = ProvenanceOf(*entry);
+    return answer;
+}
+
+std::optional<NeighbourAnswer> NetlinkNeighbourEngine::Send(Lookup& lookup) {
+    const auto sent = Clock::now();
+    if (const auto refused = RefusalOfSend(lookup.probe->Send(lookup.query.address))) {
+        return Refused(*refused, lookup.interfaceIndex);
+    }
+    lookup.phaseEnd = std::min(lookup.deadline, sent + Schedule(lookup) + kGiveUpMargin);
+    return std::nullopt;
+}
+
+void NetlinkNeighbourEngine::Run(Clock::time_point until) {
+    for (;;) {
+        DeliverAnswers();
+        if (lookups_.empty()) {
+            return;
+        }
+        const auto now = Clock::now();
+        Expire(now);
+        if (!answered_.empty()) {
+            continue;
+        }
+        if (now >= until) {
+            return;
+        }
+        auto wake = until;
+        for (const auto& [ticket, lookup] : lookups_) {
+            if (!lookup.answer) {
+                wake = std::min(wake, lookup.phaseEnd);
+            }
+        }
+        // The datagram sockets are watched for errors only (the hosts'
+        // refusals); poll reports those unasked.
+        std::vector<pollfd> watched;
+        watched.reserve(1 + probes_.size());
+        if (notifications_) {
+            watched.push_back({notifications_->Fd(), POLLIN, 0});
+        }
+        for (const auto& [key, probe] : probes_) {
+            watched.push_back({probe->Fd(), 0, 0});
+        }
+        const auto remaining =
+            std::chrono::ceil<std::chrono::milliseconds>(wake - Clock::now()).count();
+        if (::poll(watched.data(), watched.size(),
+                   static_cast<int>(std::clamp<long long>(remaining, 0, 60'000))) < 0 &&
+            errno != EINTR) {
+            throw std::system_error(errno, std::generic_category(), "poll");
+        }
+        ReadNotifications();
+        ReadRefusals();
+    }
+}
+
+void NetlinkNeighbourEngine::DeliverAnswers() {
+    while (!answered_.empty()) {
+        const Ticket ticket = answered_.front();
+        answered_.pop_front();
+        const auto found = lookups_.find(ticket);
+        if (found == lookups_.end() || !found->second.answer) {
+            continue;  // cancelled
+        }
+        Finished finished = std::move(found->second.finished);
+        NeighbourAnswer answer = std::move(*found->second.answer);
+        lookups_.erase(found);
+        // Whoever hears the answer may submit or cancel lookups.
+        finished(ticket, std::move(answer));
+    }
+}
+
+void NetlinkNeighbourEngine::Finish(Ticket ticket, NeighbourAnswer answer) {
+    const auto found = lookups_.find(ticket);
+    if (found == lookups_.end() || found->second.answer) {
+        return;
+    }
+    ForgetWaiter(ticket, found->second);
+    found->second.answer = std::move(answer);
+    answered_.push_back(ticket);
+}
+
+void NetlinkNeighbourEngine::ForgetWaiter(Ticket ticket, const Lookup& lookup) {
+    const auto& destination = lookup.query.address;
+    const auto found =
+        waiters_.find({lookup.interfaceIndex, destination.family, destination.bytes});
+    if (found == waiters_.end()) {
+        return;
+    }
+    std::erase(found->second, ticket);
+    if (found->second.empty()) {
+        waiters_.erase(found);
+    }
+}
+
+void NetlinkNeighbourEngine::Decide(Ticket ticket, const rtnl::Neighbour* heard) {
+    const auto found = lookups_.find(ticket);
+    if (found == lookups_.end() || found->second.answer) {
+        return;
+    }
+    Lookup& lookup = found->second;
+    try {
+        if (heard != nullptr && IsConfirmed(*heard)) {
+            Finish(ticket, Answered(heard->hardwareAddress, lookup.interfaceIndex));
+            return;
+        }
+        // A FAILED that was already on its way before our datagram restarted
+        // the resolution must not end the wait, and a lost notification may
+        // have been the answer: the table says.
+        const auto verdict = Verdict::Of(AskTable(lookup));
+        if (verdict.state == Verdict::State::kAnswered) {
+            Finish(ticket, Answered(verdict.entry.hardwareAddress, lookup.interfaceIndex));
+        } else if (verdict.state == Verdict::State::kGaveUp) {
+            GaveUp(ticket);
+        }
+    } catch (const std::exception& failure) {
+        Finish(ticket, CouldNotAsk(failure));
+    }
+}
+
+void NetlinkNeighbourEngine::GaveUp(Ticket ticket) {
+    Lookup& lookup = lookups_.at(ticket);
+    // The host behind an unconfirmed entry did not answer at its old
+    // hardware address; the address may have moved to another machine, so
+    // the kernel is asked to resolve it once more from scratch.
+    if (lookup.confirming && !lookup.fromScratch && Clock::now() < lookup.deadline) {
+        lookup.confirming = false;
+        lookup.fromScratch = true;
+        if (auto refused = Send(lookup)) {
+            Finish(ticket, std::move(*refused));
+        }
+        return;
+    }
+    Finish(ticket, Refused(arp_status::kNoAnswer, lookup.interfaceIndex));
+}
+
+void NetlinkNeighbourEngine::Expire(Clock::time_point now) {
+    std::vector<Ticket> due;
+    for (const auto& [ticket, lookup] : lookups_) {
+        if (!lookup.answer && lookup.phaseEnd <= now) {
+            due.push_back(ticket);
+        }
+    }
+    if (due.empty()) {
+        return;
+    }
+    // A host's refusal may be in and unread.
+    ReadRefusals();
+    for (const Ticket ticket : due) {
+        const auto found = lookups_.find(ticket);
+        if (found == lookups_.end() || found->second.answer) {
+            continue;
+        }
+        Lookup& lookup = found->second;
+        try {
+            // The last word is the table's, in case the answer slipped past.
+            const auto entry = AskTable(lookup);
+            const auto verdict = Verdict::Of(entry);
+            if (verdict.state == Verdict::State::kAnswered) {
+                Finish(ticket, Answered(verdict.entry.hardwareAddress, lookup.interfaceIndex));
+            } else if (verdict.state == Verdict::State::kGaveUp) {
+                GaveUp(ticket);
+            } else if (entry && HoldsAddress(*entry)) {
+                // Neither the host nor the kernel confirmed the address in
+                // time: not "no answer", which would call a live host gone.
+                NeighbourAnswer unconfirmed =
+                    Refused(arp_status::kNotConfirmed, lookup.interfaceIndex);
+                unconfirmed.hardwareAddress = entry->hardwareAddress;
+                unconfirmed.provenance = ProvenanceOf(*entry);
+                Finish(ticket, std::move(unconfirmed));
+            } else {
+                Finish(ticket, Refused(arp_status::kNoAnswer, lookup.interfaceIndex));
+            }
+        } catch (const std::exception& failure) {
+            Finish(ticket, CouldNotAsk(failure));
+        }
+    }
+}
+
+void NetlinkNeighbourEngine::ReadNotifications() {
+    if (!notifications_) {
+        return;
+    }
+    for (;;) {
+        const auto batch = notifications_->ReceiveNotifications();
+        if (batch.lost) {
+            ++lostNotificationBatches_;
+            // What we wait for may have been among the lost: every waiting
+            // lookup asks the table.
+            std::vector<Ticket> waiting;
+            for (const auto& [key, tickets] : waiters_) {
+                waiting.insert(waiting.end(), tickets.begin(), tickets.end());
+            }
+            for (const Ticket ticket : waiting) {
+                Decide(ticket, nullptr);
+            }
+            continue;
+        }
+        if (batch.bytes.empty() || waiters_.empty()) {
+            if (batch.bytes.empty()) {
+                return;
+            }
+            continue;  // nobody waits: read on, to the end of the queue
+        }
+        std::vector<std::pair<Ticket, rtnl::Neighbour>> heard;
+        rtnl::ForEachMessage(batch.bytes, 0, 0, [&](const nlmsghdr& message) {
+            auto neighbour = rtnl::ParseNeighbour(message);
+            if (!neighbour || (!IsConfirmed(*neighbour) && neighbour->state != NUD_FAILED)) {
+                return;
+            }
+            const auto found =
+                waiters_.find({neighbour->interfaceIndex, neighbour->destination.family,
+                               neighbour->destination.bytes});
+            if (found == waiters_.end()) {
+                return;
+            }
+            for (const Ticket ticket : found->second) {
+                heard.emplace_back(ticket, *neighbour);
+            }
+        });
+        for (const auto& [ticket, neighbour] : heard) {
+            Decide(ticket, &neighbour);
+        }
+    }
+}
+
+void NetlinkNeighbourEngine::ReadRefusals() {
+    for (const auto& [key, probe] : probes_) {
+        for (const IpAddress& refused : probe->TakeRefusals()) {
+            std::vector<Ticket> asking;
+            for (const auto& [waiter, tickets] : waiters_) {
+                if (std::get<1>(waiter) == refused.family && std::get<2>(waiter) == refused.bytes) {
+                    asking.insert(asking.end(), tickets.begin(), tickets.end());
+                }
+            }
+            for (const Ticket ticket : asking) {
+                Lookup& lookup = lookups_.at(ticket);
+                try {
+                    // The host answered the datagram sent to the hardware
+                    // address the table holds: that address is confirmed,
+                    // whatever state the kernel keeps.
+                    if (auto entry = AskTable(lookup); entry && HoldsAddress(*entry)) {
+                        Finish(ticket, Answered(entry->hardwareAddress, lookup.interfaceIndex));
+                    }
+                } catch (const std::exception& failure) {
+                    Finish(ticket, CouldNotAsk(failure));
+                }
+            }
+        }
+    }
+}
+
+std::optional<rtnl::Neighbour> NetlinkNeighbourEngine::AskTable(const Lookup& lookup) {
+    requests_.SetDeadline(Clock::now() + kKernelAnswer);
+    return QueryNeighbour(requests_, lookup.query.address, lookup.interfaceIndex);
+}
+
+ProbeSocket& NetlinkNeighbourEngine::ProbeFor(const IpAddress& destination,
+                                              const NeighbourQuery& query) {
+    const Ipv4Address source = destination.IsV6() ? 0 : query.source;
+    auto& probe = probes_[{destination.family, query.interfaceIndex, source}];
+    if (!probe) {
+        probe = std::make_unique<ProbeSocket>(destination.family, query.interfaceIndex, source);
+    }
+    return *probe;
+}
+
+const std::vector<rtnl::InterfaceAddress>& NetlinkNeighbourEngine::Addresses(
+    IpAddress::Family family) {
+    auto& known = addresses_[family];
+    const auto now = Clock::now();
+    if (known.read == Clock::time_point{} || now - known.read > kSettingsLifetime) {
+        known.addresses = QueryAddresses(requests_, family);
+        known.read = now;
+    }
+    return known.addresses;
+}
+
+std::chrono::milliseconds NetlinkNeighbourEngine::Schedule(const Lookup& lookup) {
+    const bool v6 = lookup.query.address.IsV6();
+    auto& known = schedules_[{lookup.interfaceName, v6, lookup.confirming}];
+    const auto now = Clock::now();
+    if (known.read == Clock::time_point{} || now - known.read > kSettingsLifetime) {
+        const char* settings = v6 ? kIpv6NeighbourSettings : kIpv4NeighbourSettings;
+        known.wait = lookup.confirming ? NeighbourConfirmTime(lookup.interfaceName, settings)
+                                       : NeighbourGiveUpTime(lookup.interfaceName, settings);
+        known.read = now;
+    }
+    return known.wait;
+}
+
+}  // namespace varnock::linux_backend

@@ -1,0 +1,119 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "lookup/linux/netlink_socket.h"
+#include "lookup/linux/probe_socket.h"
+#include "lookup/linux/rtnetlink_messages.h"
+#include "lookup/neighbour_engine.h"
+
+namespace varnock::linux_backend {
+
+// Resolves neighbours through the kernel's own ARP or neighbour discovery,
+// which any user may trigger: no raw sockets, no capabilities. The kernel is
+// asked over rtnetlink what it already knows, an empty datagram makes it
+// resolve an address (or asks the host behind an entry it has not heard
+// from lately), and its notifications bring the answers. Only addresses the
+// host or the kernel confirmed for the lookup are answers.
+//
+// One engine serves any number of lookups with one subscription to the
+// kernel's neighbour notifications, one request socket, one datagram
+// socket per family and flow, and one poll() on one clock: a sweep of
+// thousands of addresses costs no more descriptors than one lookup.
+class NetlinkNeighbourEngine final : public NeighbourEngine {
+public:
+    // `notificationBufferBytes` > 0 shrinks the notification socket's
+    // receive buffer: only tests want that, to make the kernel drop
+    // notifications. Throws std::system_error when the kernel cannot be
+    // asked at all.
+    explicit NetlinkNeighbourEngine(ResolverMode mode, int notificationBufferBytes = 0);
+
+    Ticket Submit(const NeighbourQuery& query, Finished finished) override;
+    void Cancel(Ticket ticket) override;
+    void Run(Clock::time_point until) override;
+    std::size_t InFlight() const override { return lookups_.size(); }
+
+    // How many times the kernel dropped notifications on us (ENOBUFS). Each
+    // time the lookups waiting then asked the table instead.
+    std::uint64_t LostNotificationBatches() const { return lostNotificationBatches_; }
+
+private:
+    // Which neighbour a lookup waits for: the interface and the address.
+    using NeighbourKey = std::tuple<std::uint32_t, IpAddress::Family, std::array<std::uint8_t, 16>>;
+
+    struct Lookup {
+        NeighbourQuery query;
+        Finished finished;
+        std::optional<NeighbourAnswer> answer;  // final, waiting to be delivered
+        std::uint32_t interfaceIndex = 0;
+        std::string interfaceName;
+        ProbeSocket* probe = nullptr;
+        // The table held an address nobody confirmed lately: its host is
+        // asked first, and only then is the address resolved from scratch.
+        bool confirming = false;
+        bool fromScratch = false;
+        Clock::time_point deadline;  // the lookup's own: its cap, or the longest wait
+        Clock::time_point phaseEnd;  // the kernel's schedule for what it does now
+    };
+
+    // Everything that needs only the kernel's tables; an answer when that
+    // decides, or nothing when the lookup must wait (it then waits).
+    std::optional<NeighbourAnswer> Start(Ticket ticket, Lookup& lookup);
+    std::optional<NeighbourAnswer> StartCached(Lookup& lookup, const IpAddress& destination,
+                                               std::uint32_t chosenInterface);
+    // Sends the datagram for the lookup's current phase; an answer when the
+    // send was refused at once.
+    std::optional<NeighbourAnswer> Send(Lookup& lookup);
+
+    void Finish(Ticket ticket, NeighbourAnswer answer);
+    void Decide(Ticket ticket, const rtnl::Neighbour* heard);
+    void GaveUp(Ticket ticket);
+    void Expire(Clock::time_point now);
+    void ReadNotifications();
+    void ReadRefusals();
+    void DeliverAnswers();
+    std::optional<rtnl::Neighbour> AskTable(const Lookup& lookup);
+    ProbeSocket& ProbeFor(const IpAddress& destination, const NeighbourQuery& query);
+    const std::vector<rtnl::InterfaceAddress>& Addresses(IpAddress::Family family);
+    std::chrono::milliseconds Schedule(const Lookup& lookup);
+    void ForgetWaiter(Ticket ticket, const Lookup& lookup);
+
+    ResolverMode mode_;
+    std::optional<NetlinkSocket> notifications_;
+    NetlinkSocket requests_;
+    std::map<std::tuple<IpAddress::Family, std::uint32_t, Ipv4Address>,
+             std::unique_ptr<ProbeSocket>>
+        probes_;
+
+    Ticket lastTicket_ = 0;
+    std::map<Ticket, Lookup> lookups_;
+    std::map<NeighbourKey, std::vector<Ticket>> waiters_;
+    std::deque<Ticket> answered_;
+
+    // What rarely changes, read again after a while: the addresses a chosen
+    // interface holds, and the interfaces' neighbour settings.
+    struct KnownAddresses {
+        Clock::time_point read;
+        std::vector<rtnl::InterfaceAddress> addresses;
+    };
+    std::map<IpAddress::Family, KnownAddresses> addresses_;
+    struct KnownSchedule {
+        Clock::time_point read;
+        std::chrono::milliseconds wait;
+    };
+    std::map<std::tuple<std::string, bool, bool>, KnownSchedule> schedules_;
+
+    std::uint64_t lostNotificationBatches_ = 0;
+};
+
+}  // namespace varnock::linux_backend
