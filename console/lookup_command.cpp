@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <exception>
-#include <fstream>
-#include <istream>
 #include <ostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "console/command_line.h"
 #include "console/progress_line.h"
 #include "console/result_text.h"
+#include "console/target_file.h"
 #include "console/terminal_text.h"
 #include "console/usage_error.h"
 #include "console/watch_command.h"
@@ -20,6 +20,9 @@ namespace {
 
 constexpr std::string_view kProgramName = "varnock-cli";
 constexpr std::string_view kVersion = VARNOCK_VERSION_TEXT;
+
+// Raised from the run's own callbacks when a stop signal came.
+struct Interrupted {};
 
 // Writes the results in the chosen form: the form's opening, one result
 // after the other as each is final, the closing.
@@ -83,40 +86,20 @@ private:
     std::size_t written_ = 0;
 };
 
-// The targets of a file, one a line; blank lines and "#" comments skipped.
-std::vector<std::string> TargetLines(std::istream& in) {
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        const auto first = line.find_first_not_of(" \t\r");
-        if (first == std::string::npos || line[first] == '#') {
-            continue;
-        }
-        const auto last = line.find_last_not_of(" \t\r");
-        lines.push_back(line.substr(first, last - first + 1));
-    }
-    return lines;
-}
-
 // Every target the command line names: its own, then each file's, then the
 // local networks.
 std::vector<Target> TargetsOf(const CommandLine& line, std::uint32_t interfaceIndex,
                               const CommandSystem& system) {
     std::vector<Target> targets = ExpandTargets(line.addresses, system.targets);
     for (const std::string& file : line.files) {
-        std::vector<std::string> lines;
-        if (file == "-") {
-            if (system.standardInput == nullptr) {
-                throw UsageError("-f -: no standard input to read");
-            }
-            lines = TargetLines(*system.standardInput);
-        } else {
-            std::ifstream in(file);
-            if (!in) {
-                throw UsageError("-f " + Quoted(file) + ": cannot be read");
-            }
-            lines = TargetLines(in);
+        std::unique_ptr<InputFile> input;
+        try {
+            input = system.openInput(file);
+        } catch (const std::system_error& failure) {
+            throw UsageError("-f " + Quoted(file) + ": cannot be read (" +
+                             failure.code().message() + ")");
         }
-        AppendWithinLimit(targets, ExpandTargets(lines, system.targets), file);
+        AppendTargetFile(*input, file, system.targets, targets);
     }
     if (line.localNetworks) {
         const auto networks = system.attachedNetworks(interfaceIndex);
@@ -145,12 +128,17 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
         line = ReadCommandLine(arguments);
         VendorSources sources = system.vendors;
         sources.userFile = line.vendorFile;
-        if (line.help) {
-            out << HelpText() << '\n' << DescribeVendorSources(sources);
-            return kExitAnswered;
-        }
-        if (line.version) {
-            out << kProgramName << ' ' << kVersion << '\n' << DescribeVendorSources(sources);
+        if (line.help || line.version) {
+            if (line.help) {
+                out << HelpText() << '\n';
+            } else {
+                out << kProgramName << ' ' << kVersion << '\n';
+            }
+            out << DescribeVendorSources(sources) << std::flush;
+            if (!out) {
+                err << kProgramName << ": cannot write to standard output\n";
+                return kExitSystemError;
+            }
             return kExitAnswered;
         }
         if (line.watch && (line.format == OutputFormat::kJson ||
@@ -196,6 +184,8 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
         limits.tableRoom = nullptr;  // reading the table adds nothing to it
     }
     std::string broken;
+    bool interrupted = false;
+    CatchStopSignals();
     try {
         LookUpInOrder(
             addresses, settings,
@@ -210,18 +200,24 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
                 writer.Write(result);
             },
             [&](const LookupProgress& sofar) {
+                // Called at least every 100 ms: a stop is heard at once.
+                if (StopRequested()) {
+                    throw Interrupted{};
+                }
                 // Results reach a pipe as they come, not when the run ends.
                 out.flush();
                 progress.Show(sofar);
             });
+    } catch (const Interrupted&) {
+        interrupted = true;
     } catch (const std::exception& failure) {
         broken = failure.what();
     }
     progress.Erase();
     writer.Close();
     out.flush();
-    if (!vendors.Problem().empty()) {
-        err << kProgramName << ": " << TerminalText(vendors.Problem()) << '\n';
+    for (const std::string& problem : vendors.TakeProblems()) {
+        err << kProgramName << ": " << problem << '\n';
     }
     if (!broken.empty()) {
         err << kProgramName << ": the run broke off: " << TerminalText(broken) << '\n';
@@ -230,6 +226,9 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
     if (!out) {
         err << kProgramName << ": cannot write the results\n";
         return kExitSystemError;
+    }
+    if (interrupted) {
+        return kExitInterrupted;
     }
     return allAnswered ? kExitAnswered : kExitNoAnswer;
 }
