@@ -157,7 +157,8 @@ std::string DescribeVendorSources(const VendorSources& sources) {
     auto describe = [&](const std::string& path) {
         std::error_code error;
         const auto changed = fs::last_write_time(path, error);
-        if (error) {
+        // Only what a run would read: a directory or a FIFO is no list.
+        if (error || !fs::is_regular_file(path, error)) {
             return;
         }
         const auto since = std::chrono::file_clock::to_sys(changed);
