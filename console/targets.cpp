@@ -265,8 +265,7 @@ bool ReadsAsAllOnes(std::string_view text) {
         const auto value = AddressPart(text.substr(0, dot));
         ++parts;
         if (dot == std::string_view::npos) {
-            const std::uint32_t fill = parts == 1 ? 0xFFFF'FFFF : 0xFFFF'FFFFu >> (8 * (parts - 1));
-            return parts <= 4 && value == fill;
+            return value == 0xFFFF'FFFFu >> (8 * (parts - 1));
         }
         if (value != 0xFFu || parts == 4) {
             return false;
