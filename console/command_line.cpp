@@ -139,7 +139,8 @@ TARGET is any of
   -l, --localnet   every directly attached IPv4 network of the interfaces
                    that use ARP (or of -I)
   -f, --file FILE  read targets from FILE, one a line ("-": standard input;
-                   blank lines and lines starting with # are skipped)
+                   blank lines and lines starting with # are skipped; the
+                   first line that breaks a rule is named)
   -q, --quiet      print only the hardware addresses; the exit status tells
                    whether every target answered
 
@@ -178,8 +179,9 @@ A lookup is real network traffic: it sends ARP or neighbour discovery on the
 network each address belongs to. Only look up networks you may probe.
 Without --cached an answer is always one the host or the system confirmed
 for this lookup. Exit status: 0 when every address answered, 1 when any did
-not, 2 for a mistake in the command line or a system error (one line on
-standard error says which).
+not, 2 for a mistake in the command line or a system error such as output
+that cannot be written (one line on standard error says which), 130 when
+Ctrl+C stopped the run (the results so far are written).
 )";
 }
 

@@ -2,16 +2,16 @@
 
 #include <algorithm>
 #include <exception>
-#include <fstream>
-#include <istream>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "console/command_line.h"
 #include "console/progress_line.h"
 #include "console/result_text.h"
+#include "console/target_file.h"
 #include "console/terminal_text.h"
 #include "console/usage_error.h"
 #include "console/watch_command.h"
@@ -21,6 +21,9 @@ namespace {
 
 constexpr std::string_view kProgramName = "varnock-cli";
 constexpr std::string_view kVersion = VARNOCK_VERSION_TEXT;
+
+// Raised from the run's own callbacks when a stop signal came.
+struct Interrupted {};
 
 // Writes the results in the chosen form: the form's opening, one result
 // after the other as each is final, the closing.
@@ -84,40 +87,20 @@ private:
     std::size_t written_ = 0;
 };
 
-// The targets of a file, one a line; blank lines and "#" comments skipped.
-std::vector<std::string> TargetLines(std::istream& in) {
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        const auto first = line.find_first_not_of(" \t\r");
-        if (first == std::string::npos || line[first] == '#') {
-            continue;
-        }
-        const auto last = line.find_last_not_of(" \t\r");
-        lines.push_back(line.substr(first, last - first + 1));
-    }
-    return lines;
-}
-
 // Every target the command line names: its own, then each file's, then the
 // local networks.
 std::vector<Target> TargetsOf(const CommandLine& line, std::uint32_t interfaceIndex,
                               const CommandSystem& system) {
     std::vector<Target> targets = ExpandTargets(line.addresses, system.targets);
     for (const std::string& file : line.files) {
-        std::vector<std::string> lines;
-        if (file == "-") {
-            if (system.standardInput == nullptr) {
-                throw UsageError("-f -: no standard input to read");
-            }
-            lines = TargetLines(*system.standardInput);
-        } else {
-            std::ifstream in(file);
-            if (!in) {
-                throw UsageError("-f " + Quoted(file) + ": cannot be read");
-            }
-            lines = TargetLines(in);
+        std::unique_ptr<InputFile> input;
+        try {
+            input = system.openInput(file);
+        } catch (const std::system_error& failure) {
+            throw UsageError("-f " + Quoted(file) + ": cannot be read (" +
+                             failure.code().message() + ")");
         }
-        AppendWithinLimit(targets, ExpandTargets(lines, system.targets), file);
+        AppendTargetFile(*input, file, system.targets, targets);
     }
     if (line.localNetworks) {
         const auto networks = system.attachedNetworks(interfaceIndex);
@@ -146,12 +129,17 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
         line = ReadCommandLine(arguments);
         VendorSources sources = system.vendors;
         sources.userFile = line.vendorFile;
-        if (line.help) {
-            out << HelpText() << '\n' << DescribeVendorSources(sources);
-            return kExitAnswered;
-        }
-        if (line.version) {
-            out << kProgramName << ' ' << kVersion << '\n' << DescribeVendorSources(sources);
+        if (line.help || line.version) {
+            if (line.help) {
+                out << HelpText() << '\n';
+            } else {
+                out << kProgramName << ' ' << kVersion << '\n';
+            }
+            out << DescribeVendorSources(sources) << std::flush;
+            if (!out) {
+                err << kProgramName << ": cannot write to standard output\n";
+                return kExitSystemError;
+            }
             return kExitAnswered;
         }
         if (line.watch && (line.format == OutputFormat::kJson ||
@@ -198,14 +186,17 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
     }
     std::string broken;
     bool systemFailure = false;
+    bool interrupted = false;
     std::unique_ptr<NeighbourEngine> engine;
     try {
         engine = system.makeEngine(line.cached ? ResolverMode::kCached : ResolverMode::kLive);
     } catch (const std::exception& failure) {
+        writer.Close();
         err << kProgramName << ": the system could not be asked: " << TerminalText(failure.what())
             << '\n';
         return kExitSystemError;
     }
+    CatchStopSignals();
     try {
         LookUpInOrder(
             addresses, settings, *engine, limits,
@@ -216,6 +207,10 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
                 writer.Write(result);
             },
             [&](const LookupProgress& sofar) {
+                // Called at least every 100 ms: a stop is heard at once.
+                if (StopRequested()) {
+                    throw Interrupted{};
+                }
                 // Results reach a pipe as they come, not when the run ends,
                 // and a reader that has gone stops the run at once.
                 out.flush();
@@ -224,14 +219,16 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
                 }
                 progress.Show(sofar);
             });
+    } catch (const Interrupted&) {
+        interrupted = true;
     } catch (const std::exception& failure) {
         broken = failure.what();
     }
     progress.Erase();
     writer.Close();
     out.flush();
-    if (!vendors.Problem().empty()) {
-        err << kProgramName << ": " << TerminalText(vendors.Problem()) << '\n';
+    for (const std::string& problem : vendors.TakeProblems()) {
+        err << kProgramName << ": " << problem << '\n';
     }
     if (!out || (system.outputGone && system.outputGone())) {
         err << kProgramName << ": cannot write the results\n";
@@ -240,6 +237,9 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
     if (!broken.empty()) {
         err << kProgramName << ": the run broke off: " << TerminalText(broken) << '\n';
         return kExitSystemError;
+    }
+    if (interrupted) {
+        return kExitInterrupted;
     }
     if (systemFailure) {
         return kExitSystemError;

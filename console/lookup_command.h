@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "console/concurrent_lookups.h"
+#include "console/system.h"
 #include "console/targets.h"
 #include "console/vendor_names.h"
 #include "lookup/neighbour_feed.h"
@@ -19,11 +20,12 @@
 namespace varnock::console {
 
 // Exit statuses of varnock-cli.
-inline constexpr int kExitAnswered = 0;     // every address answered
-inline constexpr int kExitNoAnswer = 1;     // at least one did not
-inline constexpr int kExitUsage = 2;        // nothing was asked: the command line is wrong
-inline constexpr int kExitSystemError = 2;  // the results could not be written, a lookup
-                                            // could not be made, or the run broke
+inline constexpr int kExitAnswered = 0;       // every address answered
+inline constexpr int kExitNoAnswer = 1;       // at least one did not
+inline constexpr int kExitUsage = 2;          // nothing was asked: the command line is wrong
+inline constexpr int kExitSystemError = 2;    // the results could not be written, a lookup
+                                              // could not be made, or the run broke
+inline constexpr int kExitInterrupted = 130;  // SIGINT or SIGTERM (Ctrl+C) ended the run early
 
 // What the command takes from the system it runs on: main gives the real
 // one, tests their own.
@@ -40,8 +42,8 @@ struct CommandSystem {
     std::function<std::vector<AttachedNetwork>(std::uint32_t interfaceIndex)> attachedNetworks;
     // What --watch listens to (only one interface's, when not 0).
     std::function<std::unique_ptr<NeighbourFeed>(std::uint32_t interfaceIndex)> makeFeed;
-    // What "-f -" reads.
-    std::istream* standardInput = nullptr;
+    // What -f reads ("-": standard input).
+    std::function<std::unique_ptr<InputFile>(const std::string& path)> openInput = OpenInput;
     // The vendor lists; main names the user's cache for their compact form.
     VendorSources vendors{{std::begin(kSystemVendorFiles), std::end(kSystemVendorFiles)}, {}, {}};
     // Progress is drawn on `err` only when it is a terminal.
@@ -57,7 +59,9 @@ struct CommandSystem {
 // and return kExitAnswered. When `out` cannot be written (a full disk, a
 // closed pipe), the run breaks off or a lookup could not be made at all (no
 // descriptor left), one line on `err` says so and the result is
-// kExitSystemError; a JSON document begun is closed first.
+// kExitSystemError; a JSON document begun is closed first. A stop signal
+// (SIGINT, SIGTERM) ends the lookups in flight: the results so far are
+// written, a JSON document closed, and the result is kExitInterrupted.
 int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& out,
                      std::ostream& err, const CommandSystem& system);
 

@@ -24,7 +24,6 @@ int main(int argc, char* argv[]) {
         system.interfaceNameOf = InterfaceNameOf;
         system.attachedNetworks = AttachedIpv4Networks;
         system.makeFeed = MakeSystemNeighbourFeed;
-        system.standardInput = &std::cin;
         system.vendors.cacheDirectory = console::UserCacheDirectory();
         // Registries kept elsewhere than Debian keeps them, or none at all
         // (an empty value): a colon-separated list of files.

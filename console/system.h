@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,15 +27,31 @@ std::vector<IpAddress> ResolveHostName(const std::string& name);
 // ~/.cache/varnock; %LOCALAPPDATA%\varnock on Windows); nothing without one.
 std::optional<std::string> UserCacheDirectory();
 
-// The whole of a file, read-only, for as long as the object lives: mapped
-// where the system can (only the pages read are ever touched), read
-// otherwise.
-struct FileBytes {
-    virtual ~FileBytes() = default;
-    std::string_view bytes;
+// A file read from its start to its end, a piece at a time.
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    // Fills the start of `into`: how many bytes, 0 at the end. Throws
+    // std::system_error when the read fails (a directory, a closed stream).
+    virtual std::size_t Read(std::span<char> into) = 0;
 };
-// Nothing when the file cannot be read.
-std::shared_ptr<const FileBytes> ReadFileBytes(const std::string& path);
+
+// What -f reads: the file `path`, of any kind (a pipe may wait for its
+// writer), or standard input for "-". Throws std::system_error when it
+// cannot be opened.
+std::unique_ptr<InputFile> OpenInput(const std::string& path);
+
+// A regular file, opened without ever waiting (a FIFO's writer is not
+// waited for) and checked once it is open. `file` is empty when it cannot
+// be used: `problem` says why, and `missing` when it does not exist.
+struct RegularFile {
+    std::unique_ptr<InputFile> file;
+    std::string problem;
+    bool missing = false;
+    std::uint64_t size = 0;
+    std::int64_t changed = 0;  // when it was last written, in the system's own units
+};
+RegularFile OpenRegularFile(const std::string& path);
 
 // Writes `text` to `path` so that a reader never sees half of it, even after
 // a crash: a file beside it, flushed to disk, then renamed over it. Nothing,

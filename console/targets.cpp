@@ -21,10 +21,9 @@
 namespace varnock::console {
 namespace {
 
-// What ParseIpAddress returns for a text it rejects, and also for the one
-// text that really means that address.
+// What ParseIpAddress returns for a text it rejects, and also for the texts
+// that really mean that address.
 constexpr Ipv4Address kRejected = 0xFFFF'FFFF;
-constexpr std::string_view kAllOnesText = "255.255.255.255";
 
 // Network byte order is the order of the bytes in memory, whatever the
 // machine: going through the bytes keeps that true on every platform.
@@ -198,11 +197,88 @@ std::vector<Target> ParseIpv6Network(const std::string& argument, std::size_t sl
     return targets;
 }
 
+// One part of an address as inet_addr reads it: decimal, octal after a
+// leading 0, hexadecimal after 0x. Nothing when the text is no such number
+// or exceeds 32 bits.
+std::optional<std::uint32_t> AddressPart(std::string_view text) {
+    unsigned base = 10;
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    } else if (text.size() >= 2 && text[0] == '0') {
+        base = 8;
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        const bool decimal = c >= '0' && c <= '9';
+        const bool hex = (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        const unsigned digit = decimal ? static_cast<unsigned>(c - '0')
+                               : hex   ? static_cast<unsigned>((c | 0x20) - 'a' + 10)
+                                       : base;
+        if (digit >= base) {
+            return std::nullopt;
+        }
+        value = value * base + digit;
+        if (value > 0xFFFF'FFFF) {
+            return std::nullopt;
+        }
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+// Whether every dot-separated part of `text` (up to any white space, where
+// inet_addr stops reading) looks like such a number: such a text is an
+// address, written well or not, never a host name.
+bool LooksLikeAddress(std::string_view text) {
+    text = text.substr(0, text.find_first_of(" \t\n\v\f\r"));
+    for (;;) {
+        const std::size_t dot = text.find('.');
+        const std::string_view part = text.substr(0, dot);
+        const bool hex = part.size() >= 2 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X');
+        if (part.empty() || !(part[0] >= '0' && part[0] <= '9') ||
+            part.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789", hex ? 2 : 0) !=
+                std::string_view::npos) {
+            return false;
+        }
+        if (dot == std::string_view::npos) {
+            return true;
+        }
+        text.remove_prefix(dot + 1);
+    }
+}
+
+// Whether inet_addr reads `text` as 255.255.255.255, in any of its forms
+// ("0xffffffff", "4294967295", "0377.255.65535"): it answers that address
+// exactly as it answers a text it refuses, so the forms are told apart
+// here. One to four parts; the last fills the bytes the others leave.
+bool ReadsAsAllOnes(std::string_view text) {
+    text = text.substr(0, text.find_first_of(" \t\n\v\f\r"));
+    if (!LooksLikeAddress(text)) {
+        return false;
+    }
+    int parts = 0;
+    for (;;) {
+        const std::size_t dot = text.find('.');
+        const auto value = AddressPart(text.substr(0, dot));
+        ++parts;
+        if (dot == std::string_view::npos) {
+            return value == 0xFFFF'FFFFu >> (8 * (parts - 1));
+        }
+        if (value != 0xFFu || parts == 4) {
+            return false;
+        }
+        text.remove_prefix(dot + 1);
+    }
+}
+
 // Only letters, digits, hyphens, underscores and dots, and not only digits
-// and dots: such a text is an address that could not be read, never a name
-// to hand to the resolver.
+// and dots, nor numbers in inet_addr's forms: such a text is an address
+// that could not be read, never a name to hand to the resolver.
 bool LooksLikeHostName(const std::string& text) {
-    if (text.empty() || text.size() > 253) {
+    if (text.empty() || text.size() > kLongestHostName || LooksLikeAddress(text)) {
         return false;
     }
     bool letter = false;
@@ -236,7 +312,7 @@ std::vector<Target> TargetsOf(const std::string& argument, const TargetSystem& s
     // 255.255.255.255 is an address (one that is never answered); anything
     // else that comes back as it was refused by the parser, unless it is a
     // host name.
-    if (address != kRejected || argument == kAllOnesText) {
+    if (address != kRejected || ReadsAsAllOnes(argument)) {
         return {{IpAddress::V4(address), {}, {}}};
     }
     if (!LooksLikeHostName(argument)) {
@@ -268,8 +344,13 @@ std::vector<Target> ExpandTargets(std::span<const std::string> arguments,
                                   const TargetSystem& system) {
     std::vector<Target> all;
     for (const std::string& argument : arguments) {
-        if (argument.empty()) {
+        // A NUL would end the text early where it is handed on as a C string.
+        if (argument.empty() || argument.find('\0') != std::string::npos) {
             throw UsageError(Quoted(argument) + ": not an IPv4 address");
+        }
+        if (argument.size() > kLongestTarget) {
+            throw UsageError(Quoted(argument) + ": longer than any target (at most " +
+                             std::to_string(kLongestTarget) + " bytes)");
         }
         auto targets = TargetsOf(argument, system);
         for (Target& target : targets) {

@@ -101,4 +101,17 @@ std::string TerminalText(std::string_view text) {
     return out;
 }
 
+std::string Quoted(std::string_view argument) {
+    if (argument.size() <= kLongestQuote) {
+        return '"' + TerminalText(argument) + '"';
+    }
+    // Cut before a character, not inside one.
+    std::size_t cut = kQuotedStart;
+    while (cut > 0 && (static_cast<unsigned char>(argument[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    return '"' + TerminalText(argument.substr(0, cut)) + "...\" (" +
+           std::to_string(argument.size()) + " bytes)";
+}
+
 }  // namespace varnock::console

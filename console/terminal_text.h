@@ -17,4 +17,15 @@ std::size_t Utf8SequenceLength(std::string_view text);
 // itself. Everything else stays as it is.
 std::string TerminalText(std::string_view text);
 
+// An argument longer than kLongestQuote is shown as its first
+// kQuotedStart bytes and its length.
+inline constexpr std::size_t kLongestQuote = 128;
+inline constexpr std::size_t kQuotedStart = 100;
+
+// The argument as the user typed it, quoted so that an empty one shows, and
+// safe to show on a terminal; a long one only as its start, with its length
+// ("abc..." (120000 bytes)), so that a message never repeats a hostile
+// input whole.
+std::string Quoted(std::string_view argument);
+
 }  // namespace varnock::console

@@ -16,10 +16,4 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The argument as the user typed it, quoted so that an empty one shows, and
-// safe to show on a terminal.
-inline std::string Quoted(std::string_view argument) {
-    return '"' + TerminalText(argument) + '"';
-}
-
 }  // namespace varnock::console

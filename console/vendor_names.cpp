@@ -4,9 +4,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <system_error>
+#include <utility>
 
 #include "console/system.h"
+#include "console/terminal_text.h"
+#include "console/vendor_list_file.h"
 
 namespace varnock::console {
 namespace {
@@ -15,54 +19,31 @@ namespace fs = std::filesystem;
 
 constexpr const char* kCacheFileName = "vendors";
 
-// One read of the whole file: a character at a time would cost more than
-// the lookup itself.
-std::optional<std::string> ReadWhole(const std::string& path) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) {
-        return std::nullopt;
+// A private copy of the cache: another process may cut or replace the file
+// at any time, and a copy is never affected (a mapping would crash the
+// process on its next read past the new end). Nothing when it cannot be
+// read whole.
+std::shared_ptr<const std::string> ReadCache(const std::string& path) {
+    const RegularFile opened = OpenRegularFile(path);
+    if (!opened.file || opened.size > kLargestVendorCache) {
+        return nullptr;
     }
-    const std::streamoff size = file.tellg();
-    if (size < 0) {
-        return std::nullopt;
-    }
-    std::string text(static_cast<std::size_t>(size), '\0');
-    file.seekg(0);
-    if (!file.read(text.data(), static_cast<std::streamsize>(text.size()))) {
-        return std::nullopt;
-    }
-    return text;
-}
-
-// What the compact form was built from: each file's path, size and time, so
-// that an updated registry makes a new one.
-std::string StampOf(const std::vector<std::string>& files) {
-    std::string stamp;
-    for (const std::string& path : files) {
-        std::error_code error;
-        const auto size = fs::file_size(path, error);
-        if (error) {
-            continue;
+    // One byte more than its size: a file that grew meanwhile is seen.
+    auto bytes = std::make_shared<std::string>(static_cast<std::size_t>(opened.size) + 1, '\0');
+    std::size_t filled = 0;
+    try {
+        while (filled < bytes->size()) {
+            const std::size_t got = opened.file->Read(std::span(*bytes).subspan(filled));
+            if (got == 0) {
+                break;
+            }
+            filled += got;
         }
-        const auto changed = fs::last_write_time(path, error).time_since_epoch().count();
-        stamp += path + '\n' + std::to_string(size) + '\n' + std::to_string(changed) + '\n';
+    } catch (const std::system_error&) {
+        return nullptr;
     }
-    return stamp;
-}
-
-std::optional<VendorRegistry> BuildSystemRegistry(const std::vector<std::string>& files) {
-    std::vector<VendorBlock> blocks;
-    for (const std::string& path : files) {
-        if (const auto text = ReadWhole(path)) {
-            auto more = ParseVendorBlocks(*text);
-            blocks.insert(blocks.end(), std::make_move_iterator(more.begin()),
-                          std::make_move_iterator(more.end()));
-        }
-    }
-    if (blocks.empty()) {
-        return std::nullopt;
-    }
-    return VendorRegistry::FromBlocks(std::move(blocks));
+    bytes->resize(filled);
+    return bytes;
 }
 
 // Written beside and renamed over the old one, so that a reader never sees
@@ -103,31 +84,70 @@ std::optional<std::string_view> VendorNames::Of(const HardwareAddressBytes& byte
     return system_ ? system_->Find(bytes) : std::nullopt;
 }
 
+void VendorNames::Warn(const std::string& path, const std::string& why) {
+    problems_.push_back("vendor list " + Quoted(path) + " skipped: " + TerminalText(why));
+}
+
 void VendorNames::Load() {
     loaded_ = true;
     if (sources_.userFile) {
-        if (const auto text = ReadWhole(*sources_.userFile)) {
-            user_ = VendorRegistry::FromBlocks(ParseVendorBlocks(*text));
-        } else {
-            problem_ = "the vendor file \"" + *sources_.userFile + "\" cannot be read";
+        RegularFile opened = OpenVendorList(*sources_.userFile);
+        try {
+            if (opened.file) {
+                user_ = VendorRegistry::FromBlocks(ReadVendorBlocks(*opened.file));
+            }
+        } catch (const std::system_error& failure) {
+            opened.problem = failure.code().message();
+        }
+        if (!user_) {
+            Warn(*sources_.userFile, opened.problem);
         }
     }
-    const std::string stamp = StampOf(sources_.systemFiles);
-    if (stamp.empty()) {
+    // What the compact form is built from: each list's path, size and time,
+    // so that an updated registry makes a new one.
+    std::string stamp;
+    std::vector<std::pair<std::string, RegularFile>> lists;
+    for (const std::string& path : sources_.systemFiles) {
+        RegularFile opened = OpenVendorList(path);
+        if (!opened.file) {
+            if (!opened.missing) {
+                Warn(path, opened.problem);
+            }
+            continue;
+        }
+        stamp += path + '\n' + std::to_string(opened.size) + '\n' + std::to_string(opened.changed) +
+                 '\n';
+        lists.emplace_back(path, std::move(opened));
+    }
+    if (lists.empty()) {
         return;
     }
     std::optional<fs::path> cache;
     if (sources_.cacheDirectory) {
         cache = fs::path(*sources_.cacheDirectory) / kCacheFileName;
-        if (const auto file = ReadFileBytes(cache->string())) {
-            system_ = VendorRegistry::FromCompact(file, file->bytes, stamp);
+        if (auto bytes = ReadCache(cache->string())) {
+            const std::string_view view = *bytes;
+            system_ = VendorRegistry::FromCompact(std::move(bytes), view, stamp);
             if (system_) {
                 return;
             }
         }
     }
-    system_ = BuildSystemRegistry(sources_.systemFiles);
-    if (system_ && cache) {
+    std::vector<VendorBlock> blocks;
+    for (auto& [path, opened] : lists) {
+        try {
+            auto more = ReadVendorBlocks(*opened.file);
+            blocks.insert(blocks.end(), std::make_move_iterator(more.begin()),
+                          std::make_move_iterator(more.end()));
+        } catch (const std::system_error& failure) {
+            Warn(path, failure.code().message());
+        }
+    }
+    if (blocks.empty()) {
+        return;
+    }
+    system_ = VendorRegistry::FromBlocks(std::move(blocks));
+    if (cache) {
         WriteCache(*cache, system_->Serialize(stamp));
     }
 }
@@ -137,7 +157,8 @@ std::string DescribeVendorSources(const VendorSources& sources) {
     auto describe = [&](const std::string& path) {
         std::error_code error;
         const auto changed = fs::last_write_time(path, error);
-        if (error) {
+        // Only what a run would read: a directory or a FIFO is no list.
+        if (error || !fs::is_regular_file(path, error)) {
             return;
         }
         const auto since = std::chrono::file_clock::to_sys(changed);

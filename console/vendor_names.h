@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "console/vendor_registry.h"
@@ -16,6 +18,10 @@ namespace varnock::console {
 inline constexpr const char* kSystemVendorFiles[] = {
     "/usr/share/ieee-data/oui36.txt", "/usr/share/ieee-data/iab.txt",
     "/usr/share/ieee-data/mam.txt", "/usr/share/ieee-data/oui.txt"};
+
+// The compact form in the cache is never larger than this (the registries'
+// is about 1.7 MB); a larger file there is no cache of ours.
+inline constexpr std::uint64_t kLargestVendorCache = 64 * 1024 * 1024;
 
 struct VendorSources {
     std::vector<std::string> systemFiles;  // those that are missing are skipped
@@ -36,15 +42,18 @@ public:
     // no list names one.
     std::optional<std::string_view> Of(const HardwareAddressBytes& bytes);
 
-    // A user's list that cannot be read: the reason, once it was asked for.
-    const std::string& Problem() const { return problem_; }
+    // The lists that could not be used, each with its reason, since this
+    // was asked last (a warning for the user: the lookups stand). A missing
+    // system list is no problem: each is optional.
+    std::vector<std::string> TakeProblems() { return std::exchange(problems_, {}); }
 
 private:
     void Load();
+    void Warn(const std::string& path, const std::string& why);
 
     VendorSources sources_;
     bool loaded_ = false;
-    std::string problem_;
+    std::vector<std::string> problems_;
     std::optional<VendorRegistry> user_;
     std::optional<VendorRegistry> system_;
 };

@@ -27,6 +27,23 @@ struct VendorBlock {
 //   - a user's "PREFIX<TAB>NAME" lines, with a prefix of 6, 7 or 9 hex digits
 //     (24, 28 or 36 bits; ':', '-' and '.' between them are allowed).
 // Lines that are neither, and blocks that do not fit, are skipped.
+// VendorListParser takes the text a line at a time, as it is read;
+// ParseVendorBlocks a whole text at once.
+class VendorListParser {
+public:
+    void Line(std::string_view line);
+    // The blocks of all the lines given.
+    std::vector<VendorBlock> Finish();
+
+private:
+    // A "(hex)" line without its "(base 16)" line yet.
+    void WholeOui();
+
+    std::vector<VendorBlock> blocks_;
+    bool pending_ = false;
+    std::uint64_t pendingOui_ = 0;
+    std::string pendingName_;
+};
 std::vector<VendorBlock> ParseVendorBlocks(std::string_view text);
 
 // Vendor names by the longest matching prefix. Built from blocks, or read
@@ -37,10 +54,12 @@ public:
     // On blocks with the same prefix, the first given wins.
     static VendorRegistry FromBlocks(std::vector<VendorBlock> blocks);
 
-    // The compact form, preceded by `stamp` (what it was built from);
-    // FromCompact gives nothing for bytes of another stamp or a damaged
-    // layout. `owner` keeps `bytes` alive; only what a lookup reads of them is
-    // ever touched (an entry whose name lies outside them is not answered).
+    // The compact form, preceded by `stamp` (what it was built from) and
+    // by the size and a checksum of what follows; FromCompact gives nothing
+    // for bytes of another stamp, or whose size or checksum disagree with
+    // the header (a file cut short or damaged: it is made anew). `owner`
+    // keeps `bytes` alive. An entry whose name would lie outside them is
+    // not answered.
     std::string Serialize(std::string_view stamp) const;
     static std::optional<VendorRegistry> FromCompact(std::shared_ptr<const void> owner,
                                                      std::string_view bytes,

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <ostream>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "console/neighbour_record.h"
@@ -217,7 +218,16 @@ int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
                 log << EventJson(event, vendor) << '\n' << std::flush;
             }
         }
-        out.flush();
+        for (const std::string& problem : vendors.TakeProblems()) {
+            err << kProgramName << ": " << problem << '\n';
+        }
+        // Events nobody can read end the watch, as a closed pipe would.
+        if (!out.flush()) {
+            throw std::runtime_error("cannot write the events");
+        }
+        if (log.is_open() && !log) {
+            throw std::runtime_error("--log: cannot be written");
+        }
     };
     auto apply = [&](const std::vector<NeighbourEntry>& entries) {
         const auto now = WallClock::now();

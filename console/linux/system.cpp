@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +16,7 @@
 #include <system_error>
 
 #include "console/resolved_addresses.h"
+#include "lookup/linux/unique_fd.h"
 
 namespace varnock::console {
 
@@ -45,38 +45,64 @@ std::optional<std::string> UserCacheDirectory() {
 
 namespace {
 
-class MappedFile final : public FileBytes {
+using linux_backend::UniqueFd;
+
+class DescriptorInput final : public InputFile {
 public:
-    MappedFile(void* base, std::size_t size) : base_(base), size_(size) {
-        bytes = {static_cast<const char*>(base), size};
+    explicit DescriptorInput(UniqueFd fd) : owned_(std::move(fd)), fd_(owned_.Get()) {}
+    // Standard input: read, never closed.
+    explicit DescriptorInput(int fd) : fd_(fd) {}
+
+    std::size_t Read(std::span<char> into) override {
+        for (;;) {
+            const ssize_t got = ::read(fd_, into.data(), into.size());
+            if (got >= 0) {
+                return static_cast<std::size_t>(got);
+            }
+            if (errno != EINTR) {
+                throw std::system_error(errno, std::generic_category());
+            }
+        }
     }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
-    ~MappedFile() override { ::munmap(base_, size_); }
 
 private:
-    void* base_;
-    std::size_t size_;
+    UniqueFd owned_;
+    int fd_;
 };
 
 }  // namespace
 
-std::shared_ptr<const FileBytes> ReadFileBytes(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return nullptr;
+std::unique_ptr<InputFile> OpenInput(const std::string& path) {
+    if (path == "-") {
+        return std::make_unique<DescriptorInput>(STDIN_FILENO);
     }
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        throw std::system_error(errno, std::generic_category());
+    }
+    return std::make_unique<DescriptorInput>(std::move(fd));
+}
+
+RegularFile OpenRegularFile(const std::string& path) {
+    RegularFile opened;
+    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer. It
+    // changes nothing for a regular file.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     struct stat facts {};
-    void* base = MAP_FAILED;
-    if (::fstat(fd, &facts) == 0 && facts.st_size > 0) {
-        base =
-            ::mmap(nullptr, static_cast<std::size_t>(facts.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (!fd) {
+        opened.missing = errno == ENOENT;
+        opened.problem = std::generic_category().message(errno);
+    } else if (::fstat(fd.Get(), &facts) != 0) {
+        opened.problem = std::generic_category().message(errno);
+    } else if (!S_ISREG(facts.st_mode)) {
+        opened.problem = S_ISDIR(facts.st_mode) ? "a directory, not a list" : "not a regular file";
+    } else {
+        opened.size = static_cast<std::uint64_t>(facts.st_size);
+        opened.changed =
+            static_cast<std::int64_t>(facts.st_mtim.tv_sec) * 1'000'000'000 + facts.st_mtim.tv_nsec;
+        opened.file = std::make_unique<DescriptorInput>(std::move(fd));
     }
-    ::close(fd);  // the mapping stays
-    if (base == MAP_FAILED) {
-        return nullptr;
-    }
-    return std::make_shared<const MappedFile>(base, static_cast<std::size_t>(facts.st_size));
+    return opened;
 }
 
 std::optional<std::string> ReplaceFileContents(const std::string& path, const std::string& text) {

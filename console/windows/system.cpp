@@ -4,11 +4,17 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // clang-format on
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <system_error>
 
 #include "console/resolved_addresses.h"
 
@@ -44,28 +50,64 @@ std::optional<std::string> UserCacheDirectory() {
 
 namespace {
 
-class FileCopy final : public FileBytes {
+class DescriptorInput final : public InputFile {
 public:
-    explicit FileCopy(std::string text) : text_(std::move(text)) { bytes = text_; }
+    DescriptorInput(int fd, bool owned) : fd_(fd), owned_(owned) {}
+    DescriptorInput(const DescriptorInput&) = delete;
+    DescriptorInput& operator=(const DescriptorInput&) = delete;
+    ~DescriptorInput() override {
+        if (owned_) {
+            ::_close(fd_);
+        }
+    }
+
+    std::size_t Read(std::span<char> into) override {
+        const unsigned asked = static_cast<unsigned>(std::min<std::size_t>(into.size(), 1u << 20));
+        const int got = ::_read(fd_, into.data(), asked);
+        if (got < 0) {
+            throw std::system_error(errno, std::generic_category());
+        }
+        return static_cast<std::size_t>(got);
+    }
 
 private:
-    std::string text_;
+    int fd_;
+    bool owned_;
 };
 
 }  // namespace
 
-std::shared_ptr<const FileBytes> ReadFileBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
-    if (size <= 0) {
-        return nullptr;
+std::unique_ptr<InputFile> OpenInput(const std::string& path) {
+    if (path == "-") {
+        return std::make_unique<DescriptorInput>(0, false);
     }
-    std::string text(static_cast<std::size_t>(size), '\0');
-    file.seekg(0);
-    if (!file.read(text.data(), static_cast<std::streamsize>(text.size()))) {
-        return nullptr;
+    const int fd = ::_open(path.c_str(), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        throw std::system_error(errno, std::generic_category());
     }
-    return std::make_shared<const FileCopy>(std::move(text));
+    return std::make_unique<DescriptorInput>(fd, true);
+}
+
+RegularFile OpenRegularFile(const std::string& path) {
+    RegularFile opened;
+    const int fd = ::_open(path.c_str(), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        opened.missing = errno == ENOENT;
+        opened.problem = std::generic_category().message(errno);
+        return opened;
+    }
+    auto input = std::make_unique<DescriptorInput>(fd, true);
+    struct _stat64 facts {};
+    if (::_fstat64(fd, &facts) != 0) {
+        opened.problem = std::generic_category().message(errno);
+    } else if ((facts.st_mode & _S_IFMT) != _S_IFREG) {
+        opened.problem = "not a regular file";
+    } else {
+        opened.size = static_cast<std::uint64_t>(facts.st_size);
+        opened.changed = static_cast<std::int64_t>(facts.st_mtime);
+        opened.file = std::move(input);
+    }
+    return opened;
 }
 
 std::optional<std::string> ReplaceFileContents(const std::string& path, const std::string& text) {

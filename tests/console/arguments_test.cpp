@@ -57,10 +57,20 @@ std::string Refusal(const Texts& arguments) {
 TEST(Arguments, AddressesAreReadAsTheWindowReadsThem) {
     EXPECT_EQ(Dotted({"192.0.514", "0.0.0.0", "255.255.255.255"}),
               (Texts{"192.0.2.2", "0.0.0.0", "255.255.255.255"}));
-    // Only digits and dots, or not a name at all: an address that cannot be
-    // read, never handed to the resolver.
-    for (const std::string text : {"", "192.0.2.256", "1.2.3.4junk?", "a b"}) {
-        EXPECT_EQ(Refusal(Texts{text}), '"' + text + "\": not an IPv4 address");
+    // inet_addr reads each of these as 255.255.255.255, as the window sends
+    // it: the address, in any form, never a host name.
+    for (const std::string text :
+         {"0xffffffff", "4294967295", "0XFFFFFFFF", "037777777777", "0377.0377.0377.0377",
+          "255.255.65535", "255.0xffffff", "255.255.255.255 junk"}) {
+        EXPECT_EQ(Dotted({text}), Texts{"255.255.255.255"}) << text;
+    }
+    // Numbers in inet_addr's forms, or not a name at all: an address that
+    // cannot be read, never handed to the resolver.
+    for (const std::string& text :
+         Texts{"", "192.0.2.256", "1.2.3.4junk?", "a b", "4294967296", "0x100000000", "0xfffffffff",
+               "256.255.65535", "255.255.255.255.255", "0x1.0x2.0x3.0x4.0x5", "08.1", "0x",
+               std::string("192.0.2.1\0", 10)}) {
+        EXPECT_EQ(Refusal(Texts{text}), Quoted(text) + ": not an IPv4 address");
     }
 }
 
@@ -161,6 +171,12 @@ TEST(Arguments, OptionMistakesAreNamed) {
 TEST(Arguments, EchoedArgumentsCannotDriveTheTerminal) {
     EXPECT_EQ(Refusal(Texts{"\x1b[31m\xc2\x85\xe2\x80\xae\\\xff\xc3\xa9"}),
               "\"\\x1B[31m\\u0085\\u202E\\\\\\xFF\xc3\xa9\": not an IPv4 address");
+    // A long one only by its start, cut between characters, and its length.
+    const std::string huge =
+        std::string(kQuotedStart - 1, 'a') + "\xc3\xa9" + std::string(120'000, 'b');
+    EXPECT_EQ(Refusal(Texts{huge}), '"' + std::string(kQuotedStart - 1, 'a') + "...\" (" +
+                                        std::to_string(huge.size()) +
+                                        " bytes): longer than any target (at most 514 bytes)");
 }
 
 }  // namespace

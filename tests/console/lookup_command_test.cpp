@@ -162,7 +162,7 @@ TEST_F(LookupCommand, VendorsComeFromTheListsWhenThereAreAny) {
     EXPECT_EQ(err_.str(), "");
     EXPECT_EQ(Run({"--vendor-file", mine, "192.0.2.2"}), kExitAnswered);
     EXPECT_EQ(err_.str(),
-              "varnock-cli: the vendor file \"" + TerminalText(mine) + "\" cannot be read\n");
+              "varnock-cli: vendor list " + Quoted(mine) + " skipped: No such file or directory\n");
 }
 
 TEST_F(LookupCommand, TimeoutReachesEveryRequest) {
@@ -192,7 +192,8 @@ TEST_F(LookupCommand, MistakesExitTwoWithOneLineAndAskNothing) {
         {{"192.0.2.1", "abc"}, "varnock-cli: \"abc\": no such host\n"},
         {{"-I", "eth9", "192.0.2.1"}, "varnock-cli: -I \"eth9\": no such interface\n"},
         {{"-f", "/nonexistent/targets"},
-         "varnock-cli: -f \"/nonexistent/targets\": cannot be read\n"},
+         "varnock-cli: -f \"/nonexistent/targets\": cannot be read (No such file or "
+         "directory)\n"},
         {{"192.0.2.0/33"},
          "varnock-cli: \"192.0.2.0/33\": the prefix length must be a number from 0 to 32\n"},
         {{"198.0.0.0/8"},

@@ -62,20 +62,33 @@ TEST(VendorRegistry, UserLinesAndWhatIsSkipped) {
     EXPECT_EQ(NameOf(registry, {0x00, 0x00, 0x01, 0x00, 0x00, 0x00}), "No base line follows");
 }
 
-TEST(VendorRegistry, TheCompactFormReadsBackOnlyForItsOwnStamp) {
-    const auto built = VendorRegistry::FromBlocks(ParseVendorBlocks(kRegistries));
-    const auto bytes = std::make_shared<const std::string>(built.Serialize("oui.txt 5243370 1\n"));
-    const auto back = VendorRegistry::FromCompact(bytes, *bytes, "oui.txt 5243370 1\n");
+TEST(VendorRegistry, TheCompactFormReadsBackOnlyWholeAndForItsOwnStamp) {
+    const std::string stamp = "oui.txt 5243370 1\n";
+    const std::string whole =
+        VendorRegistry::FromBlocks(ParseVendorBlocks(kRegistries)).Serialize(stamp);
+    const auto readBack = [&](std::string bytes, const std::string& asked) {
+        auto owner = std::make_shared<const std::string>(std::move(bytes));
+        return VendorRegistry::FromCompact(owner, *owner, asked);
+    };
+    const auto back = readBack(whole, stamp);
     ASSERT_TRUE(back);
     EXPECT_EQ(NameOf(*back, {0x70, 0xB3, 0xD5, 0xE1, 0x20, 0x01}), "Small Block");
-    // A registry that changed since, or a damaged file, is not trusted.
-    EXPECT_FALSE(VendorRegistry::FromCompact(bytes, *bytes, "oui.txt 5243371 2\n"));
-    const std::string_view cut = std::string_view(*bytes).substr(0, bytes->size() - 5);
-    const auto damaged = VendorRegistry::FromCompact(bytes, cut, "oui.txt 5243370 1\n");
-    ASSERT_TRUE(damaged);
-    // The last name listed ran past the end: not answered, never read.
-    EXPECT_EQ(NameOf(*damaged, {0x70, 0xB3, 0xD5, 0xE1, 0x20, 0x01}), "-");
-    EXPECT_EQ(NameOf(*damaged, {0x00, 0x50, 0xC2, 0x7D, 0x5A, 0xBC}), "Old Block");
+
+    std::string flipped = whole;
+    flipped[whole.size() - 3] ^= 0x01;  // inside the last name
+    const std::pair<const char*, std::string> damaged[] = {
+        {"cut by ten bytes", whole.substr(0, whole.size() - 10)},
+        {"cut by one byte", whole.substr(0, whole.size() - 1)},
+        {"grown", whole + '\0'},
+        {"one bit changed", flipped},
+        {"no more than its header", whole.substr(0, whole.find(stamp) + stamp.size() + 16)},
+        {"empty", ""},
+    };
+    for (const auto& [what, bytes] : damaged) {
+        EXPECT_FALSE(readBack(bytes, stamp)) << what;
+    }
+    // A registry that changed since is not trusted either.
+    EXPECT_FALSE(readBack(whole, "oui.txt 5243371 2\n"));
 }
 
 }  // namespace
