@@ -172,6 +172,22 @@ expect_pixel() {
 # Moves onto (x, y) of the window in small steps, as a hand does.
 approach() { echo to $((left + $1 - 2)) $((top + $2)) wait 50 by 1 0 wait 50 by 1 0; }
 hover() { point $(approach "$1" "$2"); }
+# hover_lights X Y COLOUR WHAT: moves onto (X, Y) until the close label shows
+# COLOUR. A busy machine may lose a virtual pointer's moves as its client
+# goes: a person would move the mouse again, and so does this, a few times.
+hover_lights() {
+    local x=$1 y=$2 colour=$3 what=$4 seen deadline
+    for _ in 1 2 3 4; do
+        hover "$x" "$y"
+        deadline=$((SECONDS + 4))
+        while ((SECONDS < deadline)); do
+            seen=$(pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y")
+            [[ "$seen" == "$colour" ]] && return 0
+            sleep 0.05
+        done
+    done
+    fail "$what: pixel ($CLOSE_INSIDE_X, $CLOSE_INSIDE_Y) of the window is $seen, not $colour"
+}
 # One virtual pointer for the approach and the click: a click from a virtual
 # pointer created just for it reached no window here (measured with sway 1.7).
 click_at() { point $(approach "$1" "$2") wait 50 click; }
@@ -287,10 +303,8 @@ printf '%s\n\n' "$MAKER_WEB_PAGE" | cmp -s - "$work/browser-requests" ||
 (($(program_windows | wc -l) == 1)) || fail "the link click opened a window: $(program_windows)"
 note "the logo asked the browser for $MAKER_WEB_PAGE"
 
-hover "$CLOSE_X" "$CLOSE_Y"
-expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$WHITE" "close label under the pointer (before drag)"
-hover "$TITLE_X" "$TITLE_Y"
-expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$LIGHT_GREEN" "close label after a move onto the title"
+hover_lights "$CLOSE_X" "$CLOSE_Y" "$WHITE" "close label under the pointer (before drag)"
+hover_lights "$TITLE_X" "$TITLE_Y" "$LIGHT_GREEN" "close label after a move onto the title"
 # --- drag it by its title ------------------------------------------------------------
 
 start_left=$left start_top=$top
@@ -306,10 +320,8 @@ note "dragged by (-100, -80) to ($left, $top)"
 
 # --- the close label lights up under the pointer --------------------------------------
 
-hover "$CLOSE_X" "$CLOSE_Y"
-expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$WHITE" "close label under the pointer"
-hover "$TITLE_X" "$TITLE_Y"
-expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$LIGHT_GREEN" "close label after a move onto the title"
+hover_lights "$CLOSE_X" "$CLOSE_Y" "$WHITE" "close label under the pointer"
+hover_lights "$TITLE_X" "$TITLE_Y" "$LIGHT_GREEN" "close label after a move onto the title"
 note "the close label lights under the pointer"
 
 # --- Get, in the lab ---------------------------------------------------------------------

