@@ -83,6 +83,18 @@ struct Network {
     std::size_t Count() const { return std::size_t{last - first} + 1; }
 };
 
+// The first and last host of the network that `address` lies in, as
+// numbers. A /31 has no network or broadcast address (point-to-point
+// links), and a /32 is a single host.
+Network HostsBetween(std::uint32_t address, unsigned prefixLength) {
+    const std::uint32_t hostBits = prefixLength >= 32 ? 0 : ~std::uint32_t{0} >> prefixLength;
+    const std::uint32_t network = address & ~hostBits;
+    if (prefixLength >= 31) {
+        return {network, network | hostBits};
+    }
+    return {network + 1, (network | hostBits) - 1};
+}
+
 Network ParseNetwork(const std::string& argument, std::size_t slash) {
     const auto base = FourPartAddress(std::string_view(argument).substr(0, slash));
     if (!base) {
@@ -97,14 +109,7 @@ Network ParseNetwork(const std::string& argument, std::size_t slash) {
                          std::to_string(kShortestPrefix) + ", " +
                          std::to_string(kMaxAddresses - 2) + " addresses)");
     }
-    const std::uint32_t hostBits = *prefix == 32 ? 0 : ~std::uint32_t{0} >> *prefix;
-    const std::uint32_t network = *base & ~hostBits;
-    // A /31 has no network or broadcast address (point-to-point links), and
-    // a /32 is a single host.
-    if (*prefix >= 31) {
-        return {network, network | hostBits};
-    }
-    return {network + 1, (network | hostBits) - 1};
+    return HostsBetween(*base, static_cast<unsigned>(*prefix));
 }
 
 std::vector<Target> HostRange(std::uint32_t first, std::uint32_t last) {
@@ -368,11 +373,10 @@ std::vector<Target> HostsOf(const AttachedNetwork& network, const std::string& i
         throw UsageError(Quoted(what) + ": network too large (at most a /" +
                          std::to_string(kShortestPrefix) + ")");
     }
-    const std::uint32_t hostBits =
-        network.prefixLength >= 32 ? 0 : ~std::uint32_t{0} >> network.prefixLength;
-    const std::uint32_t base = ToNumber(network.address) & ~hostBits;
-    auto targets = network.prefixLength >= 31 ? HostRange(base, base | hostBits)
-                                              : HostRange(base + 1, (base | hostBits) - 1);
+    const auto hosts = HostsBetween(ToNumber(network.address), network.prefixLength);
+    auto targets = HostRange(hosts.first, hosts.last);
+    // The network's own address: the first host, or the one before it.
+    const std::uint32_t base = network.prefixLength >= 31 ? hosts.first : hosts.first - 1;
     const std::string given =
         DottedText(FromNumber(base)) + '/' + std::to_string(network.prefixLength);
     for (Target& target : targets) {
