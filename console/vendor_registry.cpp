@@ -115,22 +115,16 @@ std::uint64_t KeyOf(std::uint64_t prefix, std::uint8_t bits) {
     return (std::uint64_t{bits} << 56) | prefix;
 }
 
-void Put32(std::string& out, std::uint32_t value) {
+// Numbers in the compact form are stored as the machine holds them: the
+// cache never leaves the machine that wrote it.
+template <typename Number>
+void Put(std::string& out, Number value) {
     out.append(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
-std::uint32_t Get32(std::string_view bytes, std::size_t at) {
-    std::uint32_t value = 0;
-    std::memcpy(&value, bytes.data() + at, sizeof value);
-    return value;
-}
-
-void Put64(std::string& out, std::uint64_t value) {
-    out.append(reinterpret_cast<const char*>(&value), sizeof value);
-}
-
-std::uint64_t Get64(std::string_view bytes, std::size_t at) {
-    std::uint64_t value = 0;
+template <typename Number>
+Number Get(std::string_view bytes, std::size_t at) {
+    Number value = 0;
     std::memcpy(&value, bytes.data() + at, sizeof value);
     return value;
 }
@@ -142,7 +136,7 @@ std::uint64_t Checksum(std::string_view bytes) {
     std::uint64_t hash = bytes.size();
     std::size_t at = 0;
     for (; at + sizeof(std::uint64_t) <= bytes.size(); at += sizeof(std::uint64_t)) {
-        hash = (hash ^ Get64(bytes, at)) * kMultiplier;
+        hash = (hash ^ Get<std::uint64_t>(bytes, at)) * kMultiplier;
         hash ^= hash >> 29;
     }
     for (; at < bytes.size(); ++at) {
@@ -223,13 +217,13 @@ VendorRegistry VendorRegistry::FromBlocks(std::vector<VendorBlock> blocks) {
                              }),
                  blocks.end());
     auto bytes = std::make_shared<std::string>();
-    Put32(*bytes, static_cast<std::uint32_t>(blocks.size()));
+    Put<std::uint32_t>(*bytes, static_cast<std::uint32_t>(blocks.size()));
     std::string names;
     for (const auto& block : blocks) {
         const std::uint64_t key = KeyOf(block.prefix, block.bits);
         bytes->append(reinterpret_cast<const char*>(&key), sizeof key);
-        Put32(*bytes, static_cast<std::uint32_t>(names.size()));
-        Put32(*bytes, static_cast<std::uint32_t>(block.name.size()));
+        Put<std::uint32_t>(*bytes, static_cast<std::uint32_t>(names.size()));
+        Put<std::uint32_t>(*bytes, static_cast<std::uint32_t>(block.name.size()));
         names += block.name;
     }
     *bytes += names;
@@ -244,10 +238,10 @@ VendorRegistry VendorRegistry::FromBlocks(std::vector<VendorBlock> blocks) {
 
 std::string VendorRegistry::Serialize(std::string_view stamp) const {
     std::string out(kMagic);
-    Put32(out, static_cast<std::uint32_t>(stamp.size()));
+    Put<std::uint32_t>(out, static_cast<std::uint32_t>(stamp.size()));
     out += stamp;
-    Put64(out, bytes_.size());
-    Put64(out, Checksum(bytes_));
+    Put<std::uint64_t>(out, bytes_.size());
+    Put<std::uint64_t>(out, Checksum(bytes_));
     out.append(bytes_);
     return out;
 }
@@ -259,13 +253,13 @@ std::optional<VendorRegistry> VendorRegistry::FromCompact(std::shared_ptr<const 
     const std::size_t sizeAt = stampAt + stamp.size();
     const std::size_t countAt = sizeAt + 2 * sizeof(std::uint64_t);
     if (data.size() < countAt + sizeof(std::uint32_t) || data.substr(0, kMagic.size()) != kMagic ||
-        Get32(data, kMagic.size()) != stamp.size() || data.substr(stampAt, stamp.size()) != stamp ||
-        Get64(data, sizeAt) != data.size() - countAt ||
-        Get64(data, sizeAt + sizeof(std::uint64_t)) != Checksum(data.substr(countAt))) {
+        Get<std::uint32_t>(data, kMagic.size()) != stamp.size() || data.substr(stampAt, stamp.size()) != stamp ||
+        Get<std::uint64_t>(data, sizeAt) != data.size() - countAt ||
+        Get<std::uint64_t>(data, sizeAt + sizeof(std::uint64_t)) != Checksum(data.substr(countAt))) {
         return std::nullopt;
     }
     VendorRegistry registry;
-    registry.count_ = Get32(data, countAt);
+    registry.count_ = Get<std::uint32_t>(data, countAt);
     registry.entriesAt_ = countAt + sizeof(std::uint32_t);
     registry.namesAt_ = registry.entriesAt_ + registry.count_ * kEntrySize;
     if (registry.namesAt_ > data.size()) {
@@ -304,8 +298,8 @@ std::optional<std::string_view> VendorRegistry::Find(const HardwareAddressBytes&
         }
         if (low < count_ && keyAt(low) == wanted) {
             const std::size_t at = entriesAt_ + low * kEntrySize + sizeof(std::uint64_t);
-            const std::uint64_t offset = Get32(data, at);
-            const std::uint64_t length = Get32(data, at + 4);
+            const std::uint64_t offset = Get<std::uint32_t>(data, at);
+            const std::uint64_t length = Get<std::uint32_t>(data, at + 4);
             // A damaged file never sends a read past its end.
             if (offset + length > data.size() - namesAt_) {
                 return std::nullopt;
