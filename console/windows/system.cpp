@@ -130,6 +130,11 @@ bool StopRequested() {
 // Windows sends no signal for a closed pipe: the write fails by itself.
 void IgnoreBrokenPipes() {}
 
+// A closed pipe shows at the next write.
+bool StandardOutputReaderGone() {
+    return false;
+}
+
 bool StandardErrorIsTerminal() {
     return ::_isatty(::_fileno(stderr)) != 0;
 }
