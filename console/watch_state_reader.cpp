@@ -72,6 +72,10 @@ private:
         }
         return std::nullopt;
     }
+    std::nullopt_t Wrong(const char* why) {
+        escapeProblem_ = why;
+        return std::nullopt;
+    }
     void Blanks() {
         while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n' ||
                                       text_[at_] == '\r' || text_[at_] == '\t')) {
@@ -218,7 +222,18 @@ private:
     }
 
     // Every escape JSON has, \uXXXX (surrogate pairs included) as UTF-8.
+    // Told where the backslash is.
     std::optional<unsigned> Escape() {
+        const std::size_t backslash = at_ - 1;
+        auto code = EscapedCode();
+        if (!code) {
+            at_ = backslash;
+            return Fail(escapeProblem_);
+        }
+        return code;
+    }
+
+    std::optional<unsigned> EscapedCode() {
         static constexpr std::string_view kSingles = "\"\"\\\\//b\bf\fn\nr\rt\t";
         const char escaped = text_[at_++];
         for (std::size_t i = 0; i < kSingles.size(); i += 2) {
@@ -227,23 +242,22 @@ private:
             }
         }
         if (escaped != 'u') {
-            --at_;
-            return Fail("an unknown escape");
+            return Wrong("an unknown escape");
         }
         auto code = Hex4();
         if (!code) {
-            return Fail("\\u needs four hexadecimal digits");
+            return Wrong("\\u needs four hexadecimal digits");
         }
         if (*code >= 0xDC00 && *code <= 0xDFFF) {
-            return Fail("a lone low surrogate");
+            return Wrong("a lone low surrogate");
         }
         if (*code >= 0xD800 && *code <= 0xDBFF) {
             if (!Word("\\u")) {
-                return Fail("a high surrogate without its low one");
+                return Wrong("a high surrogate without its low one");
             }
             const auto low = Hex4();
             if (!low || *low < 0xDC00 || *low > 0xDFFF) {
-                return Fail("a high surrogate without its low one");
+                return Wrong("a high surrogate without its low one");
             }
             return 0x10000 + ((*code - 0xD800) << 10) + (*low - 0xDC00);
         }
@@ -285,6 +299,7 @@ private:
     std::size_t at_ = 0;
     std::string problem_;
     std::size_t problemAt_ = 0;
+    const char* escapeProblem_ = "";
 };
 
 const Json* Member(const Json& object, const char* name, Json::Type type) {
