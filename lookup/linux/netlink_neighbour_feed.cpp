@@ -59,11 +59,6 @@ public:
             const auto batch = notifications_.ReceiveNotifications();
             if (batch.lost) {
                 // What was dropped is unknown: the table as it stands says.
-                // The kernel reports the loss before what is still queued,
-                // which is older than the dump: read after it, it would undo
-                // the dump (entries long removed told as new), so it goes.
-                while (!notifications_.ReceiveNotifications().bytes.empty()) {
-                }
                 return {Table(), true};
             }
             if (batch.bytes.empty()) {
