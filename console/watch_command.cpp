@@ -245,12 +245,19 @@ std::variant<std::optional<std::string>, std::string> ReadStateFile(const std::s
 // locked, read and replaced, so that the link stays a link and a second
 // watch naming the target directly is kept out.
 std::string RealStatePath(const std::string& path) {
+    namespace fs = std::filesystem;
+    constexpr int kMostLinks = 40;  // as many as the kernel follows
+    fs::path real = path;
     std::error_code error;
-    if (!std::filesystem::is_symlink(path, error)) {
-        return path;
+    // Followed by hand: a link to a file not made yet is a link all the same.
+    for (int hop = 0; hop < kMostLinks && fs::is_symlink(real, error); ++hop) {
+        const fs::path target = fs::read_symlink(real, error);
+        if (error) {
+            return path;
+        }
+        real = target.is_absolute() ? target : real.parent_path() / target;
     }
-    const auto real = std::filesystem::weakly_canonical(path, error);
-    return error ? path : real.string();
+    return real.lexically_normal().string();
 }
 
 }  // namespace
