@@ -28,8 +28,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kProgramName = "varnock-cli";
-// The record is written at most this often, and at the end.
-constexpr std::chrono::seconds kSaveInterval{5};
 // How often a wait looks whether it was asked to stop.
 constexpr std::chrono::milliseconds kLongestWait{500};
 

@@ -15,7 +15,8 @@ struct WatchControls {
     std::function<bool()> stopRequested;
     // Whether the reader of `out` went away; nothing: learnt at a write.
     std::function<bool()> outputGone;
-    // How often the record is saved (and a failed save tried again).
+    // How often the record is saved (and a failed save tried again): at
+    // most this often, and at the end.
     std::chrono::milliseconds saveInterval{5000};
 };
 

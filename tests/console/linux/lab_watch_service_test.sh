@@ -190,6 +190,15 @@ ip neigh flush dev c0 nud permanent
 check "a flood from one hardware address is a few events and one burst" \
     test "$(count '"type": "new"')" -lt 20 -a "$(count '"type": "burst"')" -eq 1
 
+# The README's journal filter gives these events back as they were, each with
+# its host, from entries as `journalctl -o json` writes them.
+filter=$(dirname "${BASH_SOURCE[0]}")/../../../packaging/journal/varnock-events.jq
+jq -R -c '{MESSAGE: ., SYSLOG_IDENTIFIER: "varnock-watch", _HOSTNAME: "lab",
+           _SYSTEMD_UNIT: "varnock-watch@c0.service"}' "$events" |
+    jq -c -f "$filter" | jq -c 'del(.host)' >"$work/from-journal"
+check "the journal filter gives the events back" \
+    test "$(jq -c . "$events" | sort)" = "$(sort "$work/from-journal")" -a -s "$events"
+
 # --- --exec: one run per event, the event on its standard input; a failing
 # command is told and the watch goes on.
 cat >"$work/hook" <<HOOK
