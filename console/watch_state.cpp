@@ -47,7 +47,11 @@ std::optional<WallClock::time_point> ParseUtcText(const std::string& text) {
     const std::chrono::year_month_day date{std::chrono::year(year),
                                            std::chrono::month(static_cast<unsigned>(month)),
                                            std::chrono::day(static_cast<unsigned>(day))};
-    if (!date.ok() || hour > 23 || minute > 59 || second > 60) {
+    // The system clock counts nanoseconds, which reach only to 2262.
+    constexpr int kEarliestYear = 1970;
+    constexpr int kLatestYear = 2200;
+    if (!date.ok() || year < kEarliestYear || year > kLatestYear || hour < 0 || hour > 23 ||
+        minute < 0 || minute > 59 || second < 0 || second > 60) {
         return std::nullopt;
     }
     return std::chrono::sys_days(date) + std::chrono::hours(hour) + std::chrono::minutes(minute) +
