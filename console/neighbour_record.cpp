@@ -144,20 +144,19 @@ void NeighbourRecord::Unshare(const SeenNeighbour& seen) {
 
 Reconciliation NeighbourRecord::Reconcile(
     const std::vector<NeighbourEntry>& table,
-    const std::function<std::string(std::uint32_t)>& interfaceNameOf, WallClock::time_point now) {
+    const std::function<std::string(std::uint32_t)>& interfaceNameOf,
+    const std::optional<std::string>& onlyInterface, WallClock::time_point now) {
     Reconciliation result;
     std::set<Key> present;
-    std::set<std::string> interfaces;
     for (const NeighbourEntry& entry : table) {
         const std::string name = interfaceNameOf(entry.interfaceIndex);
-        interfaces.insert(name);
         present.insert(KeyOf(name, entry.address));
         auto events = Apply(entry, name, now);
         result.events.insert(result.events.end(), events.begin(), events.end());
     }
     for (const auto& [key, seen] : seen_) {
         if (seen.answering && !present.contains(key) && !pendingStops_.contains(key) &&
-            interfaces.contains(seen.interfaceName)) {
+            (!onlyInterface || seen.interfaceName == *onlyInterface)) {
             result.vanished.push_back(seen);
         }
     }

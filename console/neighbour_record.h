@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -80,12 +81,13 @@ public:
     std::vector<WatchEvent> Settle(WallClock::time_point now);
     static constexpr std::chrono::milliseconds kRemovalGrace{200};
 
-    // Compares `table` (every entry of the interfaces named in
-    // `interfaceNames`, by index) with the record: every entry in it is
-    // applied, and what the record holds as answering on those interfaces
-    // but the table lacks is returned as vanished, untouched.
+    // Compares `table` (the whole table, or only `onlyInterface`'s, named
+    // by index) with the record: every entry in it is applied, and what the
+    // record holds as answering (on `onlyInterface`, when given) but the
+    // table lacks is returned as vanished, untouched.
     Reconciliation Reconcile(const std::vector<NeighbourEntry>& table,
                              const std::function<std::string(std::uint32_t)>& interfaceNameOf,
+                             const std::optional<std::string>& onlyInterface,
                              WallClock::time_point now);
 
     // Drops every neighbour last seen before `cutoff`; how many went.

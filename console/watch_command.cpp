@@ -387,6 +387,11 @@ int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
     };
     auto forget = [&] { record.Forget(WallClock::now() - line.forgetAfter); };
 
+    std::optional<std::string> watchedInterface;
+    if (interfaceIndex != 0) {
+        watchedInterface = system.interfaceNameOf(interfaceIndex);
+    }
+
     CatchStopSignals();
     int status = kExitAnswered;
     try {
@@ -403,8 +408,8 @@ int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
             if (changes.wholeTable) {
                 // Notifications were lost: the table as it stands against
                 // the record; what vanished from it is asked again.
-                auto reconciled =
-                    record.Reconcile(changes.entries, system.interfaceNameOf, WallClock::now());
+                auto reconciled = record.Reconcile(changes.entries, system.interfaceNameOf,
+                                                   watchedInterface, WallClock::now());
                 tell(std::move(reconciled.events));
                 std::vector<Target> again;
                 for (const SeenNeighbour& vanished : reconciled.vanished) {

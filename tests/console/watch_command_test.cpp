@@ -10,7 +10,6 @@
 #include <sstream>
 #include <thread>
 
-#include "console/event_burst.h"
 #include "console/neighbour_record.h"
 #include "tests/support/scripted_neighbours.h"
 
@@ -119,21 +118,6 @@ TEST_F(Watch, AfterLostNotificationsComparesTheTableAndAsksAgainWhatVanished) {
     const auto calls = network_.Calls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].address, Entry(3).address);
-}
-
-TEST_F(Watch, ABurstOfNewAddressesIsOneEvent) {
-    NeighbourChanges flood;
-    for (int last = 1; last <= 200; ++last) {
-        flood.entries.push_back(Entry(static_cast<std::uint8_t>(last), State::kAnswering, 0x5E));
-    }
-    script_.steps = {flood};
-    EXPECT_EQ(Run(), kExitAnswered);
-    const auto types = Types();
-    // As many as are told one by one, one "many", one summary of the rest.
-    EXPECT_EQ(std::count(types.begin(), types.end(), "new"),
-              static_cast<long>(EventBurst::kMostNewPerHardware));
-    ASSERT_EQ(types.back(), "burst");
-    EXPECT_NE(out_.str().find("\"count\": 192"), std::string::npos);
 }
 
 TEST_F(Watch, EventsThatCannotBeWrittenEndTheWatchAfterTheRecordIsSaved) {
