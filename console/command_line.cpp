@@ -182,9 +182,10 @@ TARGET is any of
   --timeout MS     wait at most MS milliseconds for each address (Linux;
                    without it the system's own give-up time applies)
   --watch          report, one line each as it happens, every new neighbour,
-                   changed hardware address, address that stopped answering,
-                   and hardware address that answers for several IPv4
-                   addresses on a link; until interrupted (Ctrl+C)
+                   changed hardware address, address that stopped answering
+                   or is back, hardware address that answers for several
+                   IPv4 addresses on a link, and burst of new addresses;
+                   until interrupted (Ctrl+C)
   --every DURATION with --watch: look the targets up this often (default
                    5m; 90s, 5m, 1h)
   --state FILE     with --watch: keep what was seen there across runs, so
