@@ -35,6 +35,10 @@ public:
     // time limit), to be reported; none is fatal.
     virtual std::vector<std::string> Advance() = 0;
 
+    // Whether a run is going or events wait: the watch then calls Advance
+    // more often.
+    virtual bool Busy() const = 0;
+
     // At the end of the watch: waits for the running one (at most its time
     // limit); the events still waiting are not run, and said so.
     virtual std::vector<std::string> Finish() = 0;

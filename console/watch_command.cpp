@@ -30,6 +30,8 @@ using Clock = std::chrono::steady_clock;
 constexpr std::string_view kProgramName = "varnock-cli";
 // How often a wait looks whether it was asked to stop.
 constexpr std::chrono::milliseconds kLongestWait{500};
+// ... and how soon it looks again while --exec has a run going or waiting.
+constexpr std::chrono::milliseconds kHookWait{20};
 
 const char* KindName(WatchEvent::Kind kind) {
     switch (kind) {
@@ -401,7 +403,7 @@ int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
         auto lastSave = Clock::now();
         while (!controls.stopRequested() && broken.empty()) {
             sweep.Tick(Clock::now());
-            auto changes = feed->Next(kLongestWait);
+            auto changes = feed->Next(hook && hook->Busy() ? kHookWait : kLongestWait);
             // A stop that became certain before these changes came is told
             // before them: an answer now is the address coming back.
             tell(record.Settle(WallClock::now()));

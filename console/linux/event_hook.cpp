@@ -75,6 +75,8 @@ public:
         return reports;
     }
 
+    bool Busy() const override { return running_ > 0 || !waiting_.empty(); }
+
     std::vector<std::string> Finish() override {
         std::vector<std::string> reports;
         dropped_ += waiting_.size();
