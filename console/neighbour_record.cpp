@@ -126,6 +126,9 @@ void NeighbourRecord::Share(const SeenNeighbour& seen, WallClock::time_point now
         many.interfaceName = seen.interfaceName;
         many.hardwareAddress = seen.hardwareAddress;
         many.addresses = addresses;
+        // Since the address that made it many was first seen.
+        many.firstSeen = seen.firstSeen;
+        many.lastSeen = now;
         events.push_back(std::move(many));
     }
 }

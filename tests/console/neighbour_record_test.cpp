@@ -70,6 +70,7 @@ TEST(NeighbourRecord, OneHardwareAddressForSeveralIpv4AddressesIsToldWhenItStart
     const auto claimed = record.Apply(Entry(2, kHost), "eth0", now);
     ASSERT_EQ(Kinds(claimed), (std::vector{Kind::kNew, Kind::kMany}));
     EXPECT_EQ(claimed[1].addresses.size(), 2u);
+    EXPECT_EQ(claimed[1].lastSeen, now);
     EXPECT_EQ(Kinds(record.Apply(Entry(3, kHost), "eth0", now)), std::vector{Kind::kNew});
     // A host's IPv6 addresses share its hardware address as a matter of course.
     NeighbourEntry v6;
