@@ -246,7 +246,7 @@ private:
         }
         auto code = Hex4();
         if (!code) {
-            return Wrong("\\u needs four hexadecimal digits");
+            return Wrong("a unicode escape needs four hexadecimal digits");
         }
         if (*code >= 0xDC00 && *code <= 0xDFFF) {
             return Wrong("a lone low surrogate");

@@ -143,7 +143,8 @@ TEST(WatchState, ReadsEveryEscapeItsWriterMakes) {
 
 TEST(WatchState, DamagedTextIsToldWhereAndWhy) {
     const std::pair<const char*, const char*> cases[] = {
-        {"{\"version\": 1, \"neighbours\": [\"\\u00zz\"]}", "column 32: \\u needs four"},
+        {"{\"version\": 1, \"neighbours\": [\"\\u00zz\"]}",
+         "column 32: a unicode escape needs four"},
         {"{\"version\": 1,\n\"neighbours\": [\"\\ud800\"]}", "line 2, column 17: a high"},
         {"{\"version\": 1, \"neighbours\": [\"\\q\"]}", "an unknown escape"},
         {"{\"version\": 99999999999999999999}", "a number too large"},

@@ -139,7 +139,7 @@ TEST_F(Watch, ADamagedStateFileIsRefusedWithWhereAndLeftAsItIs) {
     const std::string damaged = "{\"version\": 1,\n \"neighbours\": [\"\\u00zz\"]}";
     std::ofstream(*line_.stateFile) << damaged;
     EXPECT_EQ(Run(), kExitUsage);
-    EXPECT_NE(err_.str().find("line 2, column 18: \\\\u needs four"), std::string::npos)
+    EXPECT_NE(err_.str().find("line 2, column 18: a unicode escape needs four"), std::string::npos)
         << err_.str();
     std::ifstream kept(*line_.stateFile);
     std::stringstream text;
