@@ -44,6 +44,24 @@ std::chrono::milliseconds ReadDuration(std::string_view text) {
     return std::chrono::milliseconds{static_cast<std::chrono::milliseconds::rep>(value * scale)};
 }
 
+// "30d", "12h", "90m", "45s"; from 1 s to ten years.
+std::chrono::seconds ReadAge(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    const std::string_view unit = text.substr(static_cast<std::size_t>(end - text.data()));
+    constexpr std::uint64_t kLongest = 3650ULL * 86'400;
+    const std::uint64_t scale = unit == "s"   ? 1
+                                : unit == "m" ? 60
+                                : unit == "h" ? 3600
+                                : unit == "d" ? 86'400
+                                              : 0;
+    if (error != std::errc{} || scale == 0 || value == 0 || value > kLongest / scale) {
+        throw UsageError("--forget-after " + Quoted(text) +
+                         ": not an age from 1s to 3650d (such as 30d, 12h, 90m, 45s)");
+    }
+    return std::chrono::seconds{static_cast<std::chrono::seconds::rep>(value * scale)};
+}
+
 }  // namespace
 
 CommandLine ReadCommandLine(std::span<const std::string_view> arguments) {
@@ -100,6 +118,10 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments) {
             line.stateFile = std::string(*state);
         } else if (const auto log = value("--log")) {
             line.logFile = std::string(*log);
+        } else if (const auto age = value("--forget-after")) {
+            line.forgetAfter = ReadAge(*age);
+        } else if (const auto command = value("--exec")) {
+            line.execCommand = std::string(*command);
         } else if (argument == "--cached") {
             line.cached = true;
         } else if (argument == "-q" || argument == "--quiet") {
@@ -161,14 +183,20 @@ TARGET is any of
   --timeout MS     wait at most MS milliseconds for each address (Linux;
                    without it the system's own give-up time applies)
   --watch          report, one line each as it happens, every new neighbour,
-                   changed hardware address, address that stopped answering,
-                   and hardware address that answers for several IPv4
-                   addresses on a link; until interrupted (Ctrl+C)
+                   changed hardware address, address that stopped answering
+                   or is back, hardware address that answers for several
+                   IPv4 addresses on a link, and burst of new addresses;
+                   until interrupted (Ctrl+C)
   --every DURATION with --watch: look the targets up this often (default
                    5m; 90s, 5m, 1h)
   --state FILE     with --watch: keep what was seen there across runs, so
                    that only what is new since the record began is new
   --log FILE       with --watch: also append each event there as a JSON line
+  --forget-after AGE  with --watch: drop from the record what was not seen
+                   for that long (default 30d; 12h, 90m, 45s)
+  --exec COMMAND   with --watch: run COMMAND (no shell, one at a time, at
+                   most 10 s) for each event, the event as JSON on its
+                   standard input and in VARNOCK_EVENT
   -h, --help       show this text
   -V, --version    show the version
 

@@ -33,6 +33,9 @@ struct CommandLine {
     std::chrono::milliseconds every{5 * 60 * 1000};  // --watch: how often targets are looked up
     std::optional<std::string> stateFile;            // --watch: the record kept across runs
     std::optional<std::string> logFile;              // --watch: events as JSON lines there too
+    // --watch: how long the record keeps an address that is not seen.
+    std::chrono::seconds forgetAfter{30 * 24 * 3600};
+    std::optional<std::string> execCommand;  // --watch: run for each event
     std::string delimiter = ":";
     std::optional<std::chrono::milliseconds> timeout;
     std::vector<std::string> addresses;  // the targets as typed, not yet read
@@ -51,7 +54,7 @@ inline constexpr std::string_view kUsageLine =
     "usage: varnock-cli [-q | --json | --jsonl | --csv] [--cached] [-I INTERFACE] "
     "[--delimiter TEXT] [--timeout MS] [--vendor-file FILE] [-l] [-f FILE] TARGET...\n"
     "       varnock-cli --watch [--every DURATION] [--state FILE] [--jsonl] [--log FILE] "
-    "[-I INTERFACE] [TARGET...]";
+    "[--forget-after AGE] [--exec COMMAND] [-I INTERFACE] [TARGET...]";
 
 // The full text --help prints.
 std::string HelpText();

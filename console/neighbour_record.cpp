@@ -1,6 +1,7 @@
 #include "console/neighbour_record.h"
 
 #include <algorithm>
+#include <set>
 #include <utility>
 
 namespace varnock::console {
@@ -34,6 +35,8 @@ std::vector<WatchEvent> NeighbourRecord::Apply(const NeighbourEntry& entry,
         told.interfaceName = interfaceName;
         told.address = entry.address;
         told.hardwareAddress = seen.hardwareAddress;
+        told.firstSeen = seen.firstSeen;
+        told.lastSeen = now;
         return told;
     };
     if (entry.state == NeighbourEntry::State::kFailed) {
@@ -48,6 +51,7 @@ std::vector<WatchEvent> NeighbourRecord::Apply(const NeighbourEntry& entry,
         return events;
     }
     if (found == seen_.end()) {
+        MakeRoom();
         SeenNeighbour seen{entry.address, interfaceName, entry.hardwareAddress, now, now, true};
         events.push_back(event(WatchEvent::Kind::kNew, seen));
         Share(seen, now, events);
@@ -68,7 +72,7 @@ std::vector<WatchEvent> NeighbourRecord::Apply(const NeighbourEntry& entry,
         seen.answering = true;
         Share(seen, now, events);
     } else if (!seen.answering) {
-        // Back, with the address it had: worth no event, but it answers.
+        events.push_back(event(WatchEvent::Kind::kBack, seen));
         seen.answering = true;
         Share(seen, now, events);
     }
@@ -93,6 +97,8 @@ std::vector<WatchEvent> NeighbourRecord::Settle(WallClock::time_point now) {
         stopped.interfaceName = seen.interfaceName;
         stopped.address = seen.address;
         stopped.hardwareAddress = seen.hardwareAddress;
+        stopped.firstSeen = seen.firstSeen;
+        stopped.lastSeen = seen.lastSeen;
         events.push_back(std::move(stopped));
         changed_ = true;
         pending = pendingStops_.erase(pending);
@@ -120,6 +126,9 @@ void NeighbourRecord::Share(const SeenNeighbour& seen, WallClock::time_point now
         many.interfaceName = seen.interfaceName;
         many.hardwareAddress = seen.hardwareAddress;
         many.addresses = addresses;
+        // Since the address that made it many was first seen.
+        many.firstSeen = seen.firstSeen;
+        many.lastSeen = now;
         events.push_back(std::move(many));
     }
 }
@@ -134,6 +143,55 @@ void NeighbourRecord::Unshare(const SeenNeighbour& seen) {
     if (addresses.empty()) {
         shared_.erase(found);
     }
+}
+
+Reconciliation NeighbourRecord::Reconcile(
+    const std::vector<NeighbourEntry>& table,
+    const std::function<std::string(std::uint32_t)>& interfaceNameOf,
+    const std::optional<std::string>& onlyInterface, WallClock::time_point now) {
+    Reconciliation result;
+    std::set<Key> present;
+    for (const NeighbourEntry& entry : table) {
+        const std::string name = interfaceNameOf(entry.interfaceIndex);
+        present.insert(KeyOf(name, entry.address));
+        auto events = Apply(entry, name, now);
+        result.events.insert(result.events.end(), events.begin(), events.end());
+    }
+    for (const auto& [key, seen] : seen_) {
+        if (seen.answering && !present.contains(key) && !pendingStops_.contains(key) &&
+            (!onlyInterface || seen.interfaceName == *onlyInterface)) {
+            result.vanished.push_back(seen);
+        }
+    }
+    return result;
+}
+
+std::size_t NeighbourRecord::Forget(WallClock::time_point cutoff) {
+    std::size_t dropped = 0;
+    for (auto it = seen_.begin(); it != seen_.end();) {
+        if (it->second.lastSeen >= cutoff) {
+            ++it;
+            continue;
+        }
+        if (it->second.answering) {
+            Unshare(it->second);
+        }
+        pendingStops_.erase(it->first);
+        it = seen_.erase(it);
+        ++dropped;
+    }
+    changed_ = changed_ || dropped > 0;
+    return dropped;
+}
+
+void NeighbourRecord::MakeRoom() {
+    if (seen_.size() < kMostNeighbours) {
+        return;
+    }
+    auto oldest = std::min_element(seen_.begin(), seen_.end(), [](const auto& a, const auto& b) {
+        return a.second.lastSeen < b.second.lastSeen;
+    });
+    Forget(oldest->second.lastSeen + std::chrono::nanoseconds(1));
 }
 
 std::vector<SeenNeighbour> NeighbourRecord::Seen() const {

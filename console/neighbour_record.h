@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -31,6 +33,8 @@ struct WatchEvent {
         kChanged,  // an address answers with another hardware address
         kStopped,  // an address that answered no longer does
         kMany,     // one hardware address now answers for several IPv4 addresses
+        kBack,     // an address that had stopped answers again, as before
+        kBurst,    // more new addresses at once than are worth telling one by one
     };
     Kind kind = Kind::kNew;
     WallClock::time_point time;
@@ -39,6 +43,22 @@ struct WatchEvent {
     HardwareAddressBytes hardwareAddress;  // the one answering now (kMany: the shared one)
     HardwareAddressBytes previous;         // kChanged: the one before
     std::vector<IpAddress> addresses;      // kMany: every address it answers for
+    // When the record first and last saw this address answer (kBurst: the
+    // first and last of the burst).
+    WallClock::time_point firstSeen;
+    WallClock::time_point lastSeen;
+    std::size_t count = 0;  // kBurst: how many new addresses it stands for
+};
+
+// What a table read again after lost notifications (NeighbourChanges::
+// wholeTable) came to.
+struct Reconciliation {
+    std::vector<WatchEvent> events;
+    // Answering in the record, gone from the table: the kernel removed them
+    // while nobody listened (an administrator, garbage collection of an entry
+    // that failed or went unused). Whether they still answer is unknown until
+    // they are asked again.
+    std::vector<SeenNeighbour> vanished;
 };
 
 // The neighbours seen so far and what is worth telling of a change: a new
@@ -61,6 +81,23 @@ public:
     std::vector<WatchEvent> Settle(WallClock::time_point now);
     static constexpr std::chrono::milliseconds kRemovalGrace{200};
 
+    // Compares `table` (the whole table, or only `onlyInterface`'s, named
+    // by index) with the record: every entry in it is applied, and what the
+    // record holds as answering (on `onlyInterface`, when given) but the
+    // table lacks is returned as vanished, untouched.
+    Reconciliation Reconcile(const std::vector<NeighbourEntry>& table,
+                             const std::function<std::string(std::uint32_t)>& interfaceNameOf,
+                             const std::optional<std::string>& onlyInterface,
+                             WallClock::time_point now);
+
+    // Drops every neighbour last seen before `cutoff`; how many went.
+    std::size_t Forget(WallClock::time_point cutoff);
+
+    // The most neighbours the record keeps: past it, the one seen least
+    // lately makes room for a new one.
+    static constexpr std::size_t kMostNeighbours = 10'000;
+
+    std::size_t Size() const { return seen_.size(); }
     std::vector<SeenNeighbour> Seen() const;
 
     // Whether anything changed since the last call.
@@ -75,6 +112,7 @@ private:
     void Share(const SeenNeighbour& seen, WallClock::time_point now,
                std::vector<WatchEvent>& events);
     void Unshare(const SeenNeighbour& seen);
+    void MakeRoom();
 
     std::map<Key, SeenNeighbour> seen_;
     std::map<SharedKey, std::vector<IpAddress>> shared_;

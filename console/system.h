@@ -54,8 +54,10 @@ struct RegularFile {
 RegularFile OpenRegularFile(const std::string& path);
 
 // Writes `text` to `path` so that a reader never sees half of it, even after
-// a crash: a file beside it, flushed to disk, then renamed over it. Nothing,
-// or why it failed.
+// a crash: a new file beside it under a name nobody can plant a link at,
+// flushed to disk, then renamed over it. `path` itself is replaced: a link
+// there becomes a plain file (callers that mean the link's target resolve it
+// first). Nothing, or why it failed.
 std::optional<std::string> ReplaceFileContents(const std::string& path, const std::string& text);
 
 // Holds an exclusive lock on `path` (made when missing) for as long as it
@@ -74,7 +76,9 @@ bool StopRequested();
 // Whether standard error is a terminal someone watches.
 bool StandardErrorIsTerminal();
 
-// Whether standard output is a pipe or socket whose reader has gone.
+// Whether standard output is a pipe or socket whose reader has gone (`| head
+// -c 10` after head has ended): a run that writes seldom learns it this way,
+// long before its next write fails.
 bool StandardOutputGone();
 
 }  // namespace varnock::console

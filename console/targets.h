@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "lookup/ip_address.h"
-#include "lookup/neighbour_resolver.h"
+#include "lookup/neighbour_engine.h"
 
 namespace varnock::console {
 

@@ -46,24 +46,12 @@ std::shared_ptr<const std::string> ReadCache(const std::string& path) {
     return bytes;
 }
 
-// Written beside and renamed over the old one, so that a reader never sees
-// half a file; a cache that cannot be written only costs time.
+// Replaced whole (ReplaceFileContents), so that a reader never sees half a
+// file; a cache that cannot be written only costs time.
 void WriteCache(const fs::path& file, const std::string& bytes) {
     std::error_code error;
     fs::create_directories(file.parent_path(), error);
-    const fs::path temporary = file.string() + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << bytes;
-        if (!out.flush()) {
-            fs::remove(temporary, error);
-            return;
-        }
-    }
-    fs::rename(temporary, file, error);
-    if (error) {
-        fs::remove(temporary, error);
-    }
+    (void)ReplaceFileContents(file.string(), bytes);
 }
 
 }  // namespace

@@ -1,19 +1,27 @@
 #include "console/watch_command.h"
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <exception>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <variant>
 
+#include "console/event_burst.h"
+#include "console/event_hook.h"
 #include "console/neighbour_record.h"
 #include "console/result_text.h"
 #include "console/system.h"
 #include "console/terminal_text.h"
 #include "console/vendor_names.h"
 #include "console/watch_state.h"
+#include "console/watch_state_reader.h"
 
 namespace varnock::console {
 namespace {
@@ -21,10 +29,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kProgramName = "varnock-cli";
-// The record is written at most this often, and at the end.
-constexpr std::chrono::seconds kSaveInterval{5};
 // How often a wait looks whether it was asked to stop.
 constexpr std::chrono::milliseconds kLongestWait{500};
+// ... and how soon it looks again while --exec has a run going or waiting.
+constexpr std::chrono::milliseconds kHookWait{20};
 
 const char* KindName(WatchEvent::Kind kind) {
     switch (kind) {
@@ -36,6 +44,10 @@ const char* KindName(WatchEvent::Kind kind) {
             return "stopped";
         case WatchEvent::Kind::kMany:
             return "many";
+        case WatchEvent::Kind::kBack:
+            return "back";
+        case WatchEvent::Kind::kBurst:
+            return "burst";
     }
     return "?";
 }
@@ -48,16 +60,25 @@ std::string PlainAddress(const IpAddress& address) {
     return AddressText(address, [](std::uint32_t) { return std::string(); });
 }
 
+std::string AddressList(const std::vector<IpAddress>& addresses) {
+    std::string text;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + PlainAddress(addresses[i]);
+    }
+    return text;
+}
+
 // One line for a person:
 //   2026-12-07T14:00:00Z  new      192.0.2.2  02:1A:2B:3C:4D:5E  Vendor  on eth0
 std::string EventLine(const WatchEvent& event, const Vendor& vendor) {
     std::string line = UtcText(event.time) + "  " + KindName(event.kind);
     line.resize(std::max<std::size_t>(line.size(), 30), ' ');
     if (event.kind == WatchEvent::Kind::kMany) {
-        line += MacText(event.hardwareAddress) + "  answers for";
-        for (std::size_t i = 0; i < event.addresses.size(); ++i) {
-            line += (i == 0 ? " " : ", ") + PlainAddress(event.addresses[i]);
-        }
+        line += MacText(event.hardwareAddress) + "  answers for " + AddressList(event.addresses);
+    } else if (event.kind == WatchEvent::Kind::kBurst) {
+        line += std::to_string(event.count) + " more new addresses, most from " +
+                MacText(event.hardwareAddress) + ": " + AddressList(event.addresses) +
+                (event.count > event.addresses.size() ? ", ..." : "");
     } else {
         line += PlainAddress(event.address) + "  ";
         if (event.kind == WatchEvent::Kind::kChanged) {
@@ -79,7 +100,12 @@ std::string EventJson(const WatchEvent& event, const Vendor& vendor) {
     json += ", \"time\": " + JsonString(UtcText(event.time));
     json += ", \"interface\": " + JsonString(event.interfaceName);
     json += ", \"hardware_address\": " + JsonString(MacText(event.hardwareAddress));
-    if (event.kind == WatchEvent::Kind::kMany) {
+    json += ", \"first_seen\": " + JsonString(UtcText(event.firstSeen));
+    json += ", \"last_seen\": " + JsonString(UtcText(event.lastSeen));
+    if (event.kind == WatchEvent::Kind::kMany || event.kind == WatchEvent::Kind::kBurst) {
+        if (event.kind == WatchEvent::Kind::kBurst) {
+            json += ", \"count\": " + std::to_string(event.count);
+        }
         json += ", \"addresses\": [";
         for (std::size_t i = 0; i < event.addresses.size(); ++i) {
             json += (i == 0 ? "" : ", ") + JsonString(PlainAddress(event.addresses[i]));
@@ -94,6 +120,20 @@ std::string EventJson(const WatchEvent& event, const Vendor& vendor) {
     json += std::string(", \"locally_administered\": ") +
             (vendor.locallyAdministered ? "true" : "false");
     return json + '}';
+}
+
+// What --exec is given besides the JSON.
+HookEvent HookEventOf(const WatchEvent& event, std::string json) {
+    HookEvent hook;
+    hook.environment = {{"VARNOCK_EVENT", json},
+                        {"VARNOCK_EVENT_TYPE", KindName(event.kind)},
+                        {"VARNOCK_INTERFACE", event.interfaceName},
+                        {"VARNOCK_HARDWARE_ADDRESS", MacText(event.hardwareAddress)}};
+    if (event.kind != WatchEvent::Kind::kMany && event.kind != WatchEvent::Kind::kBurst) {
+        hook.environment.emplace_back("VARNOCK_ADDRESS", PlainAddress(event.address));
+    }
+    hook.json = std::move(json);
+    return hook;
 }
 
 // Looks the targets up every so often, on a thread of its own, so that
@@ -116,28 +156,47 @@ public:
         }
     }
 
-    // Starts a sweep when one is due and none is running.
+    // Addresses to ask once more, before the next sweep: their answers (or
+    // the kernel giving up on them) reach the watch as notifications.
+    void Recheck(std::vector<Target> addresses) {
+        rechecks_.insert(rechecks_.end(), std::make_move_iterator(addresses.begin()),
+                         std::make_move_iterator(addresses.end()));
+        if (rechecks_.size() > kMostRechecks) {
+            rechecks_.resize(kMostRechecks);
+        }
+    }
+    static constexpr std::size_t kMostRechecks = 256;
+
+    // Starts a sweep when one is due (or addresses wait to be asked again)
+    // and none is running.
     void Tick(Clock::time_point now) {
-        if (targets_.empty() || running_ || now < nextStart_) {
+        if (running_ || ((targets_.empty() || now < nextStart_) && rechecks_.empty())) {
             return;
         }
         if (thread_.joinable()) {
             thread_.join();
         }
-        nextStart_ = now + line_.every;
+        if (!rechecks_.empty()) {
+            current_ = std::move(rechecks_);
+            rechecks_.clear();
+        } else {
+            current_ = targets_;
+            nextStart_ = now + line_.every;
+        }
         running_ = true;
         thread_ = std::thread([this] {
             try {
                 const auto engine = system_.makeEngine(ResolverMode::kLive);
                 LookUpInOrder(
-                    targets_, settings_, *engine, system_.limits,
-                    [&](AddressResult&&) {
-                        // A stop ends the sweep: no further lookup starts.
+                    current_, settings_, *engine, system_.limits,
+                    [&](AddressResult&&) {},
+                    // A stop ends the sweep within 100 ms: its lookups are
+                    // cancelled, nothing more is sent.
+                    [&](const LookupProgress&) {
                         if (stopping_) {
                             throw std::runtime_error("stopping");
                         }
-                    },
-                    [](const LookupProgress&) {});
+                    });
             } catch (const std::exception&) {
                 // Stopped, or no lookup could start: the next sweep tries again.
             }
@@ -147,6 +206,8 @@ public:
 
 private:
     const std::vector<Target>& targets_;
+    std::vector<Target> rechecks_;  // only the watch's thread touches it
+    std::vector<Target> current_;   // the running sweep's
     const CommandLine& line_;
     const CommandSystem& system_;
     LookupSettings settings_;
@@ -156,13 +217,72 @@ private:
     std::thread thread_;
 };
 
+// The state file as it stands: its text, nothing when there is none yet,
+// or why it cannot be read.
+std::variant<std::optional<std::string>, std::string> ReadStateFile(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return std::optional<std::string>();
+    }
+    if (error) {
+        return error.message();
+    }
+    if (status.type() != std::filesystem::file_type::regular) {
+        return std::string("not a plain file");
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return "cannot be read: " + std::string(std::strerror(errno));
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) {
+        return std::string("cannot be read to its end");
+    }
+    return std::optional<std::string>(text.str());
+}
+
+// A state file named through a link is the link's target: that is the file
+// locked, read and replaced, so that the link stays a link and a second
+// watch naming the target directly is kept out.
+std::string RealStatePath(const std::string& path) {
+    namespace fs = std::filesystem;
+    constexpr int kMostLinks = 40;  // as many as the kernel follows
+    fs::path real = path;
+    std::error_code error;
+    // Followed by hand: a link to a file not made yet is a link all the same.
+    for (int hop = 0; hop < kMostLinks && fs::is_symlink(real, error); ++hop) {
+        const fs::path target = fs::read_symlink(real, error);
+        if (error) {
+            return path;
+        }
+        real = target.is_absolute() ? target : real.parent_path() / target;
+    }
+    return real.lexically_normal().string();
+}
+
 }  // namespace
 
 int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
              const std::vector<Target>& targets, std::ostream& out, std::ostream& err,
              const CommandSystem& system) {
+    WatchControls controls;
+    controls.stopRequested = StopRequested;
+    if (&out == &std::cout) {
+        controls.outputGone = StandardOutputGone;
+    }
+    return RunWatch(line, interfaceIndex, targets, out, err, system, controls);
+}
+
+int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
+             const std::vector<Target>& targets, std::ostream& out, std::ostream& err,
+             const CommandSystem& system, const WatchControls& controls) {
+    auto report = [&](const std::string& what) {
+        err << kProgramName << ": " << TerminalText(what) << '\n' << std::flush;
+    };
     auto fail = [&](const std::string& why) {
-        err << kProgramName << ": " << TerminalText(why) << '\n';
+        report(why);
         return kExitUsage;
     };
     const auto feed = system.makeFeed ? system.makeFeed(interfaceIndex) : nullptr;
@@ -172,23 +292,27 @@ int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
 
     NeighbourRecord record;
     std::unique_ptr<FileLock> lock;
+    std::string statePath;
     if (line.stateFile) {
+        statePath = RealStatePath(*line.stateFile);
         std::string problem;
-        lock = LockFile(*line.stateFile + ".lock", problem);
+        lock = LockFile(statePath + ".lock", problem);
         if (!lock) {
             return fail("--state " + *line.stateFile + ": " + problem);
         }
-        std::ifstream in(*line.stateFile, std::ios::binary);
-        if (in) {
-            std::ostringstream text;
-            text << in.rdbuf();
-            auto read = ParseWatchState(text.str());
-            if (auto* unreadable = std::get_if<std::string>(&read)) {
-                // Never overwritten: the user may want what it holds.
-                return fail("--state " + *line.stateFile + ": " + *unreadable +
-                            "; fix it or start with another file");
+        auto read = ReadStateFile(statePath);
+        if (auto* unreadable = std::get_if<std::string>(&read)) {
+            // Never overwritten: the user may want what it holds.
+            return fail("--state " + *line.stateFile + ": " + *unreadable +
+                        "; the file is left as it is");
+        }
+        if (const auto& text = std::get<std::optional<std::string>>(read)) {
+            auto parsed = ParseWatchState(*text);
+            if (auto* damaged = std::get_if<std::string>(&parsed)) {
+                return fail("--state " + *line.stateFile + ": " + *damaged +
+                            "; the file is left as it is: fix it or start with another file");
             }
-            record.Restore(std::move(std::get<std::vector<SeenNeighbour>>(read)));
+            record.Restore(std::move(std::get<std::vector<SeenNeighbour>>(parsed)));
         }
     }
     std::ofstream log;
@@ -198,35 +322,45 @@ int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
             return fail("--log " + *line.logFile + ": cannot be written");
         }
     }
+    std::unique_ptr<EventHook> hook;
+    if (line.execCommand) {
+        hook = MakeEventHook(*line.execCommand);
+        if (!hook) {
+            return fail("--exec: running commands is not supported on this system yet");
+        }
+    }
 
     VendorSources sources = system.vendors;
     sources.userFile = line.vendorFile;
     VendorNames vendors(std::move(sources));
-    auto tell = [&](const std::vector<WatchEvent>& events) {
-        for (const WatchEvent& event : events) {
+    EventBurst burst;
+    // Why the watch must end: its events can no longer be written.
+    std::string broken;
+    auto tell = [&](std::vector<WatchEvent> events) {
+        for (const WatchEvent& event : burst.Pass(std::move(events), WallClock::now())) {
             Vendor vendor;
-            if (event.kind != WatchEvent::Kind::kMany) {
+            if (event.kind != WatchEvent::Kind::kMany && event.kind != WatchEvent::Kind::kBurst) {
                 vendor = {vendors.Of(event.hardwareAddress),
                           IsLocallyAdministered(event.hardwareAddress)};
             }
-            if (line.format == OutputFormat::kJsonLines) {
-                out << EventJson(event, vendor) << '\n';
-            } else {
-                out << EventLine(event, vendor) << '\n';
-            }
+            std::string json = EventJson(event, vendor);
+            out << (line.format == OutputFormat::kJsonLines ? json : EventLine(event, vendor))
+                << '\n';
             if (log.is_open()) {
-                log << EventJson(event, vendor) << '\n' << std::flush;
+                log << json << '\n' << std::flush;
+                if (!log && broken.empty()) {
+                    broken = "--log " + *line.logFile + ": cannot be written";
+                }
+            }
+            if (hook) {
+                hook->Queue(HookEventOf(event, std::move(json)));
             }
         }
         for (const std::string& problem : vendors.TakeProblems()) {
             err << kProgramName << ": " << problem << '\n';
         }
-        // Events nobody can read end the watch, as a closed pipe would.
-        if (!out.flush()) {
-            throw std::runtime_error("cannot write the events");
-        }
-        if (log.is_open() && !log) {
-            throw std::runtime_error("--log: cannot be written");
+        if (!out.flush() && broken.empty()) {
+            broken = "the events cannot be written to standard output";
         }
     };
     auto apply = [&](const std::vector<NeighbourEntry>& entries) {
@@ -235,39 +369,97 @@ int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
             tell(record.Apply(entry, system.interfaceNameOf(entry.interfaceIndex), now));
         }
     };
+    // What the record holds that the file does not: kept until a save works.
+    bool unsaved = false;
+    bool saveFailing = false;
     auto save = [&]() -> bool {
-        if (!line.stateFile || !record.TakeChanged()) {
+        unsaved = record.TakeChanged() || unsaved;
+        if (!line.stateFile || !unsaved) {
             return true;
         }
-        if (const auto problem =
-                ReplaceFileContents(*line.stateFile, FormatWatchState(record.Seen()))) {
-            err << kProgramName << ": --state: " << TerminalText(*problem) << '\n';
+        if (const auto problem = ReplaceFileContents(statePath, FormatWatchState(record.Seen()))) {
+            if (!saveFailing) {
+                report("--state " + *line.stateFile + ": cannot be saved (" + *problem +
+                       "); trying again");
+            }
+            saveFailing = true;
             return false;
         }
+        if (saveFailing) {
+            report("--state " + *line.stateFile + ": saved again");
+        }
+        saveFailing = false;
+        unsaved = false;
         return true;
     };
+    auto forget = [&] { record.Forget(WallClock::now() - line.forgetAfter); };
+
+    std::optional<std::string> watchedInterface;
+    if (interfaceIndex != 0) {
+        watchedInterface = system.interfaceNameOf(interfaceIndex);
+    }
 
     CatchStopSignals();
     int status = kExitAnswered;
     try {
+        forget();
         apply(feed->Table());
         PeriodicSweep sweep(targets, line, interfaceIndex, system);
         auto lastSave = Clock::now();
-        while (!StopRequested()) {
+        while (!controls.stopRequested() && broken.empty()) {
             sweep.Tick(Clock::now());
-            const auto changes = feed->Next(kLongestWait);
-            apply(changes.entries);
+            auto changes = feed->Next(hook && hook->Busy() ? kHookWait : kLongestWait);
+            // A stop that became certain before these changes came is told
+            // before them: an answer now is the address coming back.
             tell(record.Settle(WallClock::now()));
-            if (Clock::now() - lastSave >= kSaveInterval) {
+            if (changes.wholeTable) {
+                // Notifications were lost: the table as it stands against
+                // the record; what vanished from it is asked again.
+                auto reconciled = record.Reconcile(changes.entries, system.interfaceNameOf,
+                                                   watchedInterface, WallClock::now());
+                tell(std::move(reconciled.events));
+                std::vector<Target> again;
+                for (const SeenNeighbour& vanished : reconciled.vanished) {
+                    again.push_back({vanished.address, {}, PlainAddress(vanished.address)});
+                }
+                sweep.Recheck(std::move(again));
+            } else {
+                apply(changes.entries);
+            }
+            tell(record.Settle(WallClock::now()));
+            tell(burst.Close(WallClock::now()));
+            forget();
+            if (hook) {
+                for (const std::string& failure : hook->Advance()) {
+                    report(failure);
+                }
+            }
+            if (controls.outputGone && controls.outputGone() && broken.empty()) {
+                broken = "standard output was closed by its reader";
+            }
+            if (Clock::now() - lastSave >= controls.saveInterval) {
                 save();
                 lastSave = Clock::now();
             }
         }
     } catch (const std::exception& failure) {
-        err << kProgramName << ": the watch broke off: " << TerminalText(failure.what()) << '\n';
+        report(std::string("the watch broke off: ") + failure.what());
+        status = kExitSystemError;
+    }
+    if (broken.empty()) {
+        tell(burst.Close(WallClock::now(), true));
+    }
+    if (hook) {
+        for (const std::string& failure : hook->Finish()) {
+            report(failure);
+        }
+    }
+    if (!broken.empty()) {
+        report(broken + "; the watch ends");
         status = kExitSystemError;
     }
     if (!save()) {
+        report("--state " + *line.stateFile + ": what the watch saw since its last save is lost");
         status = kExitSystemError;
     }
     return status;

@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "console/neighbour_record.h"
@@ -14,11 +13,9 @@ namespace varnock::console {
 //     "hardware_address": "02:1A:2B:3C:4D:5E", "first_seen": "2026-12-07T14:00:00Z",
 //     "last_seen": "2026-12-07T15:00:00Z", "answering": true}, ...]}
 
-// What reading a state file came to: the neighbours it holds (none for a
-// file that does not exist yet), or why it cannot be used.
-using StateRead = std::variant<std::vector<SeenNeighbour>, std::string>;
-StateRead ParseWatchState(const std::string& text);
+inline constexpr int kWatchStateVersion = 1;
 
+// Read by ParseWatchState (console/watch_state_reader.h).
 std::string FormatWatchState(const std::vector<SeenNeighbour>& seen);
 
 // "2026-12-07T14:00:00Z", and back.

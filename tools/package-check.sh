@@ -102,6 +102,20 @@ while read -r kind path; do
 done <"$work/kinds"
 echo "$(grep -c '^f' "$work/kinds") files; none set-id, none with capabilities, none in /usr/local"
 
+step "The watch's systemd unit: systemd-analyze verify and security"
+unit=$(grep -E '/systemd/system/varnock-watch@\.service$' "$work/files") ||
+    fail "the package does not install varnock-watch@.service"
+verify_output=$(systemd-analyze verify --man=no "$unit" 2>&1) ||
+    fail "systemd-analyze verify: $verify_output"
+[[ -z "$verify_output" ]] || fail "systemd-analyze verify: $verify_output"
+security=$(systemd-analyze security --offline=true --no-pager "$unit" 2>&1) ||
+    fail "systemd-analyze security: $security"
+exposure=$(sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p' <<<"$security")
+[[ -n "$exposure" ]] || fail "systemd-analyze security gave no exposure level: $security"
+echo "exposure level $exposure (at most 2.0)"
+awk -v level="$exposure" 'BEGIN { exit !(level <= 2.0) }' ||
+    fail "the watch's unit is too exposed ($exposure > 2.0): $security"
+
 step "/usr/bin/varnock-cli --version"
 /usr/bin/varnock-cli --version
 

@@ -105,36 +105,6 @@ RegularFile OpenRegularFile(const std::string& path) {
     return opened;
 }
 
-std::optional<std::string> ReplaceFileContents(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return temporary + ": " + std::strerror(errno);
-    }
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            const std::string reason = temporary + ": " + std::strerror(errno);
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            return reason;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    const bool flushed = ::fsync(fd) == 0;
-    ::close(fd);
-    if (!flushed || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string reason = path + ": " + std::strerror(errno);
-        ::unlink(temporary.c_str());
-        return reason;
-    }
-    return std::nullopt;
-}
-
 namespace {
 
 class FlockedFile final : public FileLock {
@@ -192,10 +162,10 @@ bool StandardErrorIsTerminal() {
 }
 
 bool StandardOutputGone() {
-    // A pipe or socket whose reader has closed its end reports an error to
-    // the writer; a file or terminal never does this way.
+    // A pipe's or socket's writing end reports an error once no reader is
+    // left; a file or a terminal never does.
     pollfd output{STDOUT_FILENO, 0, 0};
-    return ::poll(&output, 1, 0) == 1 && (output.revents & POLLERR) != 0;
+    return ::poll(&output, 1, 0) == 1 && (output.revents & (POLLERR | POLLHUP)) != 0;
 }
 
 }  // namespace varnock::console

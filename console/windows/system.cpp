@@ -110,23 +110,6 @@ RegularFile OpenRegularFile(const std::string& path) {
     return opened;
 }
 
-std::optional<std::string> ReplaceFileContents(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        if (!out.flush()) {
-            return temporary + ": cannot be written";
-        }
-    }
-    if (!MoveFileExA(temporary.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileA(temporary.c_str());
-        return path + ": cannot be replaced";
-    }
-    return std::nullopt;
-}
-
 namespace {
 
 class SharedNoneFile final : public FileLock {

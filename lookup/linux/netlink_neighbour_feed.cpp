@@ -21,6 +21,9 @@ namespace varnock {
 namespace {
 
 constexpr std::chrono::seconds kTableDeadline{5};
+// Queued notifications dropped at most after a loss (each read is one
+// datagram); a table that churns without end still gets its dump.
+constexpr int kMostDrained = 100'000;
 
 class NetlinkNeighbourFeed final : public NeighbourFeed {
 public:
@@ -51,6 +54,15 @@ public:
             const auto batch = notifications_.ReceiveNotifications();
             if (batch.lost) {
                 // What was dropped is unknown: the table as it stands says.
+                // What is still queued is older than that reading: applied
+                // after it, it would undo it (entries long removed told as
+                // new), so it goes first, losses and all.
+                for (int drained = 0; drained < kMostDrained; ++drained) {
+                    const auto stale = notifications_.ReceiveNotifications();
+                    if (stale.bytes.empty() && !stale.lost) {
+                        break;
+                    }
+                }
                 return {Table(), true};
             }
             if (batch.bytes.empty()) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "console/watch_state.h"
+#include "console/watch_state_reader.h"
 
 namespace varnock::console {
 namespace {
@@ -53,6 +54,9 @@ TEST(NeighbourRecord, TellsWhatChangedAndNothingRoutine) {
     EXPECT_TRUE(record.Apply(failed, "eth0", now).empty());
     EXPECT_TRUE(record.Settle(now).empty());
     EXPECT_EQ(Kinds(record.Settle(later)), std::vector{Kind::kStopped});
+    EXPECT_EQ(Kinds(record.Apply(Entry(2, kOther), "eth0", later)), std::vector{Kind::kBack});
+    record.Apply(failed, "eth0", later);
+    record.Settle(later + NeighbourRecord::kRemovalGrace);
     EXPECT_TRUE(record.Apply(failed, "eth0", later).empty());
     EXPECT_TRUE(record.Settle(later + NeighbourRecord::kRemovalGrace).empty());
     // The same address on another link is another neighbour.
@@ -66,6 +70,7 @@ TEST(NeighbourRecord, OneHardwareAddressForSeveralIpv4AddressesIsToldWhenItStart
     const auto claimed = record.Apply(Entry(2, kHost), "eth0", now);
     ASSERT_EQ(Kinds(claimed), (std::vector{Kind::kNew, Kind::kMany}));
     EXPECT_EQ(claimed[1].addresses.size(), 2u);
+    EXPECT_EQ(claimed[1].lastSeen, now);
     EXPECT_EQ(Kinds(record.Apply(Entry(3, kHost), "eth0", now)), std::vector{Kind::kNew});
     // A host's IPv6 addresses share its hardware address as a matter of course.
     NeighbourEntry v6;
@@ -93,6 +98,65 @@ TEST(WatchState, TheRecordReadsBackAndNothingElseIsTaken) {
                                "{\"version\": 1, \"neighbours\": [{}]}",
                                "{\"version\": 1, \"neighbours\": []} trailing"}) {
         EXPECT_TRUE(std::holds_alternative<std::string>(ParseWatchState(broken))) << broken;
+    }
+}
+
+TEST(NeighbourRecord, ForgetsWhatWasNotSeenAndKeepsToItsCap) {
+    NeighbourRecord record;
+    const auto start = WallClock::now();
+    record.Apply(Entry(2, kHost), "eth0", start);
+    record.Apply(Entry(3, kOther), "eth0", start + std::chrono::hours(1));
+    record.TakeChanged();
+    EXPECT_EQ(record.Forget(start + std::chrono::minutes(1)), 1u);
+    EXPECT_TRUE(record.TakeChanged());
+    ASSERT_EQ(record.Seen().size(), 1u);
+    EXPECT_EQ(record.Seen()[0].hardwareAddress, kOther);
+    // Full: the one seen least lately makes room.
+    for (std::uint32_t i = 0; record.Size() < NeighbourRecord::kMostNeighbours; ++i) {
+        NeighbourEntry entry = Entry(0, {0x02, 0, 0, 0, 0, 1});
+        entry.address = IpAddress::V4(0x0000'000A | (i << 8));
+        record.Apply(entry, "eth1", start + std::chrono::hours(2));
+    }
+    record.Apply(Entry(4, kHost), "eth0", start + std::chrono::hours(3));
+    EXPECT_EQ(record.Size(), NeighbourRecord::kMostNeighbours);
+    std::vector<IpAddress> onEth0;
+    for (const SeenNeighbour& seen : record.Seen()) {
+        if (seen.interfaceName == "eth0") {
+            onEth0.push_back(seen.address);
+        }
+    }
+    EXPECT_EQ(onEth0, std::vector{Entry(4, kHost).address});  // .3 went, .4 came
+}
+
+TEST(WatchState, ReadsEveryEscapeItsWriterMakes) {
+    NeighbourRecord record;
+    const auto now = std::chrono::floor<std::chrono::seconds>(WallClock::now());
+    // Interface names are the kernel's bytes: any of them can come back.
+    for (const char* name : {"new\nline", "tab\tcr\r", "\x01", "bad\xff", "quote\"\\"}) {
+        record.Apply(Entry(2, kHost), name, now);
+    }
+    const std::string text = FormatWatchState(record.Seen());
+    const auto read = ParseWatchState(text);
+    ASSERT_TRUE(std::holds_alternative<std::vector<SeenNeighbour>>(read)) << std::get<1>(read);
+    EXPECT_EQ(std::get<0>(read).size(), 5u);
+}
+
+TEST(WatchState, DamagedTextIsToldWhereAndWhy) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"{\"version\": 1, \"neighbours\": [\"\\u00zz\"]}",
+         "column 32: a unicode escape needs four"},
+        {"{\"version\": 1,\n\"neighbours\": [\"\\ud800\"]}", "line 2, column 17: a high"},
+        {"{\"version\": 1, \"neighbours\": [\"\\q\"]}", "an unknown escape"},
+        {"{\"version\": 99999999999999999999}", "a number too large"},
+        {"{\"version\": 1, \"neighbours\": [1.5]}", "not a value this file holds"},
+        {"{\"version\": 1, \"neighbours\": [", "ends where a value should be"},
+        {"\"unclosed", "without its closing quote"},
+    };
+    for (const auto& [text, reason] : cases) {
+        const auto read = ParseWatchState(text);
+        ASSERT_TRUE(std::holds_alternative<std::string>(read)) << text;
+        EXPECT_NE(std::get<std::string>(read).find(reason), std::string::npos)
+            << text << " gave " << std::get<std::string>(read);
     }
 }
 

@@ -41,6 +41,21 @@ until_unconfirmed() {
     return 1
 }
 
+# until_catches_stop PID: waits (up to 20 s) until the process catches
+# SIGTERM, which a watch does once it has read its state and listens: a stop
+# sent before that would end it unheard. Slow starts (a sanitizer build, a
+# busy machine) then cost time, never a result.
+until_catches_stop() {
+    local caught
+    for _ in $(seq 400); do
+        caught=$(sed -n 's/^SigCgt:\s*//p' "/proc/$1/status" 2>/dev/null) || return 1
+        [[ -n "$caught" ]] && (((16#$caught >> 14) & 1)) && return 0
+        sleep 0.05
+    done
+    echo "process $1 never caught SIGTERM" >&2
+    return 1
+}
+
 finish() {
     echo "$passed passed, $failures failed"
     ((failures == 0))

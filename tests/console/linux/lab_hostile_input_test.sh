@@ -34,7 +34,7 @@ check "the first run made the cache" test -s "$cache"
 ip neigh flush dev c0
 "${as_user[@]}" "$cli" --watch >"$events" 2>&1 &
 watcher=$!
-sleep 0.5
+until_catches_stop "$watcher" || true
 "${as_user[@]}" "$cli" "$live" >/dev/null
 sleep 0.5
 truncate -s 0 "$cache"

@@ -36,7 +36,7 @@ seen() {
 start_watch() {
     "${drop[@]}" env HOME="$work" "$cli" --watch --state "$state" "$@" >"$events" 2>&1 &
     watcher=$!
-    sleep 0.5
+    until_catches_stop "$watcher" || true
 }
 stop_watch() {
     kill -TERM "$watcher"
