@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <span>
@@ -72,6 +73,10 @@ std::unique_ptr<FileLock> LockFile(const std::string& path, std::string& problem
 // raise StopRequested instead of ending the process.
 void CatchStopSignals();
 bool StopRequested();
+
+// The calendar parts of a time in UTC, from the system's thread-safe
+// conversion.
+std::tm UtcPartsOf(std::time_t seconds);
 
 // Whether standard error is a terminal someone watches.
 bool StandardErrorIsTerminal();

@@ -1,14 +1,5 @@
 #include "console/targets.h"
 
-#ifdef _WIN32
-// clang-format off
-#include <winsock2.h>
-#include <ws2tcpip.h>
-// clang-format on
-#else
-#include <arpa/inet.h>
-#endif
-
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -17,6 +8,7 @@
 
 #include "console/usage_error.h"
 #include "lookup/address_text.h"
+#include "socket_text.h"
 
 namespace varnock::console {
 namespace {

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "console/result_text.h"
+#include "console/system.h"
 #include "lookup/hardware_address_text.h"
 
 namespace varnock::console {
@@ -25,12 +26,7 @@ std::string ColonHex(const HardwareAddressBytes& bytes) {
 
 std::string UtcText(WallClock::time_point time) {
     const std::time_t seconds = WallClock::to_time_t(time);
-    std::tm parts{};
-#ifdef _WIN32
-    gmtime_s(&parts, &seconds);
-#else
-    gmtime_r(&seconds, &parts);
-#endif
+    const std::tm parts = UtcPartsOf(seconds);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
     return text;

@@ -1,19 +1,11 @@
 #include "console/watch_state_reader.h"
 
-#ifdef _WIN32
-// clang-format off
-#include <winsock2.h>
-#include <ws2tcpip.h>
-// clang-format on
-#else
-#include <arpa/inet.h>
-#endif
-
 #include <charconv>
 #include <map>
 #include <optional>
 
 #include "console/watch_state.h"
+#include "socket_text.h"
 
 namespace varnock::console {
 namespace {

@@ -1,10 +1,6 @@
 #include "lookup/address_text.h"
 
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <arpa/inet.h>
-#endif
+#include "socket_text.h"
 
 namespace varnock {
 

@@ -157,6 +157,12 @@ void IgnoreBrokenPipes() {
     ::signal(SIGPIPE, SIG_IGN);
 }
 
+std::tm UtcPartsOf(std::time_t seconds) {
+    std::tm parts{};
+    gmtime_r(&seconds, &parts);
+    return parts;
+}
+
 bool StandardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }

@@ -155,6 +155,12 @@ bool StopRequested() {
 // Windows sends no signal for a closed pipe: the write fails by itself.
 void IgnoreBrokenPipes() {}
 
+std::tm UtcPartsOf(std::time_t seconds) {
+    std::tm parts{};
+    gmtime_s(&parts, &seconds);
+    return parts;
+}
+
 bool StandardErrorIsTerminal() {
     return ::_isatty(::_fileno(stderr)) != 0;
 }
