@@ -56,6 +56,36 @@ until_catches_stop() {
     return 1
 }
 
+# watch_scenario NAME: for scripts that run a watch. $work is a folder every
+# user may write, $events a file in it, $watcher the watch's pid while one
+# runs; at the end a watch left running is ended, `more_cleanup` (which a
+# script may define) runs, and the folder goes.
+watch_scenario() {
+    work=$(mktemp -d "/tmp/varnock-$1.XXXXXX")
+    chmod 777 "$work"
+    events=$work/events.txt
+    watcher=""
+    trap watch_cleanup EXIT
+}
+more_cleanup() { :; }
+watch_cleanup() {
+    if [[ -n "$watcher" ]]; then
+        kill -CONT "$watcher" 2>/dev/null || true
+        kill "$watcher" 2>/dev/null || true
+    fi
+    more_cleanup
+    rm -rf "$work"
+}
+
+# stop_watch: stops the watch with SIGTERM; its exit status.
+stop_watch() {
+    kill -TERM "$watcher"
+    local status=0
+    wait "$watcher" || status=$?
+    watcher=""
+    return "$status"
+}
+
 finish() {
     echo "$passed passed, $failures failed"
     ((failures == 0))

@@ -9,15 +9,7 @@ set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../lab/scenario.sh"
 
-work=$(mktemp -d /tmp/varnock-hostile.XXXXXX)
-chmod 777 "$work"
-events=$work/events.txt
-watcher=""
-cleanup() {
-    if [[ -n "$watcher" ]]; then kill "$watcher" 2>/dev/null || true; fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+watch_scenario hostile
 
 # A system list that names the lab's hosts, and a cache of its own.
 printf '02-1A-2B   (hex)\t\tLab Bridge Works\n021A2B     (base 16)\t\tLab Bridge Works\n' \
@@ -39,13 +31,11 @@ until_catches_stop "$watcher" || true
 sleep 0.5
 truncate -s 0 "$cache"
 "${as_user[@]}" "$cli" 192.0.2.11 >/dev/null
-sleep 0.5
+for _ in $(seq 200); do grep -qE "new +192\.0\.2\.11 " "$events" && break; sleep 0.05; done
 explain() { echo "  events were:"; cat "$events"; }
 check "the watch still runs after its cache was cut" kill -0 "$watcher"
-kill -TERM "$watcher" 2>/dev/null || true
 watch_status=0
-wait "$watcher" || watch_status=$?
-watcher=""
+stop_watch || watch_status=$?
 check "and ends with status 0" test "$watch_status" -eq 0
 check "both hosts were named after the cut" \
     test "$(grep -cE "new +($live|192\.0\.2\.11) .*Lab Bridge Works" "$events")" -eq 2

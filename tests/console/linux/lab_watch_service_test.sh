@@ -11,19 +11,10 @@ set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../lab/scenario.sh"
 
-work=$(mktemp -d /tmp/varnock-service.XXXXXX)
-chmod 777 "$work"
+watch_scenario service
+more_cleanup() { ip neigh flush dev c0 nud permanent 2>/dev/null || true; }
 state=$work/seen.json
-events=$work/events.txt
 errors=$work/errors.txt
-watcher=""
-cleanup() {
-    if [[ -n "$watcher" ]]; then kill -CONT "$watcher" 2>/dev/null || true; fi
-    if [[ -n "$watcher" ]]; then kill "$watcher" 2>/dev/null || true; fi
-    ip neigh flush dev c0 nud permanent 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 explain() {
     echo "  events were:"
@@ -43,13 +34,6 @@ start_watch() {
     "${as_nobody[@]}" --watch "$@" >"$events" 2>"$errors" &
     watcher=$!
     until_catches_stop "$watcher" || true
-}
-stop_watch() {
-    kill -TERM "$watcher"
-    local status=0
-    wait "$watcher" || status=$?
-    watcher=""
-    return "$status"
 }
 lookup() { as_nobody "$@" >/dev/null 2>&1 || true; }
 # until_in FILE PATTERN: waits (up to 20 s) until FILE holds a line matching.
@@ -100,7 +84,7 @@ for target in stdout log; do
         "${as_nobody[@]}" --watch --log /dev/full >"$events" 2>"$errors" &
     fi
     watcher=$!
-    sleep 0.5
+    until_catches_stop "$watcher" || true
     lookup "$live"
     status=0
     for _ in $(seq 100); do kill -0 "$watcher" 2>/dev/null || break; sleep 0.1; done

@@ -10,16 +10,8 @@ set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../lab/scenario.sh"
 
-work=$(mktemp -d /tmp/varnock-watch.XXXXXX)
-chmod 777 "$work"
+watch_scenario watch
 state=$work/seen.json
-events=$work/events.txt
-watcher=""
-cleanup() {
-    if [[ -n "$watcher" ]]; then kill "$watcher" 2>/dev/null || true; fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 explain() { echo "  events were:"; cat "$events"; }
 count() { grep -cE "$1" "$events" || true; }
@@ -37,13 +29,6 @@ start_watch() {
     "${drop[@]}" env HOME="$work" "$cli" --watch --state "$state" "$@" >"$events" 2>&1 &
     watcher=$!
     until_catches_stop "$watcher" || true
-}
-stop_watch() {
-    kill -TERM "$watcher"
-    local status=0
-    wait "$watcher" || status=$?
-    watcher=""
-    return "$status"
 }
 lookup() { "${drop[@]}" "$cli" "$@" >/dev/null 2>&1 || true; }
 
