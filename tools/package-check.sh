@@ -79,7 +79,8 @@ dpkg-query -W -f='${Status}' varnock | grep -q "install ok installed" || fail "v
 dpkg -L varnock >"$work/files"
 : >"$work/kinds"
 while read -r path; do
-    if [[ -d "$path" && ! -L "$path" ]]; then echo "d $path"; else echo "f $path"; fi >>"$work/kinds"
+    # A folder reached through a link (/lib on a merged /usr) is a folder too.
+    if [[ -d "$path" ]]; then echo "d $path"; else echo "f $path"; fi >>"$work/kinds"
 done <"$work/files"
 
 step "The installed files"
