@@ -36,9 +36,9 @@ struct LookupLimits {
     std::size_t maxInFlight = kMostInFlight;
     std::chrono::microseconds startInterval = kStartInterval;
     // How many more entries of a family the neighbour table takes
-    // (NeighbourTableRoom); no function, or nothing from it: no limit to
+    // (a NeighbourTableGauge); no function, or nothing from it: no limit to
     // heed.
-    std::function<std::optional<std::size_t>(IpAddress::Family)> tableRoom;
+    NeighbourTableGauge tableRoom;
 };
 
 struct LookupProgress {

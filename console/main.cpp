@@ -38,7 +38,7 @@ int main(int argc, char* argv[]) {
             }
         }
         system.errorIsTerminal = console::StandardErrorIsTerminal();
-        system.limits.tableRoom = NeighbourTableRoom;
+        system.limits.tableRoom = MakeNeighbourTableGauge();
         return console::RunLookupCommand(arguments, std::cout, std::cerr, system);
     } catch (const std::exception& failure) {
         // The system could not be asked at all.

@@ -107,13 +107,15 @@ struct AttachedNetwork {
 // Throws std::system_error when the system cannot tell them whole.
 std::vector<AttachedNetwork> AttachedIpv4Networks(std::uint32_t interfaceIndex = 0);
 
-// How many more neighbour entries of `family` the system's table takes
+// How many more neighbour entries of a family the system's table takes
 // before the kernel starts evicting other entries to make room (on Linux:
 // what is left below gc_thresh2, less a reserve for the machine's own
-// traffic; the count is the machine's, over every namespace, less the
-// permanent entries this namespace can see, which the kernel never
-// collects nor counts against its thresholds). Nothing where the system has
+// traffic, the count being the machine's over every namespace). Each call
+// reads the table afresh, and the gauge learns from the kernel's own
+// counters over its calls what the count cannot show (entries of other
+// namespaces that the kernel never collects). Nothing where the system has
 // no such limit to heed or it cannot be read.
-std::optional<std::size_t> NeighbourTableRoom(IpAddress::Family family);
+using NeighbourTableGauge = std::function<std::optional<std::size_t>(IpAddress::Family)>;
+NeighbourTableGauge MakeNeighbourTableGauge();
 
 }  // namespace varnock

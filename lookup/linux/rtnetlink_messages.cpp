@@ -237,9 +237,18 @@ std::optional<NeighbourTable> ParseNeighbourTable(const nlmsghdr& message) {
     }
     ndt_config filled;
     std::memcpy(&filled, mnl_attr_get_payload(config), sizeof filled);
-    return NeighbourTable{
+    NeighbourTable parsed{
         table->ndtm_family == AF_INET6 ? IpAddress::Family::kV6 : IpAddress::Family::kV4,
-        filled.ndtc_entries, *softLimit, *hardLimit};
+        filled.ndtc_entries, *softLimit, *hardLimit, std::nullopt};
+    if (const nlattr* stats = attributes[NDTA_STATS];
+        stats != nullptr && mnl_attr_get_payload_len(stats) >= sizeof(ndt_stats)) {
+        ndt_stats counted;
+        std::memcpy(&counted, mnl_attr_get_payload(stats), sizeof counted);
+        parsed.counters = NeighbourTable::Counters{
+            counted.ndts_allocs, counted.ndts_forced_gc_runs, counted.ndts_table_fulls,
+            std::chrono::milliseconds(filled.ndtc_last_flush)};
+    }
+    return parsed;
 }
 
 std::optional<InterfaceAddress> ParseInterfaceAddress(const nlmsghdr& message) {

@@ -8,6 +8,7 @@
 #include <linux/netlink.h>
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -49,6 +50,17 @@ struct NeighbourTable {
     std::uint32_t entries = 0;
     std::uint32_t softLimit = 0;  // gc_thresh2: past it the kernel evicts idle entries
     std::uint32_t hardLimit = 0;  // gc_thresh3: past it no new entry is made
+    // The kernel's counters, when it sends them: entries made, forced
+    // collections (run when the collectable entries pass the soft limit) and
+    // entries refused for a full table; and how long ago it last collected
+    // by force.
+    struct Counters {
+        std::uint64_t allocations = 0;
+        std::uint64_t forcedCollections = 0;
+        std::uint64_t refusedFull = 0;
+        std::chrono::milliseconds sinceForcedCollection{0};
+    };
+    std::optional<Counters> counters;
 };
 
 struct InterfaceAddress {

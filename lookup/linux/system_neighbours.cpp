@@ -1,26 +1,24 @@
 // The Linux side of lookup/neighbour_engine.h.
 
+#include <linux/neighbour.h>
 #include <net/if.h>
 
 #include <algorithm>
 #include <chrono>
 #include <exception>
-
-#include <linux/neighbour.h>
+#include <map>
+#include <memory>
 
 #include "lookup/linux/interface_facts.h"
 #include "lookup/linux/kernel_queries.h"
 #include "lookup/linux/netlink_neighbour_engine.h"
 #include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/rtnetlink_messages.h"
+#include "lookup/linux/table_room.h"
 #include "lookup/neighbour_engine.h"
 
 namespace varnock {
 namespace {
-
-// Left for the machine's own lookups: an eighth of the soft limit (64 of
-// the default 512).
-constexpr std::uint32_t kReserveShare = 8;
 
 constexpr std::chrono::seconds kTableDeadline{2};
 
@@ -56,39 +54,35 @@ std::vector<AttachedNetwork> AttachedIpv4Networks(std::uint32_t interfaceIndex) 
     return networks;
 }
 
-std::optional<std::size_t> NeighbourTableRoom(IpAddress::Family family) {
-    try {
-        linux_backend::NetlinkSocket kernel(linux_backend::NetlinkSocket::Mode::kRequests);
-        kernel.SetDeadline(std::chrono::steady_clock::now() + kTableDeadline);
-        rtnl::RequestBuffer buffer;
-        std::optional<rtnl::NeighbourTable> table;
-        kernel.Exchange(rtnl::BuildNeighbourTableDump(buffer), [&](const nlmsghdr& message) {
-            if (auto parsed = rtnl::ParseNeighbourTable(message);
-                parsed && parsed->family == family) {
-                table = parsed;
+NeighbourTableGauge MakeNeighbourTableGauge() {
+    auto gauges = std::make_shared<std::map<IpAddress::Family, linux_backend::TableRoomGauge>>();
+    return [gauges](IpAddress::Family family) -> std::optional<std::size_t> {
+        try {
+            linux_backend::NetlinkSocket kernel(linux_backend::NetlinkSocket::Mode::kRequests);
+            kernel.SetDeadline(std::chrono::steady_clock::now() + kTableDeadline);
+            rtnl::RequestBuffer buffer;
+            std::optional<rtnl::NeighbourTable> table;
+            kernel.Exchange(rtnl::BuildNeighbourTableDump(buffer), [&](const nlmsghdr& message) {
+                if (auto parsed = rtnl::ParseNeighbourTable(message);
+                    parsed && parsed->family == family) {
+                    table = parsed;
+                }
+            });
+            if (!table) {
+                return std::nullopt;
             }
-        });
-        if (!table) {
+            std::uint32_t permanent = 0;
+            for (const auto& entry : linux_backend::QueryNeighbours(kernel)) {
+                if (entry.destination.family == family && (entry.state & NUD_PERMANENT) != 0) {
+                    ++permanent;
+                }
+            }
+            return (*gauges)[family].Room(*table, permanent);
+        } catch (const std::exception&) {
+            // A table that cannot be read sets no limit we could heed.
             return std::nullopt;
         }
-        // Permanent entries are never collected and the kernel does not
-        // count them against its thresholds; those of other namespaces
-        // cannot be told apart from here.
-        std::uint32_t permanent = 0;
-        for (const auto& entry : linux_backend::QueryNeighbours(kernel)) {
-            if (entry.destination.family == family && (entry.state & NUD_PERMANENT) != 0) {
-                ++permanent;
-            }
-        }
-        const std::uint32_t counted = table->entries > permanent ? table->entries - permanent : 0;
-        // gc_thresh2 may be set above gc_thresh3; the lower one binds.
-        const std::uint32_t limit = std::min(table->softLimit, table->hardLimit);
-        const std::uint32_t usable = limit - limit / kReserveShare;
-        return usable > counted ? usable - counted : 0;
-    } catch (const std::exception&) {
-        // A table that cannot be read sets no limit we could heed.
-        return std::nullopt;
-    }
+    };
 }
 
 }  // namespace varnock

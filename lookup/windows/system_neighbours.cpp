@@ -113,8 +113,8 @@ std::vector<AttachedNetwork> AttachedIpv4Networks(std::uint32_t) {
 }
 
 // SendARP keeps its own table and evicts nothing of ours to make room.
-std::optional<std::size_t> NeighbourTableRoom(IpAddress::Family) {
-    return std::nullopt;
+NeighbourTableGauge MakeNeighbourTableGauge() {
+    return [](IpAddress::Family) -> std::optional<std::size_t> { return std::nullopt; };
 }
 
 }  // namespace varnock

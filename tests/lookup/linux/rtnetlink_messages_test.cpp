@@ -120,14 +120,26 @@ TEST(ParseNeighbourTable, ReadsLimitsAndFillOfEachFamilysTable) {
     table.U32(NDTA_THRESH3, 1024);
     ndt_config config{};
     config.ndtc_entries = 73;
+    config.ndtc_last_flush = 6000;
     const auto* raw = reinterpret_cast<const std::uint8_t*>(&config);
     table.Bytes(NDTA_CONFIG, {raw, raw + sizeof config});
+    ndt_stats stats{};
+    stats.ndts_allocs = 900;
+    stats.ndts_forced_gc_runs = 3;
+    stats.ndts_table_fulls = 2;
+    const auto* counted = reinterpret_cast<const std::uint8_t*>(&stats);
+    table.Bytes(NDTA_STATS, {counted, counted + sizeof stats});
     const auto parsed = ParseNeighbourTable(table.Message());
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->family, IpAddress::Family::kV4);
     EXPECT_EQ(parsed->entries, 73u);
     EXPECT_EQ(parsed->softLimit, 512u);
     EXPECT_EQ(parsed->hardLimit, 1024u);
+    ASSERT_TRUE(parsed->counters);
+    EXPECT_EQ(parsed->counters->allocations, 900u);
+    EXPECT_EQ(parsed->counters->forcedCollections, 3u);
+    EXPECT_EQ(parsed->counters->refusedFull, 2u);
+    EXPECT_EQ(parsed->counters->sinceForcedCollection, std::chrono::milliseconds(6000));
 
     // IPv6's table is a table of its own; a per-interface parameter message
     // carries no limits; a configuration too short to hold its counts is
@@ -140,6 +152,7 @@ TEST(ParseNeighbourTable, ReadsLimitsAndFillOfEachFamilysTable) {
     const auto nd = ParseNeighbourTable(ipv6.Message());
     ASSERT_TRUE(nd);
     EXPECT_EQ(nd->family, IpAddress::Family::kV6);
+    EXPECT_FALSE(nd->counters);  // none sent, none made up
     Datagram parameters;
     parameters.Add<ndtmsg>(RTM_NEWNEIGHTBL).ndtm_family = AF_INET;
     parameters.Text(NDTA_NAME, "arp_cache");
