@@ -56,11 +56,22 @@ std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, const IpAdd
 void DumpWhole(NetlinkSocket& kernel, const std::function<nlmsghdr*(rtnl::RequestBuffer&)>& build,
                const std::function<void()>& restart,
                const std::function<void(const nlmsghdr&)>& take, const char* what) {
+    DumpWhole(
+        [&](nlmsghdr* request, const std::function<void(const nlmsghdr&)>& heard) {
+            return kernel.Exchange(request, heard);
+        },
+        build, restart, take, what);
+}
+
+void DumpWhole(const DumpExchange& exchange,
+               const std::function<nlmsghdr*(rtnl::RequestBuffer&)>& build,
+               const std::function<void()>& restart,
+               const std::function<void(const nlmsghdr&)>& take, const char* what) {
     int error = EINTR;
     for (int attempt = 0; attempt < kDumpTries && error == EINTR; ++attempt) {
         restart();
         rtnl::RequestBuffer buffer;
-        error = kernel.Exchange(build(buffer), take);
+        error = exchange(build(buffer), take);
     }
     if (error != 0) {
         // EINTR here: the table kept changing under every try.

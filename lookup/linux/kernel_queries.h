@@ -36,6 +36,14 @@ std::optional<rtnl::Neighbour> QueryNeighbour(NetlinkSocket& kernel, const IpAdd
 void DumpWhole(NetlinkSocket& kernel, const std::function<nlmsghdr*(rtnl::RequestBuffer&)>& build,
                const std::function<void()>& restart,
                const std::function<void(const nlmsghdr&)>& take, const char* what);
+// The same over any exchange that answers as NetlinkSocket::Exchange does
+// (0, EINTR for an interrupted dump, or another error).
+using DumpExchange =
+    std::function<int(nlmsghdr* request, const std::function<void(const nlmsghdr&)>& take)>;
+void DumpWhole(const DumpExchange& exchange,
+               const std::function<nlmsghdr*(rtnl::RequestBuffer&)>& build,
+               const std::function<void()>& restart,
+               const std::function<void(const nlmsghdr&)>& take, const char* what);
 
 // Every address of `family` on the machine's interfaces. Throws
 // std::system_error when the kernel cannot give them whole.
