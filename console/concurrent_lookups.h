@@ -4,8 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "console/address_lookup.h"
 #include "lookup/neighbour_engine.h"
@@ -44,6 +46,52 @@ struct LookupLimits {
 struct LookupProgress {
     std::size_t done = 0;
     std::size_t answered = 0;
+};
+
+// One run of lookups on an engine that its owner runs: Advance starts what
+// may start and hands over the results that became final, in order; between
+// calls the engine's Run (or a feed that runs it) delivers the answers.
+// Starts and limits are those of LookUpInOrder. However the run ends, the
+// lookups it left in flight are cancelled: nothing more is sent for them.
+class LookupRun {
+public:
+    using Clock = NeighbourEngine::Clock;
+
+    // `targets` and `settings` must outlive the run.
+    LookupRun(std::span<const Target> targets, const LookupSettings& settings,
+              NeighbourEngine& engine, const LookupLimits& limits);
+    LookupRun(const LookupRun&) = delete;
+    LookupRun& operator=(const LookupRun&) = delete;
+    ~LookupRun();
+
+    // True once every result has been handed to `deliver`.
+    bool Advance(const std::function<void(AddressResult&&)>& deliver);
+    // When Advance may start the next lookup; Clock::time_point::max() when
+    // only answers can move the run on.
+    Clock::time_point NextStart();
+    const LookupProgress& Progress() const { return progress_; }
+
+private:
+    void StartWhatMay();
+    // How many lookups may be in flight now, the table's room of the next
+    // address's family considered.
+    std::size_t MostInFlightNow();
+    void Keep(std::size_t index, AddressResult&& result);
+
+    const std::span<const Target> targets_;
+    const LookupSettings& settings_;
+    NeighbourEngine& engine_;
+    const LookupLimits& limits_;
+    const bool gated_;
+
+    std::size_t next_ = 0;
+    std::size_t delivered_ = 0;
+    Clock::time_point nextStart_{};
+    std::map<NeighbourEngine::Ticket, std::size_t> inFlight_;
+    std::vector<std::optional<AddressResult>> results_;
+    LookupProgress progress_;
+    std::map<IpAddress::Family, std::optional<std::size_t>> room_;
+    std::map<IpAddress::Family, Clock::time_point> roomChecked_;
 };
 
 // Looks up every target through `engine`, at most limits.maxInFlight at

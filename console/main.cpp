@@ -6,8 +6,8 @@
 
 #include "console/lookup_command.h"
 #include "console/system.h"
-#include "lookup/neighbour_feed.h"
 #include "lookup/neighbour_engine.h"
+#include "lookup/neighbour_feed.h"
 
 int main(int argc, char* argv[]) {
     using namespace varnock;

@@ -253,9 +253,11 @@ std::optional<VendorRegistry> VendorRegistry::FromCompact(std::shared_ptr<const 
     const std::size_t sizeAt = stampAt + stamp.size();
     const std::size_t countAt = sizeAt + 2 * sizeof(std::uint64_t);
     if (data.size() < countAt + sizeof(std::uint32_t) || data.substr(0, kMagic.size()) != kMagic ||
-        Get<std::uint32_t>(data, kMagic.size()) != stamp.size() || data.substr(stampAt, stamp.size()) != stamp ||
+        Get<std::uint32_t>(data, kMagic.size()) != stamp.size() ||
+        data.substr(stampAt, stamp.size()) != stamp ||
         Get<std::uint64_t>(data, sizeAt) != data.size() - countAt ||
-        Get<std::uint64_t>(data, sizeAt + sizeof(std::uint64_t)) != Checksum(data.substr(countAt))) {
+        Get<std::uint64_t>(data, sizeAt + sizeof(std::uint64_t)) !=
+            Checksum(data.substr(countAt))) {
         return std::nullopt;
     }
     VendorRegistry registry;

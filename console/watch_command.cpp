@@ -1,16 +1,17 @@
 #include "console/watch_command.h"
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
+#include <utility>
 #include <variant>
 
 #include "console/event_burst.h"
@@ -136,24 +137,18 @@ HookEvent HookEventOf(const WatchEvent& event, std::string json) {
     return hook;
 }
 
-// Looks the targets up every so often, on a thread of its own, so that
+// Looks the targets up every so often, on the watch's own engine, so that
 // devices that never talk to this machine are found too: their answers
-// reach the watch through the kernel's notifications like any other.
+// reach the watch through the kernel's notifications like any other. The
+// lookups run while the watch's feed waits.
 class PeriodicSweep {
 public:
     PeriodicSweep(const std::vector<Target>& targets, const CommandLine& line,
-                  std::uint32_t interfaceIndex, const CommandSystem& system)
-        : targets_(targets), line_(line), system_(system) {
+                  std::uint32_t interfaceIndex, NeighbourEngine& engine,
+                  const CommandSystem& system)
+        : targets_(targets), line_(line), engine_(engine), system_(system) {
         settings_.interfaceIndex = interfaceIndex;
         settings_.maxWait = line.timeout;
-    }
-    PeriodicSweep(const PeriodicSweep&) = delete;
-    PeriodicSweep& operator=(const PeriodicSweep&) = delete;
-    ~PeriodicSweep() {
-        stopping_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
     }
 
     // Addresses to ask once more, before the next sweep: their answers (or
@@ -167,54 +162,41 @@ public:
     }
     static constexpr std::size_t kMostRechecks = 256;
 
-    // Starts a sweep when one is due (or addresses wait to be asked again)
-    // and none is running.
-    void Tick(Clock::time_point now) {
-        if (running_ || ((targets_.empty() || now < nextStart_) && rechecks_.empty())) {
-            return;
+    // Moves the running sweep on, or starts one when one is due (or
+    // addresses wait to be asked again); returns when it next wants to be
+    // called, at the latest.
+    Clock::time_point Tick(Clock::time_point now) {
+        if (run_ && run_->Advance([](AddressResult&&) {})) {
+            run_.reset();
         }
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        if (!rechecks_.empty()) {
-            current_ = std::move(rechecks_);
-            rechecks_.clear();
-        } else {
-            current_ = targets_;
-            nextStart_ = now + line_.every;
-        }
-        running_ = true;
-        thread_ = std::thread([this] {
-            try {
-                const auto engine = system_.makeEngine(ResolverMode::kLive);
-                LookUpInOrder(
-                    current_, settings_, *engine, system_.limits,
-                    [&](AddressResult&&) {},
-                    // A stop ends the sweep within 100 ms: its lookups are
-                    // cancelled, nothing more is sent.
-                    [&](const LookupProgress&) {
-                        if (stopping_) {
-                            throw std::runtime_error("stopping");
-                        }
-                    });
-            } catch (const std::exception&) {
-                // Stopped, or no lookup could start: the next sweep tries again.
+        if (!run_ && (!rechecks_.empty() || (!targets_.empty() && now >= nextStart_))) {
+            if (!rechecks_.empty()) {
+                current_ = std::exchange(rechecks_, {});
+            } else {
+                current_ = targets_;
+                nextStart_ = now + line_.every;
             }
-            running_ = false;
-        });
+            run_.emplace(current_, settings_, engine_, system_.limits);
+            if (run_->Advance([](AddressResult&&) {})) {
+                run_.reset();
+            }
+        }
+        if (run_) {
+            return run_->NextStart();
+        }
+        return targets_.empty() ? Clock::time_point::max() : nextStart_;
     }
 
 private:
     const std::vector<Target>& targets_;
-    std::vector<Target> rechecks_;  // only the watch's thread touches it
-    std::vector<Target> current_;   // the running sweep's
+    std::vector<Target> rechecks_;
+    std::vector<Target> current_;  // the running sweep's
     const CommandLine& line_;
+    NeighbourEngine& engine_;
     const CommandSystem& system_;
     LookupSettings settings_;
     Clock::time_point nextStart_{};
-    std::atomic<bool> running_{false};
-    std::atomic<bool> stopping_{false};
-    std::thread thread_;
+    std::optional<LookupRun> run_;
 };
 
 // The state file as it stands: its text, nothing when there is none yet,
@@ -285,7 +267,10 @@ int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
         report(why);
         return kExitUsage;
     };
-    const auto feed = system.makeFeed ? system.makeFeed(interfaceIndex) : nullptr;
+    // One engine for the watch and its sweeps, and the feed on its
+    // subscription: one subscription, one loop.
+    const auto engine = system.makeEngine(ResolverMode::kLive);
+    const auto feed = system.makeFeed ? system.makeFeed(*engine, interfaceIndex) : nullptr;
     if (!feed) {
         return fail("--watch: watching is not supported on this system yet");
     }
@@ -404,11 +389,17 @@ int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
     try {
         forget();
         apply(feed->Table());
-        PeriodicSweep sweep(targets, line, interfaceIndex, system);
+        PeriodicSweep sweep(targets, line, interfaceIndex, *engine, system);
         auto lastSave = Clock::now();
         while (!controls.stopRequested() && broken.empty()) {
-            sweep.Tick(Clock::now());
-            auto changes = feed->Next(hook && hook->Busy() ? kHookWait : kLongestWait);
+            const auto now = Clock::now();
+            const auto sweepWants = sweep.Tick(now);
+            auto wait = hook && hook->Busy() ? kHookWait : kLongestWait;
+            if (sweepWants < now + wait) {
+                wait =
+                    std::chrono::ceil<std::chrono::milliseconds>(std::max(sweepWants, now) - now);
+            }
+            auto changes = feed->Next(wait);
             // A stop that became certain before these changes came is told
             // before them: an answer now is the address coming back.
             tell(record.Settle(WallClock::now()));

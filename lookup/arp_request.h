@@ -37,8 +37,9 @@ inline constexpr std::uint32_t kInterfaceDown = 0x2000'0007;       // down, or n
 inline constexpr std::uint32_t kNotCached = 0x2000'0008;       // no address in the neighbour table
 inline constexpr std::uint32_t kWrongInterface = 0x2000'0009;  // the route leaves elsewhere
 inline constexpr std::uint32_t kNeedsInterface = 0x2000'000A;  // link-local without its interface
-inline constexpr std::uint32_t kNotConfirmed = 0x2000'000B;    // an old address nobody confirmed in time
-inline constexpr std::uint32_t kSystemError = 0x2000'000C;     // the system could not be asked
+inline constexpr std::uint32_t kNotConfirmed =
+    0x2000'000B;  // an old address nobody confirmed in time
+inline constexpr std::uint32_t kSystemError = 0x2000'000C;  // the system could not be asked
 }  // namespace arp_status
 
 // A short English reason for a result code, for front ends that explain

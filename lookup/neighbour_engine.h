@@ -15,6 +15,7 @@
 
 #include "lookup/arp_request.h"
 #include "lookup/ip_address.h"
+#include "lookup/neighbour_feed.h"
 
 namespace varnock {
 
@@ -82,6 +83,13 @@ public:
 
     // Lookups submitted and not yet delivered nor cancelled.
     virtual std::size_t InFlight() const = 0;
+
+    // The table's changes told on this engine's own subscription, so that a
+    // watch and its lookups share one (see MakeSystemNeighbourFeed); nothing
+    // where the engine has no subscription to share.
+    virtual std::unique_ptr<NeighbourFeed> WatchTable(std::uint32_t /*interfaceIndex*/) {
+        return nullptr;
+    }
 };
 
 // The engine of the platform the program was built for. Throws

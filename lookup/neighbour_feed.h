@@ -45,8 +45,19 @@ public:
     virtual NeighbourChanges Next(std::chrono::milliseconds wait) = 0;
 };
 
+class NeighbourEngine;
+
 // The system's feed, of the interfaces that resolve neighbours (only of
-// `interfaceIndex`, when not 0); nothing where the system has none.
-std::unique_ptr<NeighbourFeed> MakeSystemNeighbourFeed(std::uint32_t interfaceIndex);
+// `interfaceIndex`, when not 0), for a watch whose lookups `engine` makes:
+// its Next runs the engine while it waits (the answers of lookups in flight
+// are delivered from within it), and where the engine has a subscription
+// of its own, the feed shares it. Nothing where the system has no feed.
+std::unique_ptr<NeighbourFeed> MakeSystemNeighbourFeed(NeighbourEngine& engine,
+                                                       std::uint32_t interfaceIndex);
+
+// A feed that runs `engine` while `changes` waits, in short turns: for
+// engines and feeds that know nothing of each other.
+std::unique_ptr<NeighbourFeed> RunWhileWaiting(NeighbourEngine& engine,
+                                               std::unique_ptr<NeighbourFeed> changes);
 
 }  // namespace varnock

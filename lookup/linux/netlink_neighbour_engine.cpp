@@ -226,9 +226,13 @@ std::optional<NeighbourAnswer> NetlinkNeighbourEngine::Send(Lookup& lookup) {
 }
 
 void NetlinkNeighbourEngine::Run(Clock::time_point until) {
+    RunUntil(until, false);
+}
+
+void NetlinkNeighbourEngine::RunUntil(Clock::time_point until, bool watching) {
     for (;;) {
         DeliverAnswers();
-        if (lookups_.empty()) {
+        if (watching ? watch_->lost || !watch_->changes.empty() : lookups_.empty()) {
             return;
         }
         const auto now = Clock::now();
@@ -258,9 +262,13 @@ void NetlinkNeighbourEngine::Run(Clock::time_point until) {
         const auto remaining =
             std::chrono::ceil<std::chrono::milliseconds>(wake - Clock::now()).count();
         if (::poll(watched.data(), watched.size(),
-                   static_cast<int>(std::clamp<long long>(remaining, 0, 60'000))) < 0 &&
-            errno != EINTR) {
-            throw std::system_error(errno, std::generic_category(), "poll");
+                   static_cast<int>(std::clamp<long long>(remaining, 0, 60'000))) < 0) {
+            if (errno != EINTR) {
+                throw std::system_error(errno, std::generic_category(), "poll");
+            }
+            if (watching) {
+                return;  // a signal: the watch looks why
+            }
         }
         ReadNotifications();
         ReadRefusals();
@@ -398,6 +406,14 @@ void NetlinkNeighbourEngine::ReadNotifications() {
         const auto batch = notifications_->ReceiveNotifications();
         if (batch.lost) {
             ++lostNotificationBatches_;
+            // What is still queued is older than the table as it will now be
+            // read, and would undo it (a waiter answered from an entry long
+            // gone, a watch told of entries removed since).
+            DropQueuedNotifications();
+            if (watch_) {
+                watch_->lost = true;
+                watch_->changes.clear();
+            }
             // What we wait for may have been among the lost: every waiting
             // lookup asks the table.
             std::vector<Ticket> waiting;
@@ -409,16 +425,24 @@ void NetlinkNeighbourEngine::ReadNotifications() {
             }
             continue;
         }
-        if (batch.bytes.empty() || waiters_.empty()) {
-            if (batch.bytes.empty()) {
-                return;
-            }
-            continue;  // nobody waits: read on, to the end of the queue
+        if (batch.bytes.empty()) {
+            return;
+        }
+        if (waiters_.empty() && !watch_) {
+            continue;  // nobody listens: read on, to the end of the queue
         }
         std::vector<std::pair<Ticket, rtnl::Neighbour>> heard;
         rtnl::ForEachMessage(batch.bytes, 0, 0, [&](const nlmsghdr& message) {
             auto neighbour = rtnl::ParseNeighbour(message);
-            if (!neighbour || (!IsConfirmed(*neighbour) && neighbour->state != NUD_FAILED)) {
+            if (!neighbour) {
+                return;
+            }
+            if (watch_) {
+                if (auto entry = Watched(*neighbour)) {
+                    watch_->changes.push_back(std::move(*entry));
+                }
+            }
+            if (!IsConfirmed(*neighbour) && neighbour->state != NUD_FAILED) {
                 return;
             }
             const auto found =

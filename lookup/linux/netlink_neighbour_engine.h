@@ -47,6 +47,17 @@ public:
     // time the lookups waiting then asked the table instead.
     std::uint64_t LostNotificationBatches() const { return lostNotificationBatches_; }
 
+    // The table's changes on the engine's own subscription (live engines
+    // only; one watch at a time). The feed must not outlive the engine.
+    std::unique_ptr<NeighbourFeed> WatchTable(std::uint32_t interfaceIndex) override;
+
+    // For the watch's feed: runs as Run does, but on while no lookup is in
+    // flight, until `until`, a signal, or news of the watched table; then
+    // hands the news over.
+    NeighbourChanges RunWatching(Clock::time_point until);
+    // The watched table as it stands, whole.
+    std::vector<NeighbourEntry> WatchedTable();
+
 private:
     // Which neighbour a lookup waits for: the interface and the address.
     using NeighbourKey = std::tuple<std::uint32_t, IpAddress::Family, std::array<std::uint8_t, 16>>;
@@ -75,6 +86,8 @@ private:
     // send was refused at once.
     std::optional<NeighbourAnswer> Send(Lookup& lookup);
 
+    // Returns early on a signal only when `watching`.
+    void RunUntil(Clock::time_point until, bool watching);
     void Finish(Ticket ticket, NeighbourAnswer answer);
     void Decide(Ticket ticket, const rtnl::Neighbour* heard);
     void GaveUp(Ticket ticket);
@@ -114,6 +127,19 @@ private:
     std::map<std::tuple<std::string, bool, bool>, KnownSchedule> schedules_;
 
     std::uint64_t lostNotificationBatches_ = 0;
+
+    // What a watch of the table has not been told yet.
+    struct TableWatch {
+        std::uint32_t interfaceIndex = 0;  // 0: every interface
+        std::vector<NeighbourEntry> changes;
+        bool lost = false;                       // notifications were dropped
+        std::map<std::uint32_t, bool> resolves;  // interfaces known to use ARP or not
+    };
+    std::optional<TableWatch> watch_;
+    // The entry as the watch tells it; nothing for what it does not watch.
+    std::optional<NeighbourEntry> Watched(const rtnl::Neighbour& neighbour);
+    // Reads and drops what is queued: older than a table read after a loss.
+    void DropQueuedNotifications();
 };
 
 }  // namespace varnock::linux_backend

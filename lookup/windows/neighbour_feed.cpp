@@ -17,6 +17,7 @@
 #include <system_error>
 #include <thread>
 
+#include "lookup/neighbour_engine.h"
 #include "lookup/neighbour_snapshot.h"
 #include "lookup/windows/ip_helper.h"
 
@@ -107,7 +108,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<NeighbourFeed> MakeSystemNeighbourFeed(std::uint32_t interfaceIndex) {
+std::unique_ptr<NeighbourFeed> MakeSystemNeighbourFeed(NeighbourEngine& engine,
+                                                       std::uint32_t interfaceIndex) {
     const auto read =
         windows_backend::FindIpHelperFunction<GetIpNetTable2Function>("GetIpNetTable2");
     const auto release =
@@ -115,7 +117,10 @@ std::unique_ptr<NeighbourFeed> MakeSystemNeighbourFeed(std::uint32_t interfaceIn
     if (read == nullptr || release == nullptr) {
         return nullptr;
     }
-    return std::make_unique<PolledNeighbourFeed>(read, release, interfaceIndex);
+    // IP Helper has no notifications: the table is read every so often,
+    // and the engine's lookups run in between.
+    return RunWhileWaiting(engine,
+                           std::make_unique<PolledNeighbourFeed>(read, release, interfaceIndex));
 }
 
 }  // namespace varnock

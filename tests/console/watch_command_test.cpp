@@ -63,8 +63,8 @@ private:
 class Watch : public ::testing::Test {
 protected:
     Watch() {
-        system_.makeFeed = [this](std::uint32_t) {
-            return std::make_unique<ScriptedFeed>(script_);
+        system_.makeFeed = [this](NeighbourEngine& engine, std::uint32_t) {
+            return RunWhileWaiting(engine, std::make_unique<ScriptedFeed>(script_));
         };
         system_.makeEngine = [this](ResolverMode) { return network_.MakeEngine(); };
         system_.interfaceNameOf = [](std::uint32_t) { return std::string("eth0"); };

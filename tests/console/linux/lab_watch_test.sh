@@ -70,6 +70,31 @@ stop_watch
 ip -n "$host_ns" link set h0 address "$live_mac"
 ip -n "$host_ns" link set h0 up
 
+# --- The watch and its sweep share one subscription to the kernel's
+# notifications, and the sweep's answers reach the watch through it.
+# subscriptions PID: the route sockets of the process that listen to any
+# group (/proc/net/netlink: protocol 0, groups not 0).
+subscriptions() {
+    local inodes
+    inodes=$(find "/proc/$1/fd" -lname 'socket:*' -printf '%l\n' 2>/dev/null | tr -dc '0-9\n')
+    awk -v inodes="$inodes" 'BEGIN { split(inodes, list, "\n"); for (i in list) own[list[i]] = 1 }
+        NR > 1 && $2 == 0 && $4 != "00000000" && ($10 in own) { n++ } END { print n + 0 }' \
+        /proc/net/netlink
+}
+ip neigh flush dev c0
+start_watch --every 1s 192.0.2.0/28
+most=0 fewest=99
+for _ in $(seq 20); do
+    now=$(subscriptions "$watcher")
+    ((now > most)) && most=$now
+    ((now < fewest)) && fewest=$now
+    sleep 0.05
+done
+check "one subscription for the watch and its sweep (seen $fewest..$most)" \
+    test "$most" -eq 1 -a "$fewest" -eq 1
+check "the sweep's answers reach the watch" test "$(seen "new +192.0.2.11 ")" -eq 1
+stop_watch || true
+
 # --- A stop at any moment leaves a record that reads.
 readable=0
 for delay in 0.05 0.2 0.35 0.5 0.65 0.8; do
