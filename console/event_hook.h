@@ -44,7 +44,10 @@ public:
     virtual std::vector<std::string> Finish() = 0;
 };
 
-// Nothing where the system cannot run commands this way.
-std::unique_ptr<EventHook> MakeEventHook(const std::string& command);
+// Nothing where the system cannot run commands this way. `timeLimit`
+// other than kTimeLimit: for tests.
+std::unique_ptr<EventHook> MakeEventHook(
+    const std::string& command,
+    std::chrono::milliseconds timeLimit = std::chrono::milliseconds(EventHook::kTimeLimit));
 
 }  // namespace varnock::console

@@ -26,7 +26,8 @@ using linux_backend::UniqueFd;
 
 class SpawnedEventHook final : public EventHook {
 public:
-    explicit SpawnedEventHook(std::string command) : command_(std::move(command)) {}
+    SpawnedEventHook(std::string command, std::chrono::milliseconds timeLimit)
+        : command_(std::move(command)), timeLimit_(timeLimit) {}
     SpawnedEventHook(const SpawnedEventHook&) = delete;
     SpawnedEventHook& operator=(const SpawnedEventHook&) = delete;
     ~SpawnedEventHook() override { (void)Finish(); }
@@ -50,8 +51,7 @@ public:
             if (ended == 0) {
                 ::kill(running_, SIGKILL);
                 ::waitpid(running_, &status, 0);
-                reports.push_back(Named("took longer than " + std::to_string(kTimeLimit.count()) +
-                                        " s and was stopped"));
+                reports.push_back(Named("took longer than " + LimitText() + " and was stopped"));
             } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
                 reports.push_back(
                     Named("ended with status " + std::to_string(WEXITSTATUS(status))));
@@ -94,6 +94,10 @@ public:
     }
 
 private:
+    std::string LimitText() const {
+        return timeLimit_.count() % 1000 == 0 ? std::to_string(timeLimit_.count() / 1000) + " s"
+                                              : std::to_string(timeLimit_.count()) + " ms";
+    }
     std::string Named(const std::string& what) const { return "--exec " + command_ + ": " + what; }
 
     std::optional<std::string> Start(const HookEvent& event) {
@@ -134,7 +138,7 @@ private:
             return std::string("cannot be started: ") + std::strerror(error);
         }
         running_ = child;
-        deadline_ = Clock::now() + kTimeLimit;
+        deadline_ = Clock::now() + timeLimit_;
         // One event is far smaller than a pipe holds: this never blocks. A
         // command that does not read it is its own business.
         const std::string line = event.json + '\n';
@@ -143,6 +147,7 @@ private:
     }
 
     std::string command_;
+    std::chrono::milliseconds timeLimit_;
     std::deque<HookEvent> waiting_;
     std::size_t dropped_ = 0;
     pid_t running_ = 0;
@@ -151,8 +156,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<EventHook> MakeEventHook(const std::string& command) {
-    return std::make_unique<SpawnedEventHook>(command);
+std::unique_ptr<EventHook> MakeEventHook(const std::string& command,
+                                         std::chrono::milliseconds timeLimit) {
+    return std::make_unique<SpawnedEventHook>(command, timeLimit);
 }
 
 }  // namespace varnock::console

@@ -3,7 +3,7 @@
 namespace varnock::console {
 
 // Not yet: --exec is refused on Windows.
-std::unique_ptr<EventHook> MakeEventHook(const std::string&) {
+std::unique_ptr<EventHook> MakeEventHook(const std::string&, std::chrono::milliseconds) {
     return nullptr;
 }
 
