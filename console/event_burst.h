@@ -31,7 +31,19 @@ public:
 private:
     WallClock::time_point windowStart_{};
     std::size_t newInWindow_ = 0;
-    std::map<HardwareAddressBytes, std::size_t> newPerHardware_;
+    // Compared byte by byte: GCC 12 at -O3 takes the vector's own ordering
+    // for a read past the end (a false -Wstringop-overread).
+    struct ByteOrder {
+        bool operator()(const HardwareAddressBytes& a, const HardwareAddressBytes& b) const {
+            for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+                if (a[i] != b[i]) {
+                    return a[i] < b[i];
+                }
+            }
+            return a.size() < b.size();
+        }
+    };
+    std::map<HardwareAddressBytes, std::size_t, ByteOrder> newPerHardware_;
     std::vector<WatchEvent> heldBack_;
     std::size_t heldCount_ = 0;
     WallClock::time_point lastHeld_{};
