@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <thread>
 #include <vector>
 
 namespace varnock::console {
@@ -39,8 +40,16 @@ bool LookupRun::Advance(const std::function<void(AddressResult&&)>& deliver) {
 }
 
 LookupRun::Clock::time_point LookupRun::NextStart() {
-    if (next_ < targets_.size() && inFlight_.size() < MostInFlightNow()) {
+    if (next_ >= targets_.size()) {
+        return Clock::time_point::max();
+    }
+    const std::size_t most = MostInFlightNow();
+    if (inFlight_.size() < most) {
         return nextStart_;
+    }
+    if (most == 0) {
+        // No room: asked again when its reading is old.
+        return roomChecked_[targets_[next_].address.family] + kRoomLifetime;
     }
     return Clock::time_point::max();
 }
@@ -82,10 +91,7 @@ std::size_t LookupRun::MostInFlightNow() {
         checked = Clock::now();
     }
     const auto& room = room_[family];
-    if (!room || *room > 0) {
-        return most;
-    }
-    return std::min(most, kInFlightWithoutRoom);
+    return !room || *room > 0 ? most : 0;
 }
 
 void LookupRun::Keep(std::size_t index, AddressResult&& result) {
@@ -120,7 +126,13 @@ void LookUpInOrder(std::span<const Target> targets, const LookupSettings& settin
         if (over) {
             return;
         }
-        engine.Run(std::max(std::min(nextReport, run.NextStart()), Clock::now()));
+        const auto wake = std::max(std::min(nextReport, run.NextStart()), Clock::now());
+        if (engine.InFlight() == 0) {
+            // Nothing to wait for but the clock (the table's room, say).
+            std::this_thread::sleep_until(wake);
+        } else {
+            engine.Run(wake);
+        }
     }
 }
 

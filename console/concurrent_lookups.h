@@ -27,10 +27,6 @@ inline constexpr std::chrono::microseconds kStartInterval{1000};
 // A run of this many addresses or fewer does not ask the table for room:
 // the reserve that the room leaves for the machine's own traffic covers it.
 inline constexpr std::size_t kUngatedLookups = 16;
-// While the neighbour table has no room to spare, no more lookups than this
-// are in flight: the run slows down to the pace at which the kernel frees
-// entries, and never stops.
-inline constexpr std::size_t kInFlightWithoutRoom = 4;
 // The table's room is asked again after this, not before every start.
 inline constexpr std::chrono::milliseconds kRoomLifetime{100};
 
@@ -99,7 +95,7 @@ private:
 // before, and, while the table of the address's family has no room (a
 // lookup of an address without an entry makes one, and past the table's
 // limit the kernel evicts the machine's other entries or refuses new ones),
-// no more than kInFlightWithoutRoom at once. The results reach `deliver` in
+// none: the run waits for the kernel to collect entries. The results reach `deliver` in
 // the order of `targets`, each as soon as it and all before it are final;
 // `waiting` hears how far the run is after each batch of results and at
 // least every 100 ms in between. Both are called on the calling thread.

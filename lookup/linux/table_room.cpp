@@ -10,29 +10,42 @@ namespace {
 constexpr std::uint32_t kReserveShare = 8;
 // The kernel collects by force at most this often at the soft limit.
 constexpr std::chrono::seconds kForcedCollectionPause{5};
+// The room given, past the reserve, while below the limit.
+constexpr std::size_t kTrickle = 1;
 // Room granted on the first proof.
 constexpr std::size_t kFirstProvenRoom = 4;
 
 }  // namespace
 
 std::size_t TableRoomGauge::Room(const rtnl::NeighbourTable& table, std::uint32_t ownPermanent) {
-    const std::uint32_t counted = table.entries > ownPermanent ? table.entries - ownPermanent : 0;
     // gc_thresh2 may be set above gc_thresh3; the lower one binds.
     const std::uint32_t limit = std::min(table.softLimit, table.hardLimit);
     const std::uint32_t usable = limit - limit / kReserveShare;
-    const std::size_t visible = usable > counted ? usable - counted : 0;
+    const auto roomBeside = [&](std::uint32_t uncounted) -> std::size_t {
+        const std::uint32_t counted = table.entries > uncounted ? table.entries - uncounted : 0;
+        return usable > counted ? usable - counted : 0;
+    };
+    const std::size_t visible = roomBeside(ownPermanent);
 
     if (!table.counters) {
         last_.reset();
-        proven_ = 0;
-        return visible;
+        return visible;  // the kernel's signals are missing: only what the count shows
     }
     const auto& now = *table.counters;
-    if (last_) {
+    if (!last_) {
+        fullAtFirstSight_ = visible == 0;
+    } else if (fullAtFirstSight_) {
         if (now.forcedCollections != last_->forcedCollections ||
             now.refusedFull != last_->refusedFull) {
+            // The collectable entries reached the limit: the rest of the
+            // count is what the kernel never collects, less what was made
+            // since the last reading, to err on the side of less room. (Told
+            // again at each such collection: those entries may go.)
+            const std::uint64_t made = now.allocations - last_->allocations;
+            const std::uint64_t above = table.entries > limit ? table.entries - limit : 0;
+            uncollectable_ = static_cast<std::uint32_t>(above > made ? above - made : 0);
             proven_ = 0;
-        } else if (now.allocations != last_->allocations &&
+        } else if (!uncollectable_ && now.allocations != last_->allocations &&
                    now.sinceForcedCollection > kForcedCollectionPause &&
                    last_->sinceForcedCollection > kForcedCollectionPause) {
             // Entries were made, the kernel was free to collect, and did
@@ -41,7 +54,13 @@ std::size_t TableRoomGauge::Room(const rtnl::NeighbourTable& table, std::uint32_
         }
     }
     last_ = now;
-    return std::max(visible, proven_);
+    const std::uint32_t uncounted = std::max(ownPermanent, uncollectable_.value_or(0));
+    const std::size_t room = std::max({visible, roomBeside(uncounted), proven_});
+    // Past the reserve and short of the limit itself, one lookup at a time:
+    // a run goes on at the pace the kernel frees entries, and never makes it
+    // collect by force.
+    const std::uint32_t counted = table.entries > uncounted ? table.entries - uncounted : 0;
+    return room == 0 && counted + kTrickle < limit ? kTrickle : room;
 }
 
 }  // namespace varnock::linux_backend
