@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Sweeps of 10.0.0.0/8 networks in namespaces of its own: the raw method
+# against arp-scan (as root, its defaults) in the same run, and the kernel's
+# method beside them. The hosts are macvlan interfaces, each with its own
+# hardware address, spread over the network swept. Nothing here reaches the
+# machine's own network. Root only.
+#   bench/raw_sweep.sh VARNOCK_CLI RESULTS.json [20|16]...   (default: 20)
+# A /20 holds 100 live hosts, a /16 250; each size is one row. On the /20 the
+# raw method also runs at higher rates, to see what the link takes, and the
+# kernel's method runs beside it unless VARNOCK_BENCH_KERNEL=0.
+set -euo pipefail
+
+cli=$1
+results=$2
+shift 2
+sizes=("${@:-20}")
+(($(id -u) == 0)) || { echo "raw_sweep: needs root (namespaces, arp-scan)" >&2; exit 77; }
+for tool in ip arp-scan setpriv python3; do
+    command -v "$tool" >/dev/null || { echo "raw_sweep: $tool is missing" >&2; exit 77; }
+done
+
+client="vkraw$$-c" hosts="vkraw$$-h"
+teardown() { ip netns del "$client" 2>/dev/null || true; ip netns del "$hosts" 2>/dev/null || true; }
+trap teardown EXIT
+trap 'exit 130' INT TERM
+
+in_client() { ip netns exec "$client" "$@"; }
+knob() { printf '%s\n' "$3" | ip netns exec "$1" tee "/proc/sys/$2" >/dev/null; }
+
+ip netns add "$client"
+ip netns add "$hosts"
+for ns in "$client" "$hosts"; do
+    knob "$ns" net/ipv6/conf/all/disable_ipv6 1
+    knob "$ns" net/ipv6/conf/default/disable_ipv6 1
+    ip -n "$ns" link set lo up
+done
+ip -n "$client" link add c0 type veth peer name up0 netns "$hosts"
+ip -n "$client" link set c0 address 02:00:0a:00:00:01
+ip -n "$client" addr add 10.0.0.1/8 dev c0
+ip -n "$client" link set c0 up
+ip -n "$hosts" link set up0 up
+# Each host answers only for its own address, from its own hardware address.
+knob "$hosts" net/ipv4/conf/all/arp_ignore 1
+knob "$hosts" net/ipv4/conf/all/arp_announce 2
+
+# hosts_for PREFIX_LENGTH: the live hosts' addresses, spread evenly over
+# 10.0.0.0/PREFIX_LENGTH (never the client's 10.0.0.1).
+hosts_for() {
+    python3 - "$1" <<'PY'
+import ipaddress, sys
+length = int(sys.argv[1])
+count = {20: 100, 16: 250}[length]
+net = ipaddress.ip_network(f"10.0.0.0/{length}")
+step = (net.num_addresses - 4) // count
+for i in range(count):
+    print(net.network_address + 2 + i * step + (i % 7))
+PY
+}
+
+made=0
+# with_hosts PREFIX_LENGTH: macvlan hosts for that network, the old ones gone.
+with_hosts() {
+    for ((i = 0; i < made; i++)); do ip -n "$hosts" link del "mv$i"; done
+    made=0
+    while read -r address; do
+        ip -n "$hosts" link add "mv$made" link up0 type macvlan mode bridge
+        ip -n "$hosts" link set "mv$made" address "$(printf '02:00:0b:%02x:%02x:%02x' \
+            $((made >> 16)) $(((made >> 8) & 255)) $((made & 255)))"
+        ip -n "$hosts" addr add "$address/8" dev "mv$made"
+        ip -n "$hosts" link set "mv$made" up
+        made=$((made + 1))
+    done < <(hosts_for "$1")
+}
+
+found() { grep -cE '^[0-9.]+\s+[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}' || true; }
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# timed NAME EXPECTED_STATUS COMMAND...: records NAME_ms and NAME_found.
+declare -A measured
+timed() {
+    local name=$1 expected=$2 start status=0 out
+    shift 2
+    ip -n "$client" neigh flush dev c0
+    start=$(now_ms)
+    out=$(in_client "$@" 2>/dev/null) || status=$?
+    measured[${name}_ms]=$(($(now_ms) - start))
+    measured[${name}_found]=$(found <<<"$out")
+    if ((status != expected)); then
+        echo "raw_sweep: $* exited $status, expected $expected" >&2
+        exit 1
+    fi
+    echo "  $name: ${measured[${name}_ms]} ms, ${measured[${name}_found]} found" >&2
+}
+
+nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all --bounding-set=-all)
+for length in "${sizes[@]}"; do
+    with_hosts "$length"
+    network="10.0.0.0/$length"
+    echo "raw_sweep: $network, $made live hosts" >&2
+    timed "raw$length" 1 "$cli" --method raw "$network"
+    timed "arpscan$length" 0 arp-scan -q -I c0 "$network"
+    # The kernel's method takes minutes on a /16 (about 42 addresses a
+    # second, bound by the neighbour table): measured on the /20 only.
+    if ((length == 20)); then
+        for rate in 2400 4800 9600; do
+            timed "raw${length}_rate$rate" 1 "$cli" --method raw --rate "$rate" "$network"
+        done
+        if [[ "${VARNOCK_BENCH_KERNEL:-1}" == 1 ]]; then
+            timed "kernel$length" 1 "${nobody[@]}" "$cli" --method kernel "$network"
+        fi
+    fi
+    measured[hosts$length]=$made
+done
+
+python3 - "$results" "${!measured[@]}" -- "${measured[@]}" <<'PY'
+import json, sys
+path = sys.argv[1]
+split = sys.argv.index("--")
+keys, values = sys.argv[2:split], sys.argv[split + 1:]
+try:
+    with open(path) as f:
+        results = json.load(f)
+except FileNotFoundError:
+    results = {}
+for key, value in zip(keys, values):
+    results[f"raw_sweep_{key}"] = int(value)
+with open(path, "w") as f:
+    json.dump(results, f, indent=2)
+PY
