@@ -340,6 +340,11 @@ def table(results):
                              f"kernel defaults; found {r[f'raw_sweep_kernel{length}_found']}",
                              r[f"raw_sweep_kernel{length}_ms"], "ms", "the raw method",
                              r[f"raw_sweep_raw{length}_ms"], "(what the neighbour table costs)"))
+    if "raw_sweep_rawv6_ms" in r:
+        lines.append(row(f"2001:db8::/120 sweep, {r['raw_sweep_hostsv6']} macvlan hosts, --method raw as root; "
+                         f"found {r['raw_sweep_rawv6_found']} (own included); kernel "
+                         f"{r['raw_sweep_kernelv6_found']}", r["raw_sweep_rawv6_ms"], "ms",
+                         "--method kernel as nobody", r["raw_sweep_kernelv6_ms"], "every host found"))
     if "watch_rss_kb" in r:
         (rss0, rss1), (fd0, fd1) = r["watch_rss_kb"], r["watch_fds"]
         lines.append(f"| --watch under {r['watch_seconds']} s of churn (a /24 sweep a second, flushes, "

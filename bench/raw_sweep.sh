@@ -4,8 +4,10 @@
 # method beside them. The hosts are macvlan interfaces, each with its own
 # hardware address, spread over the network swept. Nothing here reaches the
 # machine's own network. Root only.
-#   bench/raw_sweep.sh VARNOCK_CLI RESULTS.json [20|16]...   (default: 20)
-# A /20 holds 100 live hosts, a /16 250; each size is one row. On the /20 the
+#   bench/raw_sweep.sh VARNOCK_CLI RESULTS.json [20|16|v6]...   (default: 20)
+# A /20 holds 100 live hosts, a /16 250, and v6 is 2001:db8::/120 (the
+# largest IPv6 network the program sweeps) with 50 hosts, where the kernel's
+# method is the peer (arp-scan speaks no IPv6); each is a row. On the /20 the
 # raw method also runs at higher rates, to see what the link takes, and the
 # kernel's method runs beside it unless VARNOCK_BENCH_KERNEL=0.
 set -euo pipefail
@@ -29,31 +31,37 @@ knob() { printf '%s\n' "$3" | ip netns exec "$1" tee "/proc/sys/$2" >/dev/null; 
 
 ip netns add "$client"
 ip netns add "$hosts"
+# IPv6 without duplicate address detection or router solicitations: the
+# addresses work at once, and nothing else is on the link.
 for ns in "$client" "$hosts"; do
-    knob "$ns" net/ipv6/conf/all/disable_ipv6 1
-    knob "$ns" net/ipv6/conf/default/disable_ipv6 1
+    for conf in all default; do
+        knob "$ns" "net/ipv6/conf/$conf/accept_dad" 0
+        knob "$ns" "net/ipv6/conf/$conf/router_solicitations" 0
+    done
     ip -n "$ns" link set lo up
 done
 ip -n "$client" link add c0 type veth peer name up0 netns "$hosts"
 ip -n "$client" link set c0 address 02:00:0a:00:00:01
 ip -n "$client" addr add 10.0.0.1/8 dev c0
+ip -n "$client" addr add 2001:db8::1/64 dev c0 nodad
 ip -n "$client" link set c0 up
 ip -n "$hosts" link set up0 up
 # Each host answers only for its own address, from its own hardware address.
 knob "$hosts" net/ipv4/conf/all/arp_ignore 1
 knob "$hosts" net/ipv4/conf/all/arp_announce 2
 
-# hosts_for PREFIX_LENGTH: the live hosts' addresses, spread evenly over
-# 10.0.0.0/PREFIX_LENGTH (never the client's 10.0.0.1).
+# network_of SIZE, hosts_for SIZE: the network swept and its live hosts'
+# addresses with their prefix, spread evenly over it (never the client's).
+network_of() { if [[ $1 == v6 ]]; then echo 2001:db8::/120; else echo "10.0.0.0/$1"; fi; }
 hosts_for() {
-    python3 - "$1" <<'PY'
+    python3 - "$1" "$(network_of "$1")" <<'PY'
 import ipaddress, sys
-length = int(sys.argv[1])
-count = {20: 100, 16: 250}[length]
-net = ipaddress.ip_network(f"10.0.0.0/{length}")
+count = {"20": 100, "16": 250, "v6": 50}[sys.argv[1]]
+net = ipaddress.ip_network(sys.argv[2])
 step = (net.num_addresses - 4) // count
+prefix = 64 if net.version == 6 else 8
 for i in range(count):
-    print(net.network_address + 2 + i * step + (i % 7))
+    print(f"{net.network_address + 2 + i * step + (i % 3)}/{prefix}")
 PY
 }
 
@@ -66,13 +74,13 @@ with_hosts() {
         ip -n "$hosts" link add "mv$made" link up0 type macvlan mode bridge
         ip -n "$hosts" link set "mv$made" address "$(printf '02:00:0b:%02x:%02x:%02x' \
             $((made >> 16)) $(((made >> 8) & 255)) $((made & 255)))"
-        ip -n "$hosts" addr add "$address/8" dev "mv$made"
+        ip -n "$hosts" addr add "$address" dev "mv$made" $([[ $address == *:* ]] && echo nodad)
         ip -n "$hosts" link set "mv$made" up
         made=$((made + 1))
     done < <(hosts_for "$1")
 }
 
-found() { grep -cE '^[0-9.]+\s+[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}' || true; }
+found() { grep -cE '^[0-9a-f.:]+\s+[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}' || true; }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # timed NAME EXPECTED_STATUS COMMAND...: records NAME_ms and NAME_found.
@@ -81,6 +89,7 @@ timed() {
     local name=$1 expected=$2 start status=0 out
     shift 2
     ip -n "$client" neigh flush dev c0
+    ip -n "$client" -6 neigh flush dev c0
     start=$(now_ms)
     out=$(in_client "$@" 2>/dev/null) || status=$?
     measured[${name}_ms]=$(($(now_ms) - start))
@@ -95,9 +104,14 @@ timed() {
 nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all --bounding-set=-all)
 for length in "${sizes[@]}"; do
     with_hosts "$length"
-    network="10.0.0.0/$length"
+    network=$(network_of "$length")
     echo "raw_sweep: $network, $made live hosts" >&2
     timed "raw$length" 1 "$cli" --method raw "$network"
+    if [[ $length == v6 ]]; then
+        timed "kernel$length" 1 "${nobody[@]}" "$cli" --method kernel "$network"
+        measured[hosts$length]=$made
+        continue
+    fi
     timed "arpscan$length" 0 arp-scan -q -I c0 "$network"
     # The kernel's method takes minutes on a /16 (about 42 addresses a
     # second, bound by the neighbour table): measured on the /20 only.

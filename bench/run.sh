@@ -22,9 +22,10 @@ rm -f "$results"
     python3 "$root/bench/measure.py" lab --build "$build" --results "$results"
 
 # Sweeps of 10.0.0.0/8 networks in namespaces of their own: the raw method
-# against arp-scan, and the kernel's method beside them (a /16 with
+# against arp-scan, and the kernel's method beside them; an IPv6 /120 against
+# the kernel's method (a /16 with
 # VARNOCK_BENCH_LARGE=1: some eight minutes more).
-sweeps=(20)
+sweeps=(20 v6)
 if [[ "${VARNOCK_BENCH_LARGE:-0}" == 1 ]]; then sweeps+=(16); fi
 "$root/bench/raw_sweep.sh" "$build/console/varnock-cli" "$results" "${sweeps[@]}" || (($? == 77))
 
