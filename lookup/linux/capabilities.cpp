@@ -64,15 +64,25 @@ void DropAllCapabilities() {
             break;
         }
     }
-    // Ambient capabilities would come back at the next exec; without
-    // no_new_privs a program with file capabilities (this one again) would
-    // give them back when run, where the bounding set could not be cleared.
+    // Ambient capabilities would come back at the next exec.
     ::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
-    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
+    const CapabilitySets current = CurrentSets();
+    bool holdsAny = false;
+    for (const auto& word : current.data) {
+        holdsAny = holdsAny || word.effective != 0 || word.permitted != 0 || word.inheritable != 0;
+    }
+    // A process that holds nothing (any ordinary user) has nothing to
+    // clear, and must not fail where a sandbox forbids the calls.
+    if (holdsAny) {
+        CapabilitySets none;
+        Apply(none);
+    }
+    // Without no_new_privs a program with file capabilities (this one
+    // again) would give them back when run, where the bounding set could
+    // not be cleared.
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 && holdsAny) {
         throw std::system_error(errno, std::generic_category(), "no_new_privs");
     }
-    CapabilitySets none;
-    Apply(none);
 }
 
 }  // namespace varnock::linux_backend
