@@ -27,6 +27,8 @@ constexpr std::string_view kVersion = VARNOCK_VERSION_TEXT;
 // lookups in flight to keep its pace through each one's waits.
 constexpr std::size_t kRawMostInFlight = 8192;
 
+constexpr std::string_view kNoRawMethod =
+    "--method raw: this system has no raw method (only the system's own resolution)";
 constexpr std::string_view kRawRefused =
     "--method raw: this process may not send raw ARP (it needs the CAP_NET_RAW "
     "capability). Run it as root, or have an administrator grant the capability to "
@@ -198,7 +200,8 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
             return kExitSystemError;
         }
         if (!rawEngine && line.method == LookupMethod::kRaw) {
-            err << kProgramName << ": " << kRawRefused << '\n';
+            err << kProgramName << ": " << (system.openRawEngine ? kRawRefused : kNoRawMethod)
+                << '\n';
             return kExitUsage;
         }
     } else if (!line.watch && system.dropPrivileges) {

@@ -33,7 +33,8 @@ struct CommandSystem {
     // The engine a run looks up through: live, or the table as it stands.
     std::function<std::unique_ptr<NeighbourEngine>(ResolverMode mode)> makeEngine;
     // The raw method at that many requests a second (OpenRawNeighbourEngine):
-    // nothing where the process lacks the capability; none: never there.
+    // nothing where the process lacks the capability; none: the system has
+    // no raw method.
     std::function<std::unique_ptr<NeighbourEngine>(std::uint32_t perSecond)> openRawEngine;
     // Gives up the process's privileges for good; called once the raw
     // method's sockets are open, before any target is read. None: nothing

@@ -19,11 +19,13 @@ int main(int argc, char* argv[]) {
         const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
         console::CommandSystem system;
         system.makeEngine = MakeSystemNeighbourEngine;
-        system.openRawEngine = [](std::uint32_t perSecond) {
-            RawMethodSettings settings;
-            settings.packetsPerSecond = perSecond;
-            return OpenRawNeighbourEngine(settings);
-        };
+        if (RawMethodExists()) {
+            system.openRawEngine = [](std::uint32_t perSecond) {
+                RawMethodSettings settings;
+                settings.packetsPerSecond = perSecond;
+                return OpenRawNeighbourEngine(settings);
+            };
+        }
         system.dropPrivileges = DropPrivileges;
         system.outputGone = console::StandardOutputGone;
         system.targets.resolveName = console::ResolveHostName;

@@ -29,6 +29,9 @@ struct RawMethodSettings {
     std::chrono::milliseconds firstReplyWait{500};
 };
 
+// Whether this system has a raw method at all (Linux has, Windows has not).
+bool RawMethodExists();
+
 // Opens the raw method's sockets, raising CAP_NET_RAW to effective first
 // when it is only permitted. Nothing when the process does not have the
 // capability (nor can raise it) or the system has no raw method. Throws

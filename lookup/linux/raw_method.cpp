@@ -11,6 +11,10 @@
 
 namespace varnock {
 
+bool RawMethodExists() {
+    return true;
+}
+
 std::unique_ptr<NeighbourEngine> OpenRawNeighbourEngine(const RawMethodSettings& settings) {
     if (!linux_backend::RaiseNetRaw()) {
         return nullptr;

@@ -4,6 +4,10 @@
 
 namespace varnock {
 
+bool RawMethodExists() {
+    return false;
+}
+
 std::unique_ptr<NeighbourEngine> OpenRawNeighbourEngine(const RawMethodSettings&) {
     return nullptr;
 }

@@ -318,6 +318,11 @@ TEST_F(LookupCommand, MethodChosenOpenlyAndPrivilegeGoneBeforeAnyInput) {
     Run({"--method", "raw", "192.0.2.2"});
     EXPECT_NE(err_.str().find("setcap cap_net_raw+ep"), std::string::npos) << err_.str();
     EXPECT_EQ(out_.str(), "");
+    // Where the system has none, it says so instead.
+    system_.openRawEngine = nullptr;
+    EXPECT_EQ(Run({"--method", "raw", "192.0.2.2"}), kExitUsage);
+    EXPECT_NE(err_.str().find("no raw method"), std::string::npos) << err_.str();
+    EXPECT_EQ(Run({"192.0.2.2"}), kExitAnswered);
 }
 
 }  // namespace
