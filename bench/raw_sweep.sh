@@ -4,7 +4,8 @@
 # method beside them. The hosts are macvlan interfaces, each with its own
 # hardware address, spread over the network swept. Nothing here reaches the
 # machine's own network. Root only.
-#   bench/raw_sweep.sh VARNOCK_CLI RESULTS.json [20|16|v6]...   (default: 20)
+#   bench/raw_sweep.sh VARNOCK_CLI RESULTS.json [20|16|v6|stale]...   (default: 20)
+# stale: a stale entry of a firewalled host, raw against the kernel's method.
 # A /20 holds 100 live hosts, a /16 250, and v6 is 2001:db8::/120 (the
 # largest IPv6 network the program sweeps) with 50 hosts, where the kernel's
 # method is the peer (arp-scan speaks no IPv6); each is a row. On the /20 the
@@ -103,6 +104,7 @@ timed() {
 
 nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all --bounding-set=-all)
 for length in "${sizes[@]}"; do
+    [[ $length != stale ]] || continue
     with_hosts "$length"
     network=$(network_of "$length")
     echo "raw_sweep: $network, $made live hosts" >&2
@@ -125,6 +127,47 @@ for length in "${sizes[@]}"; do
     fi
     measured[hosts$length]=$made
 done
+
+# A stale entry of a host whose firewall drops the kernel method's datagram:
+# the kernel waits delay_first_probe_time (5 s) before its own probe, where
+# one ARP request is answered at once. Whole processes, one run each.
+until_stale() {
+    for _ in $(seq 500); do
+        ip -n "$client" neigh show "$1" dev c0 | grep -qE " (STALE|DELAY|PROBE)" && return 0
+        sleep 0.01
+    done
+    echo "raw_sweep: the entry of $1 never went stale" >&2
+    exit 1
+}
+stale_case() {
+    local name=$1 target=$2
+    shift 2
+    in_client "${nobody[@]}" "$cli" --method kernel "$target" >/dev/null
+    until_stale "$target"
+    local start status=0
+    start=$(date +%s%N)
+    in_client "$@" "$target" >/dev/null || status=$?
+    measured[${name}_us]=$((($(date +%s%N) - start) / 1000))
+    ((status == 0)) || { echo "raw_sweep: $name exited $status" >&2; exit 1; }
+    echo "  $name: ${measured[${name}_us]} us" >&2
+}
+if [[ " ${sizes[*]} " == *" stale "* ]]; then
+    firewalled=$(hosts_for 20 | sed -n 1p)
+    firewalled=${firewalled%/*}
+    with_hosts 20
+    ip netns exec "$hosts" nft -f - <<'NFT'
+table inet raw_sweep {
+    chain input {
+        type filter hook input priority 0;
+        meta l4proto udp drop
+    }
+}
+NFT
+    knob "$client" net/ipv4/neigh/c0/base_reachable_time_ms 300
+    ip -n "$client" neigh flush dev c0
+    stale_case stale_kernel "$firewalled" "${nobody[@]}" "$cli" --method kernel
+    stale_case stale_raw "$firewalled" "$cli" --method raw
+fi
 
 python3 - "$results" "${!measured[@]}" -- "${measured[@]}" <<'PY'
 import json, sys

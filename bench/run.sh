@@ -25,7 +25,7 @@ rm -f "$results"
 # against arp-scan, and the kernel's method beside them; an IPv6 /120 against
 # the kernel's method (a /16 with
 # VARNOCK_BENCH_LARGE=1: some eight minutes more).
-sweeps=(20 v6)
+sweeps=(20 v6 stale)
 if [[ "${VARNOCK_BENCH_LARGE:-0}" == 1 ]]; then sweeps+=(16); fi
 "$root/bench/raw_sweep.sh" "$build/console/varnock-cli" "$results" "${sweeps[@]}" || (($? == 77))
 
