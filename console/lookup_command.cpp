@@ -186,31 +186,30 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
     // The raw method's sockets are opened, and every privilege given up,
     // before anything is read that someone else may have written.
     std::unique_ptr<NeighbourEngine> rawEngine;
-    if (!line.watch && !line.cached && line.method != LookupMethod::kKernel) {
+    if (!line.watch) {
+        const bool mayUseRaw = !line.cached && line.method != LookupMethod::kKernel;
         try {
-            if (system.openRawEngine) {
+            if (mayUseRaw && system.openRawEngine) {
                 rawEngine = system.openRawEngine(line.rate.value_or(kDefaultRawRate));
-            }
-            if (system.dropPrivileges) {
-                system.dropPrivileges();
             }
         } catch (const std::exception& failure) {
             err << kProgramName
                 << ": the raw method could not be set up: " << TerminalText(failure.what()) << '\n';
             return kExitSystemError;
         }
-        if (!rawEngine && line.method == LookupMethod::kRaw) {
-            err << kProgramName << ": " << (system.openRawEngine ? kRawRefused : kNoRawMethod)
-                << '\n';
-            return kExitUsage;
-        }
-    } else if (!line.watch && system.dropPrivileges) {
         try {
-            system.dropPrivileges();
+            if (system.dropPrivileges) {
+                system.dropPrivileges();
+            }
         } catch (const std::exception& failure) {
             err << kProgramName << ": cannot give up privileges: " << TerminalText(failure.what())
                 << '\n';
             return kExitSystemError;
+        }
+        if (!rawEngine && line.method == LookupMethod::kRaw) {
+            err << kProgramName << ": " << (system.openRawEngine ? kRawRefused : kNoRawMethod)
+                << '\n';
+            return kExitUsage;
         }
     }
     try {
