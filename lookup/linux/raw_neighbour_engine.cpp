@@ -287,15 +287,22 @@ void RawNeighbourEngine::Heard(const Key& key, const packets::HardwareAddress& h
     const std::vector<Ticket> tickets = found->second;
     const auto& [interfaceIndex, family, bytes] = key;
     const IpAddress address{family, bytes, 0};
-    const auto [first, isNew] = answeredFor_.try_emplace({interfaceIndex, hardware}, address);
+    // Proxy ARP only: an IPv6 host holds several addresses by design (its
+    // link-local one and others), and a dual-stack host answers for both
+    // families with one hardware address.
+    std::optional<IpAddress> earlier;
+    if (family == IpAddress::Family::kV4) {
+        const auto [first, isNew] = answeredFor_.try_emplace({interfaceIndex, hardware}, address);
+        if (!isNew && !first->second.SameAddress(address)) {
+            earlier = first->second;
+        }
+    }
     for (const Ticket ticket : tickets) {
         NeighbourAnswer answer;
         answer.status = arp_status::kOk;
         answer.hardwareAddress.assign(hardware.begin(), hardware.end());
         answer.interfaceIndex = interfaceIndex;
-        if (!isNew && !first->second.SameAddress(address)) {
-            answer.alsoAnswersFor = first->second;
-        }
+        answer.alsoAnswersFor = earlier;
         Finish(ticket, std::move(answer));
     }
 }

@@ -103,7 +103,7 @@ private:
         std::vector<rtnl::InterfaceAddress> addresses;
     };
     std::map<IpAddress::Family, KnownAddresses> addresses_;
-    // The first address each hardware address answered for, per interface.
+    // The first IPv4 address each hardware address answered for, per interface.
     std::map<std::pair<std::uint32_t, packets::HardwareAddress>, IpAddress> answeredFor_;
 };
 

@@ -99,6 +99,18 @@ check "raw as root: live host answers, absent one does not, exit 1" \
     eval 'has_answers && test "$status" -eq 1'
 check "raw made no neighbour entries" eval 'no_entry "$live" && no_entry "$absent"'
 
+# --- The same results, reasons and exit status as the kernel's method, for
+# every kind of target the lab has (a dual-stack host's addresses are no
+# proxy ARP).
+same=("$live" "$absent" 192.0.2.11 198.51.100.2 203.0.113.130 203.0.113.5 192.0.2.255
+    192.0.2.1 "$live6" "$absent6" "$VARNOCK_LAB_LIVE_LINK_LOCAL%c0" 2001:db8::1)
+fresh
+run "$cli" --method raw --json "${same[@]}"
+raw_out=$out raw_status=$status
+run "${drop[@]}" "$cli" --method kernel --json "${same[@]}"
+check "raw and kernel give the same JSON and exit status" \
+    eval 'test "$raw_out" = "$out" -a "$raw_status" = "$status"'
+
 # --- As nobody: auto falls back to the kernel (which makes an entry), raw is refused.
 fresh
 run "${drop[@]}" "$cli" --method auto "$live"
