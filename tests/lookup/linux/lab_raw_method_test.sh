@@ -169,6 +169,31 @@ ip netns exec "$host_ns" nft delete table arp raw_method_test
 check "a host that answers only the second request is found" \
     eval 'test "$status" -eq 0 && grep -q "$live_mac" <<<"$out" && test "$dropped" = "packets 1"'
 
+# --- Pace and retries, counted where the requests arrive: a host that
+# answered is asked once, an address nobody holds twice, and the whole /24
+# takes at least as long as its requests at the rate asked (less the
+# sender's brief catch-up allowance).
+ip netns exec "$host_ns" nft -f - <<NFT
+table arp raw_method_count {
+    chain input {
+        type filter hook input priority 0;
+        arp operation request arp daddr ip $live counter
+        arp operation request arp daddr ip $absent counter
+        arp operation request counter
+    }
+}
+NFT
+rate=200
+run "$cli" --method raw --rate "$rate" 192.0.2.0/24
+mapfile -t counted < <(ip netns exec "$host_ns" nft list table arp raw_method_count |
+    grep -oE 'packets [0-9]+' | cut -d' ' -f2)
+ip netns exec "$host_ns" nft delete table arp raw_method_count
+explain() { echo "  status $status, ${took} ms, requests ${counted[*]}"; }
+check "an address that answered is asked once, one that did not twice" \
+    test "${counted[0]}" -eq 1 -a "${counted[1]}" -eq 2
+check "the sweep kept to --rate $rate" test "$took" -ge $(((counted[2] - 30) * 1000 / rate))
+explain() { echo "  status $status, ${took} ms: $out"; }
+
 # --- IPv6: neighbour solicitations, advertisements matched by target.
 fresh
 run "$cli" --method raw "$live6" "$absent6"
