@@ -24,6 +24,12 @@ NETWORK = "192.0.2.0/24"
 FOUND = re.compile(r"^\d+\.\d+\.\d+\.\d+\s+[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}\b")
 
 
+def kernel_cli(build):
+    """varnock-cli asking the kernel: these rows measure its method even as root, where
+    the default would be the raw one (bench/raw_sweep.sh measures that)."""
+    return [f"{build}/console/varnock-cli", "--method", "kernel"]
+
+
 def load(path):
     try:
         with open(path) as f:
@@ -86,19 +92,19 @@ def measure_lab(build, results):
 
     # Whole process, cold table: the console program against arping.
     runs = 30
-    results["process_cli_ms"] = timed_runs([f"{build}/console/varnock-cli", LIVE], runs, 0)
+    results["process_cli_ms"] = timed_runs([*kernel_cli(build), LIVE], runs, 0)
     results["process_arping_ms"] = timed_runs(["arping", "-c1", "-w3", "-I", INTERFACE, LIVE], runs, 0)
     # The same with the system's vendor registries (ieee-data), its compact
     # form already in the user's cache as after the first run.
     with_lists = {k: v for k, v in os.environ.items() if k != "VARNOCK_VENDOR_LISTS"}
-    subprocess.run([f"{build}/console/varnock-cli", LIVE], env=with_lists, check=True,
+    subprocess.run([*kernel_cli(build), LIVE], env=with_lists, check=True,
                    stdout=subprocess.DEVNULL)
-    results["process_cli_vendors_ms"] = timed_runs([f"{build}/console/varnock-cli", LIVE], runs, 0,
+    results["process_cli_vendors_ms"] = timed_runs([*kernel_cli(build), LIVE], runs, 0,
                                                    env=with_lists)
 
     # A /24 sweep of the lab, cold table, the lab's give-up time: the console
     # program (exits 1: most addresses are absent) against arp-scan (root).
-    cli_sweep = [f"{build}/console/varnock-cli", NETWORK]
+    cli_sweep = [*kernel_cli(build), NETWORK]
     arpscan_sweep = ["arp-scan", "-q", "-I", INTERFACE, NETWORK]
     results["giveup_lab_ms"] = (neigh_setting("mcast_solicit") + neigh_setting("app_solicit")) * \
         neigh_setting("retrans_time_ms")
@@ -119,7 +125,7 @@ def measure_lab(build, results):
         neigh_setting("mcast_solicit", 3)
         neigh_setting("app_solicit", 0)
         results["giveup_kernel_ms"] = 3 * 1000
-        results["giveup_cli_ms"] = timed_runs([f"{build}/console/varnock-cli", ABSENT], 3, 1)
+        results["giveup_cli_ms"] = timed_runs([*kernel_cli(build), ABSENT], 3, 1)
         results["sweep_cli_kernel_ms"] = timed_runs(cli_sweep, 2, 1)
     finally:
         for name, value in saved.items():
@@ -143,7 +149,7 @@ def measure_stale_confirmation(build, results, runs=15):
     """A lookup of an entry that went stale, against one of a confirmed entry
     (the same process cost) in the same run: the difference is what
     confirming the stale entry costs."""
-    cli = [f"{build}/console/varnock-cli", LIVE]
+    cli = [*kernel_cli(build), LIVE]
     saved = neigh_setting("base_reachable_time_ms")
     confirmed, stale = [], []
     try:
@@ -193,7 +199,7 @@ def measure_large_sweep(build, results):
         baseline, thresh2 = arp_table_entries()
         samples = []
         start = time.perf_counter()
-        sweep = subprocess.Popen([f"{build}/console/varnock-cli", *networks],
+        sweep = subprocess.Popen([*kernel_cli(build), *networks],
                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         while sweep.poll() is None:
             samples.append(arp_table_entries()[0])
@@ -233,7 +239,7 @@ def measure_watch_churn(build, results, seconds=90):
         time.sleep(2)
         start = process_footprint(watch.pid)
         for second in range(seconds):
-            subprocess.run([f"{build}/console/varnock-cli", NETWORK], stdout=subprocess.DEVNULL,
+            subprocess.run([*kernel_cli(build), NETWORK], stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
             if second % 3 == 2:
                 flush_neighbours()
@@ -324,6 +330,29 @@ def table(results):
                          r["large_sweep_ms"], "ms",
                          target="peak < gc_thresh2; every live host found"))
     lines += wide_network.table_rows(r, row)
+    for length in (20, 16):
+        if f"raw_sweep_raw{length}_ms" not in r:
+            continue
+        hosts = r[f"raw_sweep_hosts{length}"]
+        found = (f"found {r[f'raw_sweep_raw{length}_found']} (own address included); "
+                 f"arp-scan {r[f'raw_sweep_arpscan{length}_found']}")
+        lines.append(row(f"10.0.0.0/{length} sweep, {hosts} macvlan hosts, --method raw as root; {found}",
+                         r[f"raw_sweep_raw{length}_ms"], "ms", "arp-scan -q (defaults, root)",
+                         r[f"raw_sweep_arpscan{length}_ms"], "≤ 0.5 × arp-scan; every host found"))
+        if f"raw_sweep_kernel{length}_ms" in r:
+            lines.append(row(f"10.0.0.0/{length} sweep, {hosts} hosts, --method kernel as nobody, "
+                             f"kernel defaults; found {r[f'raw_sweep_kernel{length}_found']}",
+                             r[f"raw_sweep_kernel{length}_ms"], "ms", "the raw method",
+                             r[f"raw_sweep_raw{length}_ms"], "(what the neighbour table costs)"))
+    if "raw_sweep_stale_raw_us" in r:
+        lines.append(row("whole process, stale entry of a host whose firewall drops UDP, --method raw as root",
+                         r["raw_sweep_stale_raw_us"] / 1000, "ms", "--method kernel as nobody",
+                         r["raw_sweep_stale_kernel_us"] / 1000, "≪ the kernel's 5 s"))
+    if "raw_sweep_rawv6_ms" in r:
+        lines.append(row(f"2001:db8::/120 sweep, {r['raw_sweep_hostsv6']} macvlan hosts, --method raw as root; "
+                         f"found {r['raw_sweep_rawv6_found']} (own included); kernel "
+                         f"{r['raw_sweep_kernelv6_found']}", r["raw_sweep_rawv6_ms"], "ms",
+                         "--method kernel as nobody", r["raw_sweep_kernelv6_ms"], "every host found"))
     if "watch_rss_kb" in r:
         (rss0, rss1), (fd0, fd1) = r["watch_rss_kb"], r["watch_fds"]
         lines.append(f"| --watch under {r['watch_seconds']} s of churn (a /24 sweep a second, flushes, "

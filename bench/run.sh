@@ -21,6 +21,14 @@ rm -f "$results"
 "$root/tests/lab/run-in-lab.sh" --privileged \
     python3 "$root/bench/measure.py" lab --build "$build" --results "$results"
 
+# Sweeps of 10.0.0.0/8 networks in namespaces of their own: the raw method
+# against arp-scan, and the kernel's method beside them; an IPv6 /120 against
+# the kernel's method (a /16 with
+# VARNOCK_BENCH_LARGE=1: some eight minutes more).
+sweeps=(20 v6 stale)
+if [[ "${VARNOCK_BENCH_LARGE:-0}" == 1 ]]; then sweeps+=(16); fi
+"$root/bench/raw_sweep.sh" "$build/console/varnock-cli" "$results" "${sweeps[@]}" || (($? == 77))
+
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!

@@ -93,6 +93,12 @@ AddressResult Finished(const Target& target, const LookupSettings& settings,
     result.bytes = answer.hardwareAddress;
     result.interfaceIndex = answer.interfaceIndex;
     result.provenance = answer.provenance;
+    if (answer.alsoAnswersFor) {
+        // The interface is the result's own: no scope to name.
+        IpAddress other = *answer.alsoAnswersFor;
+        other.scope = 0;
+        result.alsoAnswersFor = AddressText(other, {});
+    }
     return result;
 }
 

@@ -30,6 +30,9 @@ struct AddressResult {
     std::optional<AnswerProvenance> provenance;
     // The address the system last knew, when nobody confirmed it in time.
     std::optional<std::string> lastKnownHardwareAddress;
+    // Another address the same hardware address answered for on that link
+    // in this run (proxy ARP), as text.
+    std::optional<std::string> alsoAnswersFor;
     // The system could not be asked (no descriptor, no memory): the reason
     // says why, and no lookup's verdict it is.
     bool systemFailure = false;

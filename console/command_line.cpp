@@ -20,6 +20,31 @@ std::chrono::milliseconds ReadTimeout(std::string_view text) {
     return std::chrono::milliseconds{static_cast<std::chrono::milliseconds::rep>(value)};
 }
 
+LookupMethod ReadMethod(std::string_view text) {
+    if (text == "auto") {
+        return LookupMethod::kAuto;
+    }
+    if (text == "kernel") {
+        return LookupMethod::kKernel;
+    }
+    if (text == "raw") {
+        return LookupMethod::kRaw;
+    }
+    throw UsageError("--method " + Quoted(text) + ": not one of auto, kernel, raw");
+}
+
+std::uint32_t ReadRate(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size() ||
+        value < kFewestPerSecond || value > kMostPerSecond) {
+        throw UsageError(
+            "--rate " + Quoted(text) + ": not a whole number of requests a second from " +
+            std::to_string(kFewestPerSecond) + " to " + std::to_string(kMostPerSecond));
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
 // "90s", "5m", "1h", or milliseconds alone; from 1 s to a day.
 std::chrono::milliseconds ReadDuration(std::string_view text) {
     std::uint64_t value = 0;
@@ -136,6 +161,10 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments) {
             line.delimiter = *delimiter;
         } else if (const auto timeout = value("--timeout")) {
             line.timeout = ReadTimeout(*timeout);
+        } else if (const auto method = value("--method")) {
+            line.method = ReadMethod(*method);
+        } else if (const auto rate = value("--rate")) {
+            line.rate = ReadRate(*rate);
         } else {
             throw UsageError(Quoted(argument) + ": unknown option");
         }
@@ -146,7 +175,8 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments) {
 std::string HelpText() {
     return std::string(kUsageLine) + R"(
 Prints the hardware (MAC) address of each machine on a directly attached
-network, one line per address in the order given. Needs no privileges.
+network, one line per address in the order given. Needs no privileges;
+with CAP_NET_RAW it asks the hosts itself, faster (--method).
 
 TARGET is any of
   192.0.2.2        an IPv4 address, also in inet_addr's shorter forms (10.1)
@@ -182,6 +212,14 @@ TARGET is any of
                    (default ":")
   --timeout MS     wait at most MS milliseconds for each address (Linux;
                    without it the system's own give-up time applies)
+  --method METHOD  how to ask: kernel (the system resolves; no privilege,
+                   bound by its neighbour table), raw (the program sends ARP
+                   and neighbour discovery itself; needs CAP_NET_RAW, which
+                   it gives up before it sends or reads anything), or auto
+                   (the default: raw where the capability is there)
+  --rate N         raw method: at most N requests a second (default 1200);
+                   each address is asked twice at most, 0.5 s then 1 s apart,
+                   and given up 1.5 s after its first request
   --watch          report, one line each as it happens, every new neighbour,
                    changed hardware address, address that stopped answering
                    or is back, hardware address that answers for several

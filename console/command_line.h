@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -18,6 +19,16 @@ enum class OutputFormat {
     kJsonLines,  // one object per line, each written as soon as it is final
     kCsv,        // a header, then one record per address (RFC 4180)
 };
+
+// How lookups ask (--method).
+enum class LookupMethod {
+    kAuto,    // the raw method where the process has the capability, the kernel's otherwise
+    kKernel,  // the kernel resolves: no privilege, bound by its neighbour table
+    kRaw,     // the program sends ARP and neighbour discovery itself (CAP_NET_RAW)
+};
+
+inline constexpr std::uint32_t kFewestPerSecond = 1;
+inline constexpr std::uint32_t kMostPerSecond = 100'000;
 
 struct CommandLine {
     bool help = false;
@@ -38,6 +49,8 @@ struct CommandLine {
     std::optional<std::string> execCommand;  // --watch: run for each event
     std::string delimiter = ":";
     std::optional<std::chrono::milliseconds> timeout;
+    LookupMethod method = LookupMethod::kAuto;
+    std::optional<std::uint32_t> rate;   // --rate: the raw method's requests a second
     std::vector<std::string> addresses;  // the targets as typed, not yet read
 };
 
@@ -46,13 +59,16 @@ struct CommandLine {
 // an address. --help and --version end the reading: nothing after them is
 // looked at. Throws UsageError for an unknown option, an option without its
 // value, or a timeout that is not a whole number of milliseconds from 1 to
-// kLongestTimeout. Addresses are not read here, nor counted.
+// kLongestTimeout, a method other than auto, kernel and raw, or a rate that
+// is not a whole number from kFewestPerSecond to kMostPerSecond. Addresses are not read here, nor
+// counted.
 CommandLine ReadCommandLine(std::span<const std::string_view> arguments);
 
 // One line: what ReadCommandLine accepts.
 inline constexpr std::string_view kUsageLine =
     "usage: varnock-cli [-q | --json | --jsonl | --csv] [--cached] [-I INTERFACE] "
-    "[--delimiter TEXT] [--timeout MS] [--vendor-file FILE] [-l] [-f FILE] TARGET...\n"
+    "[--delimiter TEXT] [--timeout MS] [--vendor-file FILE] [--method auto|kernel|raw] [--rate N] "
+    "[-l] [-f FILE] TARGET...\n"
     "       varnock-cli --watch [--every DURATION] [--state FILE] [--jsonl] [--log FILE] "
     "[--forget-after AGE] [--exec COMMAND] [-I INTERFACE] [TARGET...]";
 

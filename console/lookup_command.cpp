@@ -15,12 +15,26 @@
 #include "console/terminal_text.h"
 #include "console/usage_error.h"
 #include "console/watch_command.h"
+#include "lookup/raw_method.h"
 
 namespace varnock::console {
 namespace {
 
 constexpr std::string_view kProgramName = "varnock-cli";
 constexpr std::string_view kVersion = VARNOCK_VERSION_TEXT;
+
+// The raw method paces its requests itself and fills no table: enough
+// lookups in flight to keep its pace through each one's waits.
+constexpr std::size_t kRawMostInFlight = 8192;
+
+constexpr std::string_view kNoRawMethod =
+    "--method raw: this system has no raw method (only the system's own resolution)";
+constexpr std::string_view kRawRefused =
+    "--method raw: this process may not send raw ARP (it needs the CAP_NET_RAW "
+    "capability). Run it as root, or have an administrator grant the capability to "
+    "the program: setcap cap_net_raw+ep /usr/bin/varnock-cli (every user who may run "
+    "it can then send ARP and neighbour discovery of their own making on the "
+    "attached networks)";
 
 // Raised from the run's own callbacks when a stop signal came.
 struct Interrupted {};
@@ -146,6 +160,12 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
                            line.format == OutputFormat::kCsv || line.quiet || line.cached)) {
             throw UsageError("--watch writes lines of text, or JSON lines with --jsonl");
         }
+        if (line.method == LookupMethod::kRaw && (line.watch || line.cached)) {
+            throw UsageError("--method raw: --watch and --cached ask the kernel");
+        }
+        if (line.rate && line.method == LookupMethod::kKernel) {
+            throw UsageError("--rate: only the raw method sends at a rate of its own");
+        }
         if (!line.watch && line.addresses.empty() && line.files.empty() && !line.localNetworks) {
             err << kUsageLine << '\n';
             return kExitUsage;
@@ -159,6 +179,40 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
         }
         settings.delimiter = line.delimiter;
         settings.maxWait = line.timeout;
+    } catch (const UsageError& mistake) {
+        err << kProgramName << ": " << mistake.what() << '\n';
+        return kExitUsage;
+    }
+    // The raw method's sockets are opened, and every privilege given up,
+    // before anything is read that someone else may have written.
+    std::unique_ptr<NeighbourEngine> rawEngine;
+    if (!line.watch) {
+        const bool mayUseRaw = !line.cached && line.method != LookupMethod::kKernel;
+        try {
+            if (mayUseRaw && system.openRawEngine) {
+                rawEngine = system.openRawEngine(line.rate.value_or(kDefaultRawRate));
+            }
+        } catch (const std::exception& failure) {
+            err << kProgramName
+                << ": the raw method could not be set up: " << TerminalText(failure.what()) << '\n';
+            return kExitSystemError;
+        }
+        try {
+            if (system.dropPrivileges) {
+                system.dropPrivileges();
+            }
+        } catch (const std::exception& failure) {
+            err << kProgramName << ": cannot give up privileges: " << TerminalText(failure.what())
+                << '\n';
+            return kExitSystemError;
+        }
+        if (!rawEngine && line.method == LookupMethod::kRaw) {
+            err << kProgramName << ": " << (system.openRawEngine ? kRawRefused : kNoRawMethod)
+                << '\n';
+            return kExitUsage;
+        }
+    }
+    try {
         addresses = TargetsOf(line, settings.interfaceIndex, system);
     } catch (const UsageError& mistake) {
         err << kProgramName << ": " << mistake.what() << '\n';
@@ -184,12 +238,20 @@ int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& 
     if (line.cached) {
         limits.tableRoom = nullptr;  // reading the table adds nothing to it
     }
+    if (rawEngine) {
+        // No table to spare, and the engine keeps its own pace.
+        limits.tableRoom = nullptr;
+        limits.maxInFlight = kRawMostInFlight;
+        limits.startInterval = {};
+    }
     std::string broken;
     bool systemFailure = false;
     bool interrupted = false;
-    std::unique_ptr<NeighbourEngine> engine;
+    std::unique_ptr<NeighbourEngine> engine = std::move(rawEngine);
     try {
-        engine = system.makeEngine(line.cached ? ResolverMode::kCached : ResolverMode::kLive);
+        if (!engine) {
+            engine = system.makeEngine(line.cached ? ResolverMode::kCached : ResolverMode::kLive);
+        }
     } catch (const std::exception& failure) {
         writer.Close();
         err << kProgramName << ": the system could not be asked: " << TerminalText(failure.what())

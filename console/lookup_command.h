@@ -32,6 +32,14 @@ inline constexpr int kExitInterrupted = 130;  // SIGINT or SIGTERM (Ctrl+C) ende
 struct CommandSystem {
     // The engine a run looks up through: live, or the table as it stands.
     std::function<std::unique_ptr<NeighbourEngine>(ResolverMode mode)> makeEngine;
+    // The raw method at that many requests a second (OpenRawNeighbourEngine):
+    // nothing where the process lacks the capability; none: the system has
+    // no raw method.
+    std::function<std::unique_ptr<NeighbourEngine>(std::uint32_t perSecond)> openRawEngine;
+    // Gives up the process's privileges for good; called once the raw
+    // method's sockets are open, before any target is read. None: nothing
+    // to give up.
+    std::function<void()> dropPrivileges;
     // Whether whoever reads `out` has gone (a closed pipe), so that a run
     // stops at once rather than when it next writes; none: never asked.
     std::function<bool()> outputGone;
@@ -65,6 +73,9 @@ struct CommandSystem {
 // kExitSystemError; a JSON document begun is closed first. A stop signal
 // (SIGINT, SIGTERM) ends the lookups in flight: the results so far are
 // written, a JSON document closed, and the result is kExitInterrupted.
+// --method raw where the raw method cannot be had is kExitUsage, with a line
+// that says how an administrator grants it. Except for --watch, every
+// privilege is given up before any target is read.
 int RunLookupCommand(std::span<const std::string_view> arguments, std::ostream& out,
                      std::ostream& err, const CommandSystem& system);
 

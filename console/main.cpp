@@ -8,6 +8,7 @@
 #include "console/system.h"
 #include "lookup/neighbour_engine.h"
 #include "lookup/neighbour_feed.h"
+#include "lookup/raw_method.h"
 
 int main(int argc, char* argv[]) {
     using namespace varnock;
@@ -18,6 +19,14 @@ int main(int argc, char* argv[]) {
         const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
         console::CommandSystem system;
         system.makeEngine = MakeSystemNeighbourEngine;
+        if (RawMethodExists()) {
+            system.openRawEngine = [](std::uint32_t perSecond) {
+                RawMethodSettings settings;
+                settings.packetsPerSecond = perSecond;
+                return OpenRawNeighbourEngine(settings);
+            };
+        }
+        system.dropPrivileges = DropPrivileges;
         system.outputGone = console::StandardOutputGone;
         system.targets.resolveName = console::ResolveHostName;
         system.targets.interfaceIndexNamed = InterfaceIndexNamed;

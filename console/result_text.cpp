@@ -50,6 +50,10 @@ std::string TextLine(const AddressResult& result, const Vendor& vendor,
         }
         line += ')';
     }
+    if (result.alsoAnswersFor) {
+        line += kColumnGap;
+        line += "(proxy: also answers for " + *result.alsoAnswersFor + ')';
+    }
     return line;
 }
 
@@ -93,6 +97,7 @@ std::vector<Field> Fields(const AddressResult& result, const Vendor& vendor,
              : std::nullopt,
          true},
         {"last_known_hardware_address", result.lastKnownHardwareAddress},
+        {"also_answers_for", result.alsoAnswersFor},
     };
 }
 

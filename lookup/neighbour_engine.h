@@ -50,6 +50,12 @@ struct NeighbourAnswer {
                                                  // and the unconfirmed address
     // arp_status::kSystemError: why the system could not be asked.
     std::string systemError;
+    // An IPv4 answer whose hardware address already answered for another
+    // IPv4 address on the same interface in this engine's life: that address.
+    // One machine answering for several addresses is proxy ARP (a router or a
+    // firewall answering for hosts behind it), not proof of the host. The raw
+    // method tells this; the kernel's method cannot.
+    std::optional<IpAddress> alsoAnswersFor;
 };
 
 enum class ResolverMode {

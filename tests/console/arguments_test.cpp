@@ -166,6 +166,17 @@ TEST(Arguments, OptionMistakesAreNamed) {
                   "--timeout \"" + std::string(text) +
                       "\": not a whole number of milliseconds from 1 to 3600000");
     }
+    for (const std::string_view text : {"Raw", "", "kernel,raw"}) {
+        EXPECT_EQ(refusal({"--method", text}),
+                  "--method \"" + std::string(text) + "\": not one of auto, kernel, raw");
+    }
+    for (const std::string_view text : {"0", "100001", "1.5", "", "5k"}) {
+        EXPECT_EQ(refusal({"--rate", text}),
+                  "--rate \"" + std::string(text) +
+                      "\": not a whole number of requests a second from 1 to 100000");
+    }
+    EXPECT_EQ(ReadCommandLine(std::vector<std::string_view>{"--rate=100000", "--method=raw"}).rate,
+              100000u);
 }
 
 TEST(Arguments, EchoedArgumentsCannotDriveTheTerminal) {

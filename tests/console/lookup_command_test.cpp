@@ -9,11 +9,13 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "console/command_line.h"
 #include "console/result_text.h"
 #include "console/terminal_text.h"
+#include "lookup/raw_method.h"
 #include "tests/support/scripted_neighbours.h"
 
 namespace varnock::console {
@@ -99,12 +101,14 @@ TEST_F(LookupCommand, JsonArrayLinesAndCsvCarryTheSameFields) {
         R"({"target": "192.0.2.2", "address": "192.0.2.2", "hardware_address": )"
         R"("00\"\\1A\"\\2B\"\\3C\"\\4D\"\\5E", "vendor": null, "locally_administered": false, )"
         R"("reason": null, "interface": null, "from_cache": false, "confirmed": true, )"
-        R"("state": null, "seconds_since_confirmed": null, "last_known_hardware_address": null})";
+        R"("state": null, "seconds_since_confirmed": null, "last_known_hardware_address": null, )"
+        R"("also_answers_for": null})";
     const std::string unanswered =
         R"({"target": "192.0.2.77", "address": "192.0.2.77", "hardware_address": null, )"
         R"("vendor": null, "locally_administered": null, "reason": "no answer", )"
         R"("interface": null, "from_cache": null, "confirmed": null, "state": null, )"
-        R"("seconds_since_confirmed": null, "last_known_hardware_address": null})";
+        R"("seconds_since_confirmed": null, "last_known_hardware_address": null, )"
+        R"("also_answers_for": null})";
     EXPECT_EQ(out_.str(), "[\n  " + answered + ",\n  " + unanswered + "\n]\n");
     EXPECT_EQ(Run({"--jsonl", "--delimiter", "\"\\", "192.0.2.2", "192.0.2.77"}), kExitNoAnswer);
     EXPECT_EQ(out_.str(), answered + "\n" + unanswered + "\n");
@@ -115,10 +119,11 @@ TEST_F(LookupCommand, JsonArrayLinesAndCsvCarryTheSameFields) {
     EXPECT_EQ(
         out_.str(),
         "target,address,hardware_address,vendor,locally_administered,reason,interface,"
-        "from_cache,confirmed,state,seconds_since_confirmed,last_known_hardware_address\r\n"
-        "192.0.2.3,192.0.2.3,\"02,\"\"00,\"\"00,\"\"00,\"\"00,\"\"03\",,true,,,false,true,,,\r\n"
-        "192.0.2.0/31,192.0.2.0,,,,no answer,,,,,,\r\n"
-        "192.0.2.0/31,192.0.2.1,,,,no answer,,,,,,\r\n");
+        "from_cache,confirmed,state,seconds_since_confirmed,last_known_hardware_address,"
+        "also_answers_for\r\n"
+        "192.0.2.3,192.0.2.3,\"02,\"\"00,\"\"00,\"\"00,\"\"00,\"\"03\",,true,,,false,true,,,,\r\n"
+        "192.0.2.0/31,192.0.2.0,,,,no answer,,,,,,,\r\n"
+        "192.0.2.0/31,192.0.2.1,,,,no answer,,,,,,,\r\n");
 
     // An old address nobody confirmed in time is no answer, and not "no
     // answer" either: the reason names it, and a field of its own holds it.
@@ -129,7 +134,7 @@ TEST_F(LookupCommand, JsonArrayLinesAndCsvCarryTheSameFields) {
                               R"(02:1A:2B:3C:4D:5E", )"),
               std::string::npos)
         << out_.str();
-    EXPECT_NE(out_.str().find(R"("last_known_hardware_address": "02:1A:2B:3C:4D:5E"})"),
+    EXPECT_NE(out_.str().find(R"("last_known_hardware_address": "02:1A:2B:3C:4D:5E", )"),
               std::string::npos)
         << out_.str();
     EXPECT_EQ(JsonString(std::string("\t\n\x01\x7f", 4)), R"("\t\n\u0001)"
@@ -259,6 +264,65 @@ TEST_F(LookupCommand, ProgressOnlyOnATerminalAndErasedBeforeEachResult) {
     EXPECT_EQ(screen[1], "192.0.2.2        00:1A:2B:3C:4D:5E");
     EXPECT_EQ(screen[2], "192.0.2.3        no answer");
     EXPECT_EQ(screen[6], "");
+}
+
+TEST_F(LookupCommand, MethodChosenOpenlyAndPrivilegeGoneBeforeAnyInput) {
+    // What the run did, in order: the raw method opened (and whether the
+    // system had it), privileges given up, targets read, the kernel's
+    // method made.
+    std::vector<std::string> steps;
+    bool rawThere = true;
+    system_.openRawEngine = [&](std::uint32_t perSecond) -> std::unique_ptr<NeighbourEngine> {
+        steps.push_back("raw " + std::to_string(perSecond));
+        return rawThere ? network_.MakeEngine() : nullptr;
+    };
+    system_.dropPrivileges = [&] { steps.push_back("drop"); };
+    system_.makeEngine = [&](ResolverMode) {
+        steps.push_back("kernel");
+        return network_.MakeEngine();
+    };
+    system_.openInput = [&](const std::string&) -> std::unique_ptr<InputFile> {
+        steps.push_back("input");
+        throw std::system_error(ENOENT, std::generic_category());
+    };
+    struct Case {
+        std::vector<std::string_view> arguments;
+        bool rawThere;
+        int status;
+        std::vector<std::string> steps;
+    };
+    const std::string rate = std::to_string(kDefaultRawRate);
+    const std::vector<Case> cases = {
+        {{"192.0.2.2"}, true, kExitAnswered, {"raw " + rate, "drop"}},
+        {{"192.0.2.2"}, false, kExitAnswered, {"raw " + rate, "drop", "kernel"}},
+        {{"--method", "raw", "--rate", "3000", "192.0.2.2"},
+         true,
+         kExitAnswered,
+         {"raw 3000", "drop"}},
+        {{"--method", "raw", "192.0.2.2"}, false, kExitUsage, {"raw " + rate, "drop"}},
+        {{"--method", "kernel", "192.0.2.2"}, true, kExitAnswered, {"drop", "kernel"}},
+        {{"--method", "raw", "-f", "list"}, true, kExitUsage, {"raw " + rate, "drop", "input"}},
+        {{"--cached", "192.0.2.2"}, true, kExitAnswered, {"drop", "kernel"}},
+        {{"--method", "raw", "--cached", "192.0.2.2"}, true, kExitUsage, {}},
+        {{"--method", "raw", "--watch"}, true, kExitUsage, {}},
+        {{"--method", "kernel", "--rate", "10", "192.0.2.2"}, true, kExitUsage, {}},
+    };
+    for (const Case& c : cases) {
+        steps.clear();
+        rawThere = c.rawThere;
+        EXPECT_EQ(Run(c.arguments), c.status) << c.arguments.front() << ' ' << err_.str();
+        EXPECT_EQ(steps, c.steps) << c.arguments.front();
+    }
+    // Refused, it says how an administrator grants the capability.
+    rawThere = false;
+    Run({"--method", "raw", "192.0.2.2"});
+    EXPECT_NE(err_.str().find("setcap cap_net_raw+ep"), std::string::npos) << err_.str();
+    EXPECT_EQ(out_.str(), "");
+    // Where the system has none, it says so instead.
+    system_.openRawEngine = nullptr;
+    EXPECT_EQ(Run({"--method", "raw", "192.0.2.2"}), kExitUsage);
+    EXPECT_NE(err_.str().find("no raw method"), std::string::npos) << err_.str();
+    EXPECT_EQ(Run({"192.0.2.2"}), kExitAnswered);
 }
 
 }  // namespace

@@ -1,0 +1,424 @@
+#include "lookup/linux/raw_neighbour_engine.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <exception>
+#include <system_error>
+#include <utility>
+
+#include "lookup/linux/interface_facts.h"
+#include "lookup/linux/kernel_queries.h"
+#include "lookup/linux/table_answers.h"
+
+namespace varnock::linux_backend {
+namespace {
+
+using Clock = NeighbourEngine::Clock;
+
+// The kernel answers a request within the send; this only bounds a kernel
+// that does not.
+constexpr std::chrono::seconds kKernelAnswer{2};
+// Interfaces and their addresses are read again after this.
+constexpr std::chrono::seconds kSettingsLifetime{10};
+// A send the kernel had no buffer for is tried again after this.
+constexpr std::chrono::milliseconds kBufferRetry{1};
+
+NeighbourAnswer Refused(std::uint32_t status, std::uint32_t interfaceIndex = 0) {
+    NeighbourAnswer answer;
+    answer.status = status;
+    answer.interfaceIndex = interfaceIndex;
+    return answer;
+}
+
+NeighbourAnswer CouldNotAsk(const std::string& why, std::uint32_t interfaceIndex = 0) {
+    NeighbourAnswer answer = Refused(arp_status::kSystemError, interfaceIndex);
+    answer.systemError = why;
+    return answer;
+}
+
+// What a failed send says; nothing when it is worth trying again shortly
+// (the device queue was full).
+std::optional<NeighbourAnswer> RefusalOfSend(int error, std::uint32_t interfaceIndex) {
+    switch (error) {
+        case ENOBUFS:
+        case EAGAIN:
+            return std::nullopt;
+        case ENETDOWN:
+            return Refused(arp_status::kInterfaceDown, interfaceIndex);
+        case ENXIO:
+        case ENODEV:
+            return Refused(arp_status::kNoRoute, interfaceIndex);
+        case EPERM:
+        case EACCES:
+            return Refused(arp_status::kBlockedByFirewall, interfaceIndex);
+        case ENETUNREACH:
+        case EHOSTUNREACH:
+            return Refused(arp_status::kNoRoute, interfaceIndex);
+        default:
+            return CouldNotAsk(std::string("sending failed: ") + std::strerror(error),
+                               interfaceIndex);
+    }
+}
+
+packets::Ipv6Bytes V6Bytes(const IpAddress& address) {
+    packets::Ipv6Bytes bytes{};
+    std::copy(address.bytes.begin(), address.bytes.end(), bytes.begin());
+    return bytes;
+}
+
+}  // namespace
+
+RawNeighbourEngine::RawNeighbourEngine(ArpSocket arp,
+                                       std::optional<NeighbourDiscoverySocket> neighbourDiscovery,
+                                       const RawMethodSettings& settings)
+    : arp_(std::move(arp)),
+      neighbourDiscovery_(std::move(neighbourDiscovery)),
+      requests_(NetlinkSocket::Mode::kRequests),
+      settings_(settings),
+      pacer_(settings.packetsPerSecond) {
+    settings_.tries = std::max(settings_.tries, 1U);
+}
+
+NeighbourEngine::Ticket RawNeighbourEngine::Submit(const NeighbourQuery& query, Finished finished) {
+    const Ticket ticket = ++lastTicket_;
+    Lookup& lookup = lookups_[ticket];
+    lookup.query = query;
+    lookup.finished = std::move(finished);
+    if (const auto refusal = RefusalBeforeAsking(query.address, query.interfaceIndex)) {
+        Finish(ticket, Refused(*refusal));
+    } else {
+        // The route is asked when the request is due, not here: a sweep
+        // submits thousands at once and must not wait for all their routes
+        // before the first request goes out.
+        firstTries_.push_back(ticket);
+    }
+    return ticket;
+}
+
+void RawNeighbourEngine::Cancel(Ticket ticket) {
+    const auto found = lookups_.find(ticket);
+    if (found == lookups_.end()) {
+        return;
+    }
+    ForgetWaiter(ticket, found->second);
+    lookups_.erase(found);  // the queues skip what is gone
+}
+
+std::optional<NeighbourAnswer> RawNeighbourEngine::Prepare(Ticket ticket, Lookup& lookup) {
+    const NeighbourQuery& query = lookup.query;
+    const IpAddress& destination = query.address;
+    if (destination.IsV6() && !neighbourDiscovery_) {
+        return CouldNotAsk("the system has no IPv6 neighbour discovery");
+    }
+    const std::uint32_t chosenInterface =
+        query.interfaceIndex != 0 ? query.interfaceIndex : destination.scope;
+    requests_.SetDeadline(Clock::now() + kKernelAnswer);
+    // A chosen interface must hold the destination's network, as for the
+    // kernel's method: the route asked through it would take any address
+    // as on-link.
+    if (query.interfaceIndex != 0 && !destination.IsLinkLocal() &&
+        !IsAttachedTo(Addresses(destination.family), query.interfaceIndex, destination)) {
+        return Refused(arp_status::kWrongInterface, query.interfaceIndex);
+    }
+    const auto route = QueryRoute(requests_, destination, query.source, chosenInterface);
+    if (const auto verdict = JudgeRoute(route); verdict.refusal) {
+        return Refused(*verdict.refusal);
+    } else if (verdict.ownAddress) {
+        NeighbourAnswer own;
+        own.status = AnswerForOwnAddress(requests_, destination, *route, own.hardwareAddress,
+                                         own.interfaceIndex);
+        return own;
+    }
+    lookup.interfaceIndex = route->outputInterface;
+    if (chosenInterface != 0 && lookup.interfaceIndex != chosenInterface) {
+        return Refused(arp_status::kWrongInterface, chosenInterface);
+    }
+    const InterfaceInfo& link = Interface(lookup.interfaceIndex);
+    if (link.refusal) {
+        return Refused(*link.refusal, lookup.interfaceIndex);
+    }
+    lookup.ownHardware = link.hardware;
+    if (!destination.IsV6()) {
+        lookup.source = SourceFor(lookup);
+    }
+    lookup.routed = true;
+    waiters_[{lookup.interfaceIndex, destination.family, destination.bytes}].push_back(ticket);
+    return std::nullopt;
+}
+
+Ipv4Address RawNeighbourEngine::SourceFor(const Lookup& lookup) {
+    if (lookup.query.source != 0) {
+        return lookup.query.source;
+    }
+    // The interface's address on the destination's network, as the kernel
+    // would ask from; else any of its addresses; else none (0.0.0.0, which
+    // hosts answer too).
+    Ipv4Address any = 0;
+    for (const auto& entry : Addresses(IpAddress::Family::kV4)) {
+        if (entry.interfaceIndex != lookup.interfaceIndex) {
+            continue;
+        }
+        if (IsAttachedTo({entry}, lookup.interfaceIndex, lookup.query.address)) {
+            return entry.local.V4Value();
+        }
+        if (any == 0) {
+            any = entry.local.V4Value();
+        }
+    }
+    return any;
+}
+
+std::optional<NeighbourAnswer> RawNeighbourEngine::SendTry(Lookup& lookup, Clock::time_point now) {
+    const IpAddress& destination = lookup.query.address;
+    const int error =
+        destination.IsV6()
+            ? neighbourDiscovery_->SendSolicitation(lookup.interfaceIndex, V6Bytes(destination),
+                                                    lookup.ownHardware)
+            : arp_.SendRequest(lookup.interfaceIndex,
+                               packets::BuildArpRequest(lookup.ownHardware, lookup.source,
+                                                        destination.V4Value()));
+    if (error != 0) {
+        if (auto refused = RefusalOfSend(error, lookup.interfaceIndex)) {
+            return refused;
+        }
+        // Not sent: the same try goes again shortly.
+        lookup.waitEnd = now + kBufferRetry;
+        return std::nullopt;
+    }
+    ++lookup.sent;
+    if (lookup.sent == 1 && lookup.query.maxWait) {
+        lookup.deadline = now + *lookup.query.maxWait;
+    }
+    lookup.waitEnd = now + ReplyWait(settings_.firstReplyWait, lookup.sent);
+    if (lookup.deadline) {
+        lookup.waitEnd = std::min(lookup.waitEnd, *lookup.deadline);
+    }
+    return std::nullopt;
+}
+
+void RawNeighbourEngine::SendDue(Clock::time_point now) {
+    // Retries first: they wait on a schedule, first tries only on the pace.
+    for (auto* queue : {&retries_, &firstTries_}) {
+        while (!queue->empty()) {
+            const Ticket ticket = queue->front();
+            const auto found = lookups_.find(ticket);
+            if (found == lookups_.end() || found->second.answer) {
+                queue->pop_front();
+                continue;
+            }
+            Lookup& lookup = found->second;
+            if (!lookup.routed) {
+                std::optional<NeighbourAnswer> decided;
+                try {
+                    decided = Prepare(ticket, lookup);
+                } catch (const std::exception& failure) {
+                    decided = CouldNotAsk(failure.what());
+                }
+                if (decided) {
+                    queue->pop_front();
+                    Finish(ticket, std::move(*decided));
+                    continue;
+                }
+            }
+            if (!pacer_.Take(now)) {
+                return;
+            }
+            queue->pop_front();
+            if (auto refused = SendTry(lookup, now)) {
+                Finish(ticket, std::move(*refused));
+                continue;
+            }
+            waits_.emplace(lookup.waitEnd, ticket);
+        }
+    }
+}
+
+void RawNeighbourEngine::Expire(Clock::time_point now) {
+    while (!waits_.empty() && waits_.begin()->first <= now) {
+        const auto [due, ticket] = *waits_.begin();
+        waits_.erase(waits_.begin());
+        const auto found = lookups_.find(ticket);
+        // A wait of a try that is no longer the lookup's own is stale.
+        if (found == lookups_.end() || found->second.answer || found->second.waitEnd != due) {
+            continue;
+        }
+        Lookup& lookup = found->second;
+        const bool timeLeft = !lookup.deadline || now < *lookup.deadline;
+        if (lookup.sent < settings_.tries && timeLeft) {
+            lookup.waitEnd = {};
+            retries_.push_back(ticket);
+        } else {
+            Finish(ticket, Refused(arp_status::kNoAnswer, lookup.interfaceIndex));
+        }
+    }
+}
+
+void RawNeighbourEngine::ReadReplies() {
+    while (const auto received = arp_.Receive()) {
+        IpAddress sender = IpAddress::V4(received->reply.senderIp);
+        Heard({received->interfaceIndex, sender.family, sender.bytes},
+              received->reply.senderHardware);
+    }
+    if (!neighbourDiscovery_) {
+        return;
+    }
+    while (const auto received = neighbourDiscovery_->Receive()) {
+        // A router or a host elsewhere cannot send with 255 hops left.
+        if (received->hopLimit != 255) {
+            continue;
+        }
+        std::array<std::uint8_t, 16> target{};
+        std::copy(received->advertisement.target.begin(), received->advertisement.target.end(),
+                  target.begin());
+        Heard({received->interfaceIndex, IpAddress::Family::kV6, target},
+              received->advertisement.targetHardware);
+    }
+}
+
+void RawNeighbourEngine::Heard(const Key& key, const packets::HardwareAddress& hardware) {
+    const auto found = waiters_.find(key);
+    if (found == waiters_.end()) {
+        return;  // not asked, or not on that interface
+    }
+    const std::vector<Ticket> tickets = found->second;
+    const auto& [interfaceIndex, family, bytes] = key;
+    const IpAddress address{family, bytes, 0};
+    // Proxy ARP only: an IPv6 host holds several addresses by design (its
+    // link-local one and others), and a dual-stack host answers for both
+    // families with one hardware address.
+    std::optional<IpAddress> earlier;
+    if (family == IpAddress::Family::kV4) {
+        const auto [first, isNew] = answeredFor_.try_emplace({interfaceIndex, hardware}, address);
+        if (!isNew && !first->second.SameAddress(address)) {
+            earlier = first->second;
+        }
+    }
+    for (const Ticket ticket : tickets) {
+        NeighbourAnswer answer;
+        answer.status = arp_status::kOk;
+        answer.hardwareAddress.assign(hardware.begin(), hardware.end());
+        answer.interfaceIndex = interfaceIndex;
+        answer.alsoAnswersFor = earlier;
+        Finish(ticket, std::move(answer));
+    }
+}
+
+void RawNeighbourEngine::Run(Clock::time_point until) {
+    for (;;) {
+        DeliverAnswers();
+        if (lookups_.empty()) {
+            return;
+        }
+        ReadReplies();
+        const auto now = Clock::now();
+        Expire(now);
+        SendDue(now);
+        if (!answered_.empty()) {
+            continue;
+        }
+        if (now >= until) {
+            return;
+        }
+        auto wake = until;
+        if (!waits_.empty()) {
+            wake = std::min(wake, waits_.begin()->first);
+        }
+        if (!retries_.empty() || !firstTries_.empty()) {
+            wake = std::min(wake, pacer_.NextSlot());
+        }
+        std::array<pollfd, 2> watched{{{arp_.Fd(), POLLIN, 0}, {-1, POLLIN, 0}}};
+        if (neighbourDiscovery_) {
+            watched[1].fd = neighbourDiscovery_->Fd();
+        }
+        // Nanoseconds, not poll's milliseconds: the pace is finer than that.
+        const auto remaining = std::clamp<Clock::duration>(wake - Clock::now(), Clock::duration{0},
+                                                           std::chrono::seconds(60));
+        const auto seconds = std::chrono::floor<std::chrono::seconds>(remaining);
+        const timespec timeout{
+            static_cast<std::time_t>(seconds.count()),
+            static_cast<long>(std::chrono::nanoseconds(remaining - seconds).count())};
+        if (::ppoll(watched.data(), watched.size(), &timeout, nullptr) < 0 && errno != EINTR) {
+            throw std::system_error(errno, std::generic_category(), "poll");
+        }
+    }
+}
+
+void RawNeighbourEngine::DeliverAnswers() {
+    while (!answered_.empty()) {
+        const Ticket ticket = answered_.front();
+        answered_.pop_front();
+        const auto found = lookups_.find(ticket);
+        if (found == lookups_.end() || !found->second.answer) {
+            continue;  // cancelled
+        }
+        Finished finished = std::move(found->second.finished);
+        NeighbourAnswer answer = std::move(*found->second.answer);
+        lookups_.erase(found);
+        // Whoever hears the answer may submit or cancel lookups.
+        finished(ticket, std::move(answer));
+    }
+}
+
+void RawNeighbourEngine::Finish(Ticket ticket, NeighbourAnswer answer) {
+    const auto found = lookups_.find(ticket);
+    if (found == lookups_.end() || found->second.answer) {
+        return;
+    }
+    ForgetWaiter(ticket, found->second);
+    found->second.answer = std::move(answer);
+    answered_.push_back(ticket);
+}
+
+void RawNeighbourEngine::ForgetWaiter(Ticket ticket, const Lookup& lookup) {
+    if (!lookup.routed) {
+        return;
+    }
+    const auto& destination = lookup.query.address;
+    const auto found =
+        waiters_.find({lookup.interfaceIndex, destination.family, destination.bytes});
+    if (found == waiters_.end()) {
+        return;
+    }
+    std::erase(found->second, ticket);
+    if (found->second.empty()) {
+        waiters_.erase(found);
+    }
+}
+
+const RawNeighbourEngine::InterfaceInfo& RawNeighbourEngine::Interface(std::uint32_t index) {
+    auto& known = interfaces_[index];
+    const auto now = Clock::now();
+    if (known.read != Clock::time_point{} && now - known.read <= kSettingsLifetime) {
+        return known;
+    }
+    known = InterfaceInfo{now, std::nullopt, {}};
+    const auto facts = AskInterface(arp_.Fd(), index);
+    const auto link = QueryLink(requests_, index);
+    if (!facts || !link) {
+        known.refusal = arp_status::kNoRoute;
+    } else if (!facts->usesArp || link->hardwareAddress.size() != known.hardware.size()) {
+        known.refusal = arp_status::kLinkWithoutArp;
+    } else if (!facts->canSend) {
+        known.refusal = arp_status::kInterfaceDown;
+    } else {
+        std::copy(link->hardwareAddress.begin(), link->hardwareAddress.end(),
+                  known.hardware.begin());
+    }
+    return known;
+}
+
+const std::vector<rtnl::InterfaceAddress>& RawNeighbourEngine::Addresses(IpAddress::Family family) {
+    auto& known = addresses_[family];
+    const auto now = Clock::now();
+    if (known.read == Clock::time_point{} || now - known.read > kSettingsLifetime) {
+        known.addresses = QueryAddresses(requests_, family);
+        known.read = now;
+    }
+    return known.addresses;
+}
+
+}  // namespace varnock::linux_backend

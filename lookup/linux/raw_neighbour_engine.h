@@ -1,0 +1,110 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "lookup/linux/neighbour_packets.h"
+#include "lookup/linux/netlink_socket.h"
+#include "lookup/linux/raw_neighbour_sockets.h"
+#include "lookup/linux/rtnetlink_messages.h"
+#include "lookup/linux/send_pacing.h"
+#include "lookup/neighbour_engine.h"
+#include "lookup/raw_method.h"
+
+namespace varnock::linux_backend {
+
+// Asks the hosts itself: ARP requests and neighbour solicitations go out on
+// sockets opened with CAP_NET_RAW (which the process then gives up), and
+// the replies are read back here, so the kernel's neighbour table is neither
+// asked nor filled and its limits do not apply. Routes and interfaces are
+// still the kernel's, over rtnetlink: an address is asked only where the
+// kernel's method would ask it, and refused for the same reasons.
+//
+// A reply answers a lookup only when it names the address asked as its
+// sender (ARP) or target (an advertisement with hop limit 255) and came in
+// on the interface the request went out on. Requests go out at a fixed
+// pace, first tries in the order submitted and retries of unanswered
+// addresses before them.
+class RawNeighbourEngine final : public NeighbourEngine {
+public:
+    // `neighbourDiscovery`: nothing where the system has no IPv6; IPv6
+    // lookups are then answered with arp_status::kSystemError.
+    RawNeighbourEngine(ArpSocket arp, std::optional<NeighbourDiscoverySocket> neighbourDiscovery,
+                       const RawMethodSettings& settings);
+
+    Ticket Submit(const NeighbourQuery& query, Finished finished) override;
+    void Cancel(Ticket ticket) override;
+    void Run(Clock::time_point until) override;
+    std::size_t InFlight() const override { return lookups_.size(); }
+
+private:
+    using Key = std::tuple<std::uint32_t, IpAddress::Family, std::array<std::uint8_t, 16>>;
+
+    struct Lookup {
+        NeighbourQuery query;
+        Finished finished;
+        std::optional<NeighbourAnswer> answer;  // final, waiting to be delivered
+        bool routed = false;
+        std::uint32_t interfaceIndex = 0;
+        packets::HardwareAddress ownHardware{};
+        Ipv4Address source = 0;
+        unsigned sent = 0;
+        Clock::time_point waitEnd{};                  // of the try in flight
+        std::optional<Clock::time_point> deadline{};  // the query's cap, from the first request
+    };
+
+    // What rarely changes, read again after a while.
+    struct InterfaceInfo {
+        Clock::time_point read;
+        std::optional<std::uint32_t> refusal;  // an arp_status
+        packets::HardwareAddress hardware{};
+    };
+
+    // Everything before the first request: the route and the interface.
+    // An answer when that decides.
+    std::optional<NeighbourAnswer> Prepare(Ticket ticket, Lookup& lookup);
+    // Sends the lookup's next try; an answer when the send was refused.
+    std::optional<NeighbourAnswer> SendTry(Lookup& lookup, Clock::time_point now);
+    void SendDue(Clock::time_point now);
+    void Expire(Clock::time_point now);
+    void ReadReplies();
+    void Heard(const Key& key, const packets::HardwareAddress& hardware);
+    void Finish(Ticket ticket, NeighbourAnswer answer);
+    void DeliverAnswers();
+    void ForgetWaiter(Ticket ticket, const Lookup& lookup);
+    const InterfaceInfo& Interface(std::uint32_t index);
+    const std::vector<rtnl::InterfaceAddress>& Addresses(IpAddress::Family family);
+    Ipv4Address SourceFor(const Lookup& lookup);
+
+    ArpSocket arp_;
+    std::optional<NeighbourDiscoverySocket> neighbourDiscovery_;
+    NetlinkSocket requests_;
+    RawMethodSettings settings_;
+    SendPacer pacer_;
+
+    Ticket lastTicket_ = 0;
+    std::map<Ticket, Lookup> lookups_;
+    std::map<Key, std::vector<Ticket>> waiters_;
+    std::deque<Ticket> firstTries_;
+    std::deque<Ticket> retries_;
+    std::multimap<Clock::time_point, Ticket> waits_;
+    std::deque<Ticket> answered_;
+
+    std::map<std::uint32_t, InterfaceInfo> interfaces_;
+    struct KnownAddresses {
+        Clock::time_point read;
+        std::vector<rtnl::InterfaceAddress> addresses;
+    };
+    std::map<IpAddress::Family, KnownAddresses> addresses_;
+    // The first IPv4 address each hardware address answered for, per interface.
+    std::map<std::pair<std::uint32_t, packets::HardwareAddress>, IpAddress> answeredFor_;
+};
+
+}  // namespace varnock::linux_backend
