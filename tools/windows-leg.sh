@@ -64,11 +64,19 @@ for exe in build/mingw-i686/window/windows/varnock.exe \
 done
 
 # --- Resource script ----------------------------------------------------------
-step "Compile resources/varnock.rc with the MinGW resource compiler and decode it"
-[[ -f resources/varnock.rc ]] || fail "resources/varnock.rc is missing"
-resources_object=build/mingw-i686/varnock-resources.o
-i686-w64-mingw32-windres -O coff -i resources/varnock.rc -o "$resources_object"
-python3 tests/resources/check_compiled_resources.py "$resources_object"
+step "Compile the resource scripts as CMake wrote them, with the MinGW resource compiler, and decode them"
+# The version record (resources/varnock.rc.in) and the window's own script
+# with its manifest, both with the project's version filled in.
+build=build/mingw-i686
+for script in "$build/resources/varnock.rc" "$build/window/windows/varnock.exe.manifest"; do
+    [[ -f "$script" ]] || fail "$script was not written by CMake"
+done
+i686-w64-mingw32-windres -O coff -I resources -i "$build/resources/varnock.rc" \
+    -o "$build/varnock-resources.o"
+i686-w64-mingw32-windres -O coff -I . -I resources -I "$build/window/windows" \
+    -i window/windows/form1.rc -o "$build/form1-resources.o"
+python3 tests/resources/check_compiled_resources.py "$build/varnock-resources.o" \
+    "$build/form1-resources.o"
 
 step "The downloads: one zip for each architecture"
 tools/windows-zip.sh
