@@ -63,6 +63,25 @@ for exe in build/mingw-i686/window/windows/varnock.exe \
     echo "$exe: imports" $dlls
 done
 
+# --- The scripted IP Helper ---------------------------------------------------
+# It must export every IP Helper function that the programs import, and every
+# one they look up at run time, or wine refuses it (or the lookup finds none).
+step "Check that the scripted IP Helper exports what the programs ask of IP Helper"
+stand_in=build/mingw-x86_64/tests/support/windows/iphlpapi.dll
+[[ -f "$stand_in" ]] || fail "$stand_in was not built"
+exports=" $(x86_64-w64-mingw32-objdump -p "$stand_in" |
+    sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[\s*[0-9]*\] //p' | tr '\n' ' ') "
+asked=$(for exe in build/mingw-x86_64/window/windows/varnock.exe build/mingw-x86_64/console/varnock-cli.exe; do
+            x86_64-w64-mingw32-objdump -p "$exe" |
+                sed -n '/DLL Name: IPHLPAPI.DLL/I,/^$/s/^\s*[0-9a-f]\+\s\+[0-9]\+\s\+//p'
+        done
+        grep -ho 'FindIpHelperFunction<[A-Za-z0-9]*>("[A-Za-z0-9]*")' lookup/windows/*.cpp |
+            sed 's/.*("\(.*\)")/\1/')
+for name in $(sort -u <<<"$asked"); do
+    [[ "$exports" == *" $name "* ]] || fail "the scripted IP Helper does not export $name"
+done
+echo "exports" $exports
+
 # --- Resource script ----------------------------------------------------------
 step "Compile the resource scripts as CMake wrote them, with the MinGW resource compiler, and decode them"
 # The version record (resources/varnock.rc.in) and the window's own script
