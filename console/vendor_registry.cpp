@@ -253,9 +253,11 @@ std::optional<VendorRegistry> VendorRegistry::FromCompact(std::shared_ptr<const 
     const std::size_t sizeAt = stampAt + stamp.size();
     const std::size_t countAt = sizeAt + 2 * sizeof(std::uint64_t);
     if (data.size() < countAt + sizeof(std::uint32_t) || data.substr(0, kMagic.size()) != kMagic ||
-        Get<std::uint32_t>(data, kMagic.size()) != stamp.size() || data.substr(stampAt, stamp.size()) != stamp ||
+        Get<std::uint32_t>(data, kMagic.size()) != stamp.size() ||
+        data.substr(stampAt, stamp.size()) != stamp ||
         Get<std::uint64_t>(data, sizeAt) != data.size() - countAt ||
-        Get<std::uint64_t>(data, sizeAt + sizeof(std::uint64_t)) != Checksum(data.substr(countAt))) {
+        Get<std::uint64_t>(data, sizeAt + sizeof(std::uint64_t)) !=
+            Checksum(data.substr(countAt))) {
         return std::nullopt;
     }
     VendorRegistry registry;
@@ -268,6 +270,18 @@ std::optional<VendorRegistry> VendorRegistry::FromCompact(std::shared_ptr<const 
     registry.owner_ = std::move(owner);
     registry.bytes_ = data;
     return registry;
+}
+
+std::optional<std::string_view> VendorRegistry::StampOf(std::string_view bytes) {
+    const std::size_t stampAt = kMagic.size() + sizeof(std::uint32_t);
+    if (bytes.size() < stampAt || bytes.substr(0, kMagic.size()) != kMagic) {
+        return std::nullopt;
+    }
+    const std::uint32_t size = Get<std::uint32_t>(bytes, kMagic.size());
+    if (size > bytes.size() - stampAt) {
+        return std::nullopt;
+    }
+    return bytes.substr(stampAt, size);
 }
 
 std::optional<std::string_view> VendorRegistry::Find(const HardwareAddressBytes& bytes) const {

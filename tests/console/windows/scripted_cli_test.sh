@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # varnock-cli.exe under wine64 with the scripted IP Helper beside it
 # (WINEDLLOVERRIDES=iphlpapi=n): one address, a sweep, --jsonl, vendor
-# names, -I, --localnet, --cached and --watch on a changing table, each
-# checked for its output, its exit status and what IP Helper was asked.
+# names (a list of the user's, and the form shipped beside the program),
+# -I, --localnet, --cached and --watch on a changing table, each checked for
+# its output, its exit status and what IP Helper was asked.
 #
-#   scripted_cli_test.sh VARNOCK_CLI_EXE IP_HELPER_DLL LAUNCHER...
+#   scripted_cli_test.sh VARNOCK_CLI_EXE IP_HELPER_DLL MAKE_VENDOR_FILE_EXE LAUNCHER...
 #
 # LAUNCHER is the build's emulator (cmake/toolchains/wine-run.sh and its
 # prefix).
 set -uo pipefail
-(($# >= 3)) || { echo "usage: $0 VARNOCK_CLI_EXE IP_HELPER_DLL LAUNCHER..." >&2; exit 2; }
-program=$1 ip_helper=$2
-shift 2
+(($# >= 4)) || { echo "usage: $0 VARNOCK_CLI_EXE IP_HELPER_DLL MAKE_VENDOR_FILE_EXE LAUNCHER..." >&2; exit 2; }
+program=$1 ip_helper=$2 make_vendor_file=$3
+shift 3
 wine_run=("$@")
 work=$(mktemp -d "${TMPDIR:-/tmp}/varnock-scripted-cli.XXXXXX")
 watch_pid=''
@@ -150,6 +151,22 @@ if [[ "$events" != "$wanted" ]] || grep -q '^SendARP' record; then
     failures=$((failures + 1))
 else
     echo "ok: --watch: new, changed and stopped from a changing table, nothing sent"
+fi
+
+# The vendor form shipped beside the program serves when the system has no
+# list, and --version says what it was made from.
+printf '001A2B\tShipped Maker\n' >shipped.txt
+printf 'arp 192.0.2.3 00:1a:2b:3c:4d:5e\n' >script
+"${wine_run[@]}" "$make_vendor_file" varnock-vendors.bin shipped.txt </dev/null
+check "the shipped vendor form" 0 '192.0.2.3        00:1A:2B:3C:4D:5E  Shipped Maker' \
+    "$(sendarp '192.0.2.3 0.0.0.0 6')" -- 192.0.2.3
+version=$("${wine_run[@]}" ./varnock-cli.exe --version 2>&1 | tr -d '\r')
+if ! grep -qE '^  .*\\varnock-vendors\.bin, made from:$' <<<"$version" ||
+    ! grep -qE '^    shipped\.txt \([0-9]{4}-[0-9]{2}-[0-9]{2}\)$' <<<"$version"; then
+    printf 'FAIL: --version does not name the shipped form:\n%s\n' "$version" >&2
+    failures=$((failures + 1))
+else
+    echo "ok: --version names the shipped form and what it was made from"
 fi
 
 ((failures == 0)) && echo "PASS"
