@@ -95,8 +95,12 @@ for arch in i686 x86_64; do
 
     zip_file=$root/build/dist/$name.zip
     rm -f "$zip_file"
+    # The same bytes from the same tree: fixed times and modes, and the
+    # entries in sorted order rather than as the file system lists them.
+    find "$folder" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
+    chmod 755 "$folder"/*.exe
     TZ=UTC find "$folder" -exec touch -t "$stamp" {} +
-    (cd "$work" && TZ=UTC zip -q -X -r "$zip_file" "$name")
+    (cd "$work" && find "$name" | LC_ALL=C sort | TZ=UTC zip -q -X -D "$zip_file" -@)
     echo "build/dist/$name.zip:"
     unzip -l "$zip_file" | sed -n '4,$p' | sed '/^-----/,$d'
 done
