@@ -113,7 +113,6 @@ private:
         return arp_status::kWrongInterface;
     }
 
-private:
     // SendARP, exactly as the window asks: the same results for IPv4.
     static void ResolveIpv4(const NeighbourQuery& query, NeighbourAnswer& answer) {
         Ipv4Address source = query.source;
