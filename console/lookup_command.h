@@ -14,8 +14,8 @@
 #include "console/system.h"
 #include "console/targets.h"
 #include "console/vendor_names.h"
-#include "lookup/neighbour_engine.h"
 #include "lookup/neighbour_feed.h"
+#include "lookup/neighbour_engine.h"
 
 namespace varnock::console {
 
@@ -45,8 +45,7 @@ struct CommandSystem {
     // What -f reads ("-": standard input).
     std::function<std::unique_ptr<InputFile>(const std::string& path)> openInput = OpenInput;
     // The vendor lists; main names the user's cache for their compact form.
-    VendorSources vendors{
-        {std::begin(kSystemVendorFiles), std::end(kSystemVendorFiles)}, {}, {}, {}};
+    VendorSources vendors{{std::begin(kSystemVendorFiles), std::end(kSystemVendorFiles)}, {}, {}};
     // Progress is drawn on `err` only when it is a terminal.
     bool errorIsTerminal = false;
     LookupLimits limits;

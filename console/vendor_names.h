@@ -34,7 +34,7 @@ struct VendorSources {
     // beside the program where the system has none (Windows); used only
     // when no system list is found. Its stamp names the registries and
     // their dates.
-    std::optional<std::string> shippedFile;
+    std::optional<std::string> shippedFile = std::nullopt;
 };
 
 // What the vendor of a hardware address is, read only once an answer needs

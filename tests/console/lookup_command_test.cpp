@@ -52,7 +52,7 @@ protected:
               ".txt"))
                 .string();
         std::filesystem::remove(vendorList_);
-        system_.vendors = {{vendorList_}, {}, {}, {}};
+        system_.vendors = {{vendorList_}, {}, {}};
         system_.limits.startInterval = {};
         // Universally administered: assigned by the IEEE, named by a list.
         network_.replies["192.0.2.2"] = Answer({0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E});

@@ -38,7 +38,7 @@ TEST(VendorListFile, ACacheCutInPlaceIsMadeAnew) {
     const fs::path list = folder / "oui36.txt";
     std::ofstream(list) << "70-B3-D5   (hex)\t\tSmall Block\n"
                            "E12000-E12FFF     (base 16)\t\tSmall Block\n";
-    const VendorSources sources{{list.string()}, {}, folder.string(), {}};
+    const VendorSources sources{{list.string()}, {}, folder.string()};
     const HardwareAddressBytes small{0x70, 0xB3, 0xD5, 0xE1, 0x20, 0x01};
     EXPECT_EQ(VendorNames(sources).Of(small), "Small Block");
     // Ten bytes cut: without the header's size and checksum, the last names

@@ -36,7 +36,7 @@ TEST(SystemFiles, OnlyRegularVendorListsOfBoundedSizeAreOpened) {
         {"huge.txt", "larger than 16 MiB", false},
         {"absent.txt", "No such file or directory", true},
     };
-    VendorSources sources{{}, (folder / "folder").string(), {}, {}};
+    VendorSources sources{{}, (folder / "folder").string(), {}};
     std::vector<std::string> warnings;
     for (const auto& [name, problem, missing] : cases) {
         SCOPED_TRACE(name);
