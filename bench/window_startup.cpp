@@ -12,7 +12,7 @@ int main(int argc, char* argv[]) {
     varnock::FontWarmUp fontWarmUp;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnock"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setApplicationVersion(QStringLiteral(VARNOCK_VERSION_TEXT));
     fontWarmUp.Wait();
     const auto request = varnock::MakeSystemArpRequest();
     varnock::Form1 form(*request);

@@ -34,16 +34,18 @@ int main(int argc, char* argv[]) {
         system.attachedNetworks = AttachedIpv4Networks;
         system.makeFeed = MakeSystemNeighbourFeed;
         system.vendors.cacheDirectory = console::UserCacheDirectory();
+        system.vendors.shippedFile = console::ShippedVendorFile();
         // Registries kept elsewhere than Debian keeps them, or none at all
-        // (an empty value): a colon-separated list of files.
+        // (an empty value): a list of files, apart as in PATH.
         if (const char* lists = std::getenv("VARNOCK_VENDOR_LISTS"); lists != nullptr) {
             system.vendors.systemFiles.clear();
             for (std::string_view rest = lists; !rest.empty();) {
-                const std::size_t colon = rest.find(':');
-                if (const auto file = rest.substr(0, colon); !file.empty()) {
+                const std::size_t separator = rest.find(console::PathListSeparator());
+                if (const auto file = rest.substr(0, separator); !file.empty()) {
                     system.vendors.systemFiles.emplace_back(file);
                 }
-                rest.remove_prefix(colon == std::string_view::npos ? rest.size() : colon + 1);
+                rest.remove_prefix(separator == std::string_view::npos ? rest.size()
+                                                                       : separator + 1);
             }
         }
         system.errorIsTerminal = console::StandardErrorIsTerminal();

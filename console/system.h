@@ -28,6 +28,15 @@ std::vector<IpAddress> ResolveHostName(const std::string& name);
 // ~/.cache/varnock; %LOCALAPPDATA%\varnock on Windows); nothing without one.
 std::optional<std::string> UserCacheDirectory();
 
+// The vendor form shipped beside the program (varnock-vendors.bin in the
+// program's folder on Windows); nothing where the system keeps the
+// registries itself (Linux).
+std::optional<std::string> ShippedVendorFile();
+
+// What separates the files of VARNOCK_VENDOR_LISTS: ':' as in PATH on
+// Linux, ';' on Windows, where ':' follows a drive letter.
+char PathListSeparator();
+
 // A file read from its start to its end, a piece at a time.
 class InputFile {
 public:

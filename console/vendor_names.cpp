@@ -108,6 +108,7 @@ void VendorNames::Load() {
         lists.emplace_back(path, std::move(opened));
     }
     if (lists.empty()) {
+        LoadShipped();
         return;
     }
     std::optional<fs::path> cache;
@@ -140,6 +141,23 @@ void VendorNames::Load() {
     }
 }
 
+void VendorNames::LoadShipped() {
+    if (!sources_.shippedFile) {
+        return;
+    }
+    auto bytes = ReadCache(*sources_.shippedFile);
+    if (!bytes) {
+        return;  // none shipped: no names
+    }
+    const std::string_view view = *bytes;
+    if (const auto stamp = VendorRegistry::StampOf(view)) {
+        system_ = VendorRegistry::FromCompact(std::move(bytes), view, *stamp);
+    }
+    if (!system_) {
+        Warn(*sources_.shippedFile, "damaged");
+    }
+}
+
 std::string DescribeVendorSources(const VendorSources& sources) {
     std::string text;
     auto describe = [&](const std::string& path) {
@@ -158,6 +176,12 @@ std::string DescribeVendorSources(const VendorSources& sources) {
     };
     for (const std::string& path : sources.systemFiles) {
         describe(path);
+    }
+    if (text.empty() && sources.shippedFile) {
+        const auto bytes = ReadCache(*sources.shippedFile);
+        if (const auto stamp = bytes ? VendorRegistry::StampOf(*bytes) : std::nullopt) {
+            text += "  " + *sources.shippedFile + ", made from:\n" + std::string(*stamp);
+        }
     }
     if (sources.userFile) {
         describe(*sources.userFile);

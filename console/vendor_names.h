@@ -30,6 +30,11 @@ struct VendorSources {
     // so that a run reads a small index instead of megabytes of text; none:
     // parse them every time.
     std::optional<std::string> cacheDirectory;
+    // The compact form made from the build machine's registries, shipped
+    // beside the program where the system has none (Windows); used only
+    // when no system list is found. Its stamp names the registries and
+    // their dates.
+    std::optional<std::string> shippedFile = std::nullopt;
 };
 
 // What the vendor of a hardware address is, read only once an answer needs
@@ -49,6 +54,7 @@ public:
 
 private:
     void Load();
+    void LoadShipped();
     void Warn(const std::string& path, const std::string& why);
 
     VendorSources sources_;
@@ -63,8 +69,9 @@ private:
 // addresses per network, and no registry names their vendor.
 bool IsLocallyAdministered(const HardwareAddressBytes& bytes);
 
-// One line per list file found, with the date it was last changed, for
-// --version and --help; a line saying so when there is none.
+// One line per list file found, with the date it was last changed, or the
+// shipped form with the registries it was made from, for --version and
+// --help; a line saying so when there is none.
 std::string DescribeVendorSources(const VendorSources& sources);
 
 }  // namespace varnock::console

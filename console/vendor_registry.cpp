@@ -272,6 +272,18 @@ std::optional<VendorRegistry> VendorRegistry::FromCompact(std::shared_ptr<const 
     return registry;
 }
 
+std::optional<std::string_view> VendorRegistry::StampOf(std::string_view bytes) {
+    const std::size_t stampAt = kMagic.size() + sizeof(std::uint32_t);
+    if (bytes.size() < stampAt || bytes.substr(0, kMagic.size()) != kMagic) {
+        return std::nullopt;
+    }
+    const std::uint32_t size = Get<std::uint32_t>(bytes, kMagic.size());
+    if (size > bytes.size() - stampAt) {
+        return std::nullopt;
+    }
+    return bytes.substr(stampAt, size);
+}
+
 std::optional<std::string_view> VendorRegistry::Find(const HardwareAddressBytes& bytes) const {
     if (bytes.size() != 6 || count_ == 0) {
         return std::nullopt;

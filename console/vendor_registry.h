@@ -64,6 +64,10 @@ public:
     static std::optional<VendorRegistry> FromCompact(std::shared_ptr<const void> owner,
                                                      std::string_view bytes,
                                                      std::string_view stamp);
+    // The stamp that compact bytes carry, for a file whose stamp is not
+    // known beforehand (the one shipped with the program); nothing for
+    // bytes that are no compact form.
+    static std::optional<std::string_view> StampOf(std::string_view bytes);
 
     // The vendor of the longest prefix (36, then 28, then 24 bits) that the
     // list holds for a six-byte hardware address.

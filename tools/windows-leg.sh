@@ -63,12 +63,39 @@ for exe in build/mingw-i686/window/windows/varnock.exe \
     echo "$exe: imports" $dlls
 done
 
+# --- The scripted IP Helper ---------------------------------------------------
+# It must export every IP Helper function that the programs import, and every
+# one they look up at run time, or wine refuses it (or the lookup finds none).
+step "Check that the scripted IP Helper exports what the programs ask of IP Helper"
+stand_in=build/mingw-x86_64/tests/support/windows/iphlpapi.dll
+[[ -f "$stand_in" ]] || fail "$stand_in was not built"
+exports=" $(x86_64-w64-mingw32-objdump -p "$stand_in" |
+    sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[\s*[0-9]*\] //p' | tr '\n' ' ') "
+asked=$(for exe in build/mingw-x86_64/window/windows/varnock.exe build/mingw-x86_64/console/varnock-cli.exe; do
+            x86_64-w64-mingw32-objdump -p "$exe" |
+                sed -n '/DLL Name: IPHLPAPI.DLL/I,/^$/s/^\s*[0-9a-f]\+\s\+[0-9]\+\s\+//p'
+        done
+        grep -ho 'FindIpHelperFunction<[A-Za-z0-9]*>("[A-Za-z0-9]*")' lookup/windows/*.cpp |
+            sed 's/.*("\(.*\)")/\1/')
+for name in $(sort -u <<<"$asked"); do
+    [[ "$exports" == *" $name "* ]] || fail "the scripted IP Helper does not export $name"
+done
+echo "exports" $exports
+
 # --- Resource script ----------------------------------------------------------
-step "Compile resources/varnock.rc with the MinGW resource compiler and decode it"
-[[ -f resources/varnock.rc ]] || fail "resources/varnock.rc is missing"
-resources_object=build/mingw-i686/varnock-resources.o
-i686-w64-mingw32-windres -O coff -i resources/varnock.rc -o "$resources_object"
-python3 tests/resources/check_compiled_resources.py "$resources_object"
+step "Compile the resource scripts as CMake wrote them, with the MinGW resource compiler, and decode them"
+# The version record (resources/varnock.rc.in) and the window's own script
+# with its manifest, both with the project's version filled in.
+build=build/mingw-i686
+for script in "$build/resources/varnock.rc" "$build/window/windows/varnock.exe.manifest"; do
+    [[ -f "$script" ]] || fail "$script was not written by CMake"
+done
+i686-w64-mingw32-windres -O coff -I resources -i "$build/resources/varnock.rc" \
+    -o "$build/varnock-resources.o"
+i686-w64-mingw32-windres -O coff -I . -I resources -I "$build/window/windows" \
+    -i window/windows/form1.rc -o "$build/form1-resources.o"
+python3 tests/resources/check_compiled_resources.py "$build/varnock-resources.o" \
+    "$build/form1-resources.o"
 
 step "The downloads: one zip for each architecture"
 tools/windows-zip.sh

@@ -8,7 +8,9 @@
 #
 # Each holds one folder of the same name with varnock.exe (the window) and
 # varnock-cli.exe (stripped copies: the builds keep their debug
-# information), README.txt, LICENSE.txt and
+# information), varnock-vendors.bin (the compact vendor form made from this
+# machine's IEEE registries, Debian's ieee-data, by the x86_64 build's
+# make_vendor_file.exe under wine64), README.txt, LICENSE.txt and
 # LICENSE-windows-runtime.txt (the runtime libraries linked into the
 # program), all texts with Windows line ends. VERSION is the project's, as
 # CMake recorded it in each build.
@@ -48,6 +50,20 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/varnock-zip.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -p build/dist
 
+# The vendor names, the same for both: the registries in the order the
+# program reads Debian's (the first that names a prefix wins).
+registries=/usr/share/ieee-data
+vendor_lists=()
+for list in oui36.txt iab.txt mam.txt oui.txt; do
+    [[ -f "$registries/$list" ]] || fail "$registries/$list is missing (Debian's ieee-data)"
+    vendor_lists+=("Z:$registries/$list")
+done
+make_vendor_file=build/mingw-x86_64/console/make_vendor_file.exe
+[[ -f "$make_vendor_file" ]] || fail "$make_vendor_file is missing: build the mingw-x86_64 preset"
+WINEPREFIX=${WINEPREFIX:-$root/build/mingw-x86_64/wineprefix} \
+    cmake/toolchains/wine-run.sh "$make_vendor_file" "Z:$work/varnock-vendors.bin" "${vendor_lists[@]}" \
+    </dev/null || fail "make_vendor_file.exe failed"
+
 for arch in i686 x86_64; do
     build=build/mingw-$arch
     programs=("$build/window/windows/varnock.exe" "$build/console/varnock-cli.exe")
@@ -69,6 +85,7 @@ for arch in i686 x86_64; do
             fail "$exe is not a $format program"
         SOURCE_DATE_EPOCH=$epoch "$triplet-strip" -o "$folder/$(basename "$exe")" "$exe"
     done
+    cp "$work/varnock-vendors.bin" "$folder/varnock-vendors.bin"
     sed -e "s/@VERSION@/$version/g" -e "s/@ARCH@/$arch/g" packaging/windows/README.txt >"$work/README.txt"
     crlf "$work/README.txt" >"$folder/README.txt"
     crlf LICENSE >"$folder/LICENSE.txt"
@@ -78,8 +95,12 @@ for arch in i686 x86_64; do
 
     zip_file=$root/build/dist/$name.zip
     rm -f "$zip_file"
+    # The same bytes from the same tree: fixed times and modes, and the
+    # entries in sorted order rather than as the file system lists them.
+    find "$folder" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
+    chmod 755 "$folder"/*.exe
     TZ=UTC find "$folder" -exec touch -t "$stamp" {} +
-    (cd "$work" && TZ=UTC zip -q -X -r "$zip_file" "$name")
+    (cd "$work" && find "$name" | LC_ALL=C sort | TZ=UTC zip -q -X -D "$zip_file" -@)
     echo "build/dist/$name.zip:"
     unzip -l "$zip_file" | sed -n '4,$p' | sed '/^-----/,$d'
 done

@@ -33,6 +33,14 @@ std::vector<IpAddress> ResolveHostName(const std::string& name) {
     return addresses;
 }
 
+std::optional<std::string> ShippedVendorFile() {
+    return std::nullopt;
+}
+
+char PathListSeparator() {
+    return ':';
+}
+
 std::optional<std::string> UserCacheDirectory() {
     if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache != nullptr && *cache == '/') {
         return std::string(cache) + "/varnock";

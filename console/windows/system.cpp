@@ -48,6 +48,21 @@ std::optional<std::string> UserCacheDirectory() {
     return std::nullopt;
 }
 
+std::optional<std::string> ShippedVendorFile() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return std::nullopt;
+    }
+    std::string file(path, length);
+    file.resize(file.find_last_of("\\/") + 1);
+    return file + "varnock-vendors.bin";
+}
+
+char PathListSeparator() {
+    return ';';
+}
+
 namespace {
 
 class DescriptorInput final : public InputFile {

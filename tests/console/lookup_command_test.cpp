@@ -212,9 +212,9 @@ TEST_F(LookupCommand, MistakesExitTwoWithOneLineAndAskNothing) {
         EXPECT_EQ(out_.str(), "");
     }
     EXPECT_EQ(Run({"--version", "abc"}), kExitAnswered);
-    EXPECT_EQ(out_.str(),
-              "varnock-cli 1.00\nVendor lists: none found (Debian's ieee-data package "
-              "has them).\n");
+    EXPECT_EQ(out_.str(), "varnock-cli " VARNOCK_VERSION_TEXT
+                          "\nVendor lists: none found (Debian's ieee-data package "
+                          "has them).\n");
     EXPECT_EQ(Run({"--help"}), kExitAnswered);
     EXPECT_EQ(out_.str().rfind(kUsageLine, 0), 0u);
     EXPECT_TRUE(network_.Calls().empty());

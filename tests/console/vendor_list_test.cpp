@@ -1,14 +1,18 @@
 // A vendor list is read a line at a time, and no further than its limit
 // (which lists are opened at all: linux/system_files_test.cpp); the cache
-// of the lists is made anew when it is not whole.
+// of the lists is made anew when it is not whole; the form shipped beside
+// the program is used only when no system list is there.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "console/vendor_list_file.h"
 #include "console/vendor_names.h"
+#include "console/vendor_registry.h"
 #include "tests/support/text_input.h"
 
 namespace varnock::console {
@@ -44,6 +48,47 @@ TEST(VendorListFile, ACacheCutInPlaceIsMadeAnew) {
     fs::resize_file(cache, whole - 10);
     EXPECT_EQ(VendorNames(sources).Of(small), "Small Block");
     EXPECT_EQ(fs::file_size(cache), whole);
+    fs::remove_all(folder);
+}
+
+TEST(VendorListFile, TheShippedFormServesOnlyWithoutSystemListsAndSaysWhatItWasMadeFrom) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / "varnock-vendor-shipped-test";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const std::string stamp = "    oui.txt (2026-11-30)\n";
+    const fs::path shipped = folder / "varnock-vendors.bin";
+    std::ofstream(shipped, std::ios::binary)
+        << VendorRegistry::FromBlocks(ParseVendorBlocks("00:1A:2B\tShipped Maker\n"))
+               .Serialize(stamp);
+    const fs::path list = folder / "oui.txt";
+    std::ofstream(list) << "00:1A:2B\tSystem Maker\n";
+    const fs::path damaged = folder / "damaged.bin";
+    std::ofstream(damaged, std::ios::binary) << "varnock vendors 2\n\x10";
+    const HardwareAddressBytes address{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+
+    struct Row {
+        const char* name;
+        std::vector<std::string> systemFiles;
+        fs::path shippedFile;
+        std::optional<std::string> vendor;
+        std::size_t problems;
+    };
+    const Row rows[] = {
+        {"no system list: the shipped form", {}, shipped, "Shipped Maker", 0},
+        {"a system list wins", {list.string()}, shipped, "System Maker", 0},
+        {"none shipped: no name, no problem", {}, folder / "absent.bin", std::nullopt, 0},
+        {"a damaged one is said", {}, damaged, std::nullopt, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        VendorNames names({row.systemFiles, {}, {}, row.shippedFile.string()});
+        const auto found = names.Of(address);
+        EXPECT_EQ(found ? std::optional<std::string>(*found) : std::nullopt, row.vendor);
+        EXPECT_EQ(names.TakeProblems().size(), row.problems);
+    }
+    EXPECT_EQ(DescribeVendorSources({{}, {}, {}, shipped.string()}),
+              "Vendor lists:\n  " + shipped.string() + ", made from:\n" + stamp);
     fs::remove_all(folder);
 }
 

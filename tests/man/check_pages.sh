@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The manual pages format without a warning, and every option varnock-cli's
-# --help names is in its manual page and its bash completion.
+# The manual pages format without a warning and name the program's version,
+# and every option varnock-cli's --help names is in its manual page and its
+# bash completion.
 #
 #   check_pages.sh VARNOCK_CLI MAN_DIR COMPLETION
 set -uo pipefail
@@ -12,6 +13,9 @@ for page in "$man_dir"/*.1; do
     warnings=$(groff -man -ww -z "$page" 2>&1)
     [[ -z "$warnings" ]] && echo "ok: $(basename "$page") formats cleanly" ||
         fail "$(basename "$page"): $warnings"
+    header=$(head -n1 "$page")
+    [[ "$header" =~ \"Varnock\ [0-9]+\.[0-9]+\.[0-9]+\" ]] ||
+        fail "$(basename "$page"): no version in its header: $header"
 done
 
 options=$("$cli" --help | grep -oE '(^|[ ,])--?[a-zA-Z][a-zA-Z-]*' | tr -d ' ,' | sort -u)

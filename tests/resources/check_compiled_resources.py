@@ -2,30 +2,34 @@
 """Decodes compiled Windows resources and checks the program's version record
 and icon group in them.
 
-Usage: check_compiled_resources.py FILE
+Usage: check_compiled_resources.py FILE...
 
-FILE is a COFF object (windres -O coff: what the linker puts into the
+Each FILE is a COFF object (windres -O coff: what the linker puts into the
 program) or a .res file (windres -O res). This reads what the resource
 compiler produced, not the script's text, so it also catches what the
 compiler made of the script (escapes, languages, the order of the values,
-the numbering of the icon images).
+the numbering of the icon images). A manifest among them must name the same
+version as the record.
 """
 
 import struct
 import sys
 
-from version_record import VERSION_STRINGS
+import re
+
+from version_record import FIXED_VERSION, VERSION_STRINGS
 
 RT_ICON = 3
 RT_VERSION = 16
 RT_GROUP_ICON = 14
+RT_MANIFEST = 24
 LANG_EN_US = 0x0409
 
 STRING_TABLE = "040904B0"
 TRANSLATION = (0x0409, 0x04B0)
 FIXED_INFO = {
-    "file version": (1, 0, 0, 0),
-    "product version": (1, 0, 0, 0),
+    "file version": FIXED_VERSION,
+    "product version": FIXED_VERSION,
     "flags mask": 0,
     "flags": 0,
     "OS": 4,  # VOS__WINDOWS32
@@ -230,23 +234,35 @@ def check_icons(resources, report):
                f"image {image_id}: bitmap {dib_width}x{dib_height}, expected {size}x{2 * size}")
 
 
+def check_manifests(resources, report):
+    expected = ".".join(map(str, FIXED_VERSION))
+    for key in (k for k in resources if k[0] == RT_MANIFEST):
+        identity = re.search(rb"<assemblyIdentity[^>]*\sversion=\"([^\"]*)\"", resources[key])
+        expect(identity is not None, f"manifest {key[1]}: no assemblyIdentity version")
+        version = identity.group(1).decode("ascii")
+        report.append(f"  manifest {key[1]}: version {version}")
+        expect(version == expected, f"manifest {key[1]}: version {version}, expected {expected}")
+
+
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) < 2:
         print(__doc__, file=sys.stderr)
         return 2
-    with open(sys.argv[1], "rb") as f:
-        data = f.read()
     report = []
     try:
-        resources = read_resources(data)
+        resources = {}
+        for path in sys.argv[1:]:
+            with open(path, "rb") as f:
+                resources.update(read_resources(f.read()))
         check_version(resources, report)
         check_icons(resources, report)
+        check_manifests(resources, report)
     except (Failure, struct.error, UnicodeDecodeError, KeyError, IndexError) as failure:
         print("\n".join(report))
-        print(f"{sys.argv[1]}: {failure}", file=sys.stderr)
+        print(f"{' '.join(sys.argv[1:])}: {failure}", file=sys.stderr)
         return 1
     print("\n".join(report))
-    print(f"{sys.argv[1]}: version record and icon group as expected")
+    print(f"{' '.join(sys.argv[1:])}: version record, icon group and manifest as expected")
     return 0
 
 

@@ -131,6 +131,7 @@ def check_metainfo(res):
 
 
 def check_rc(res):
+    # The script as CMake wrote it, with the version filled in.
     with open(os.path.join(res, "varnock.rc"), encoding="utf-8") as f:
         text = f.read()
     block = re.search(r'BLOCK\s+"040904B0"\s+BEGIN(.*?)END', text, re.S)
