@@ -79,8 +79,8 @@ check "a sweep" 1 \
 192.0.2.6        no answer' \
     "$(sendarp '192.0.2.'{1..6}' 0.0.0.0 6')" -- 192.0.2.0/29
 check "JSON lines" 1 \
-    '{"target": "192.0.2.3", "address": "192.0.2.3", "hardware_address": "00:1A:2B:3C:4D:5E", "vendor": "Example Maker", "locally_administered": false, "reason": null, "interface": "Ethernet", "from_cache": false, "confirmed": true, "state": null, "seconds_since_confirmed": null, "last_known_hardware_address": null}
-{"target": "192.0.2.6", "address": "192.0.2.6", "hardware_address": null, "vendor": null, "locally_administered": null, "reason": "no answer", "interface": null, "from_cache": null, "confirmed": null, "state": null, "seconds_since_confirmed": null, "last_known_hardware_address": null}' \
+    '{"target": "192.0.2.3", "address": "192.0.2.3", "hardware_address": "00:1A:2B:3C:4D:5E", "vendor": "Example Maker", "locally_administered": false, "reason": null, "interface": "Ethernet", "from_cache": false, "confirmed": true, "state": null, "seconds_since_confirmed": null, "last_known_hardware_address": null, "also_answers_for": null}
+{"target": "192.0.2.6", "address": "192.0.2.6", "hardware_address": null, "vendor": null, "locally_administered": null, "reason": "no answer", "interface": null, "from_cache": null, "confirmed": null, "state": null, "seconds_since_confirmed": null, "last_known_hardware_address": null, "also_answers_for": null}' \
     "$(sendarp '192.0.2.3 0.0.0.0 6' '192.0.2.6 0.0.0.0 6')" -- --jsonl --vendor-file vendors.txt 192.0.2.3 192.0.2.6
 check "a vendor name" 0 \
     '192.0.2.3        00:1A:2B:3C:4D:5E  Example Maker' \
@@ -113,8 +113,8 @@ check "--cached" 1 \
 192.0.2.5        not in the neighbour table
 192.0.2.6        not in the neighbour table' '' -- --cached 192.0.2.2 192.0.2.3 192.0.2.5 192.0.2.6
 check "--cached names the interface" 0 \
-    'target,address,hardware_address,vendor,locally_administered,reason,interface,from_cache,confirmed,state,seconds_since_confirmed,last_known_hardware_address
-192.0.2.2,192.0.2.2,02:1A:2B:3C:4D:5E,,true,,Ethernet,true,true,reachable,,' '' \
+    'target,address,hardware_address,vendor,locally_administered,reason,interface,from_cache,confirmed,state,seconds_since_confirmed,last_known_hardware_address,also_answers_for
+192.0.2.2,192.0.2.2,02:1A:2B:3C:4D:5E,,true,,Ethernet,true,true,reachable,,,' '' \
     -- --cached --csv 192.0.2.2
 
 # --watch on a table that changes from reading to reading: each table
