@@ -93,10 +93,8 @@ NetlinkNeighbourEngine::NetlinkNeighbourEngine(ResolverMode mode, int notificati
 
 NeighbourEngine::Ticket NetlinkNeighbourEngine::Submit(const NeighbourQuery& query,
                                                        Finished finished) {
-    const Ticket ticket = ++lastTicket_;
-    Lookup& lookup = lookups_[ticket];
-    lookup.query = query;
-    lookup.finished = std::move(finished);
+    const Ticket ticket = Open(query, std::move(finished));
+    Lookup& lookup = lookups_.at(ticket);
     std::optional<NeighbourAnswer> answer;
     try {
         answer = Start(ticket, lookup);
@@ -110,12 +108,7 @@ NeighbourEngine::Ticket NetlinkNeighbourEngine::Submit(const NeighbourQuery& que
 }
 
 void NetlinkNeighbourEngine::Cancel(Ticket ticket) {
-    const auto found = lookups_.find(ticket);
-    if (found == lookups_.end()) {
-        return;
-    }
-    ForgetWaiter(ticket, found->second);
-    lookups_.erase(found);
+    Forget(ticket);
 }
 
 std::optional<NeighbourAnswer> NetlinkNeighbourEngine::Start(Ticket ticket, Lookup& lookup) {
@@ -186,7 +179,7 @@ std::optional<NeighbourAnswer> NetlinkNeighbourEngine::Start(Ticket ticket, Look
         return Answered(known->hardwareAddress, lookup.interfaceIndex);
     }
     lookup.confirming = known && HoldsAddress(*known);
-    waiters_[{lookup.interfaceIndex, destination.family, destination.bytes}].push_back(ticket);
+    Wait(ticket, lookup);
     return Send(lookup);
 }
 
@@ -275,51 +268,12 @@ void NetlinkNeighbourEngine::RunUntil(Clock::time_point until, bool watching) {
     }
 }
 
-void NetlinkNeighbourEngine::DeliverAnswers() {
-    while (!answered_.empty()) {
-        const Ticket ticket = answered_.front();
-        answered_.pop_front();
-        const auto found = lookups_.find(ticket);
-        if (found == lookups_.end() || !found->second.answer) {
-            continue;  // cancelled
-        }
-        Finished finished = std::move(found->second.finished);
-        NeighbourAnswer answer = std::move(*found->second.answer);
-        lookups_.erase(found);
-        // Whoever hears the answer may submit or cancel lookups.
-        finished(ticket, std::move(answer));
-    }
-}
-
-void NetlinkNeighbourEngine::Finish(Ticket ticket, NeighbourAnswer answer) {
-    const auto found = lookups_.find(ticket);
-    if (found == lookups_.end() || found->second.answer) {
-        return;
-    }
-    ForgetWaiter(ticket, found->second);
-    found->second.answer = std::move(answer);
-    answered_.push_back(ticket);
-}
-
-void NetlinkNeighbourEngine::ForgetWaiter(Ticket ticket, const Lookup& lookup) {
-    const auto& destination = lookup.query.address;
-    const auto found =
-        waiters_.find({lookup.interfaceIndex, destination.family, destination.bytes});
-    if (found == waiters_.end()) {
-        return;
-    }
-    std::erase(found->second, ticket);
-    if (found->second.empty()) {
-        waiters_.erase(found);
-    }
-}
-
 void NetlinkNeighbourEngine::Decide(Ticket ticket, const rtnl::Neighbour* heard) {
-    const auto found = lookups_.find(ticket);
-    if (found == lookups_.end() || found->second.answer) {
+    Lookup* const unanswered = Unanswered(ticket);
+    if (unanswered == nullptr) {
         return;
     }
-    Lookup& lookup = found->second;
+    Lookup& lookup = *unanswered;
     try {
         if (heard != nullptr && IsConfirmed(*heard)) {
             Finish(ticket, Answered(heard->hardwareAddress, lookup.interfaceIndex));
@@ -368,11 +322,11 @@ void NetlinkNeighbourEngine::Expire(Clock::time_point now) {
     // A host's refusal may be in and unread.
     ReadRefusals();
     for (const Ticket ticket : due) {
-        const auto found = lookups_.find(ticket);
-        if (found == lookups_.end() || found->second.answer) {
+        Lookup* const unanswered = Unanswered(ticket);
+        if (unanswered == nullptr) {
             continue;
         }
-        Lookup& lookup = found->second;
+        Lookup& lookup = *unanswered;
         try {
             // The last word is the table's, in case the answer slipped past.
             const auto entry = AskTable(lookup);

@@ -12,12 +12,30 @@
 #include <tuple>
 #include <vector>
 
+#include "lookup/linux/lookup_book.h"
 #include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/probe_socket.h"
 #include "lookup/linux/rtnetlink_messages.h"
 #include "lookup/neighbour_engine.h"
 
 namespace varnock::linux_backend {
+
+// One lookup of the kernel's method, as the engine keeps it.
+struct KernelLookup {
+    using Clock = NeighbourEngine::Clock;
+    NeighbourQuery query;
+    NeighbourEngine::Finished finished;
+    std::optional<NeighbourAnswer> answer;  // final, waiting to be delivered
+    std::uint32_t interfaceIndex = 0;
+    std::string interfaceName;
+    ProbeSocket* probe = nullptr;
+    // The table held an address nobody confirmed lately: its host is
+    // asked first, and only then is the address resolved from scratch.
+    bool confirming = false;
+    bool fromScratch = false;
+    Clock::time_point deadline;  // the lookup's own: its cap, or the longest wait
+    Clock::time_point phaseEnd;  // the kernel's schedule for what it does now
+};
 
 // Resolves neighbours through the kernel's own ARP or neighbour discovery,
 // which any user may trigger: no raw sockets, no capabilities. The kernel is
@@ -30,7 +48,7 @@ namespace varnock::linux_backend {
 // kernel's neighbour notifications, one request socket, one datagram
 // socket per family and flow, and one poll() on one clock: a sweep of
 // thousands of addresses costs no more descriptors than one lookup.
-class NetlinkNeighbourEngine final : public NeighbourEngine {
+class NetlinkNeighbourEngine final : public NeighbourEngine, private LookupBook<KernelLookup> {
 public:
     // `notificationBufferBytes` > 0 shrinks the notification socket's
     // receive buffer: only tests want that, to make the kernel drop
@@ -59,23 +77,7 @@ public:
     std::vector<NeighbourEntry> WatchedTable();
 
 private:
-    // Which neighbour a lookup waits for: the interface and the address.
-    using NeighbourKey = std::tuple<std::uint32_t, IpAddress::Family, std::array<std::uint8_t, 16>>;
-
-    struct Lookup {
-        NeighbourQuery query;
-        Finished finished;
-        std::optional<NeighbourAnswer> answer;  // final, waiting to be delivered
-        std::uint32_t interfaceIndex = 0;
-        std::string interfaceName;
-        ProbeSocket* probe = nullptr;
-        // The table held an address nobody confirmed lately: its host is
-        // asked first, and only then is the address resolved from scratch.
-        bool confirming = false;
-        bool fromScratch = false;
-        Clock::time_point deadline;  // the lookup's own: its cap, or the longest wait
-        Clock::time_point phaseEnd;  // the kernel's schedule for what it does now
-    };
+    using Lookup = KernelLookup;
 
     // Everything that needs only the kernel's tables; an answer when that
     // decides, or nothing when the lookup must wait (it then waits).
@@ -88,18 +90,15 @@ private:
 
     // Returns early on a signal only when `watching`.
     void RunUntil(Clock::time_point until, bool watching);
-    void Finish(Ticket ticket, NeighbourAnswer answer);
     void Decide(Ticket ticket, const rtnl::Neighbour* heard);
     void GaveUp(Ticket ticket);
     void Expire(Clock::time_point now);
     void ReadNotifications();
     void ReadRefusals();
-    void DeliverAnswers();
     std::optional<rtnl::Neighbour> AskTable(const Lookup& lookup);
     ProbeSocket& ProbeFor(const IpAddress& destination, const NeighbourQuery& query);
     const std::vector<rtnl::InterfaceAddress>& Addresses(IpAddress::Family family);
     std::chrono::milliseconds Schedule(const Lookup& lookup);
-    void ForgetWaiter(Ticket ticket, const Lookup& lookup);
 
     ResolverMode mode_;
     std::optional<NetlinkSocket> notifications_;
@@ -107,11 +106,6 @@ private:
     std::map<std::tuple<IpAddress::Family, std::uint32_t, Ipv4Address>,
              std::unique_ptr<ProbeSocket>>
         probes_;
-
-    Ticket lastTicket_ = 0;
-    std::map<Ticket, Lookup> lookups_;
-    std::map<NeighbourKey, std::vector<Ticket>> waiters_;
-    std::deque<Ticket> answered_;
 
     // What rarely changes, read again after a while: the addresses a chosen
     // interface holds, and the interfaces' neighbour settings.

@@ -84,10 +84,7 @@ RawNeighbourEngine::RawNeighbourEngine(ArpSocket arp,
 }
 
 NeighbourEngine::Ticket RawNeighbourEngine::Submit(const NeighbourQuery& query, Finished finished) {
-    const Ticket ticket = ++lastTicket_;
-    Lookup& lookup = lookups_[ticket];
-    lookup.query = query;
-    lookup.finished = std::move(finished);
+    const Ticket ticket = Open(query, std::move(finished));
     if (const auto refusal = RefusalBeforeAsking(query.address, query.interfaceIndex)) {
         Finish(ticket, Refused(*refusal));
     } else {
@@ -100,12 +97,7 @@ NeighbourEngine::Ticket RawNeighbourEngine::Submit(const NeighbourQuery& query, 
 }
 
 void RawNeighbourEngine::Cancel(Ticket ticket) {
-    const auto found = lookups_.find(ticket);
-    if (found == lookups_.end()) {
-        return;
-    }
-    ForgetWaiter(ticket, found->second);
-    lookups_.erase(found);  // the queues skip what is gone
+    Forget(ticket);  // the queues skip what is gone
 }
 
 std::optional<NeighbourAnswer> RawNeighbourEngine::Prepare(Ticket ticket, Lookup& lookup) {
@@ -146,7 +138,7 @@ std::optional<NeighbourAnswer> RawNeighbourEngine::Prepare(Ticket ticket, Lookup
         lookup.source = SourceFor(lookup);
     }
     lookup.routed = true;
-    waiters_[{lookup.interfaceIndex, destination.family, destination.bytes}].push_back(ticket);
+    Wait(ticket, lookup);
     return std::nullopt;
 }
 
@@ -279,7 +271,7 @@ void RawNeighbourEngine::ReadReplies() {
     }
 }
 
-void RawNeighbourEngine::Heard(const Key& key, const packets::HardwareAddress& hardware) {
+void RawNeighbourEngine::Heard(const NeighbourKey& key, const packets::HardwareAddress& hardware) {
     const auto found = waiters_.find(key);
     if (found == waiters_.end()) {
         return;  // not asked, or not on that interface
@@ -344,48 +336,6 @@ void RawNeighbourEngine::Run(Clock::time_point until) {
         if (::ppoll(watched.data(), watched.size(), &timeout, nullptr) < 0 && errno != EINTR) {
             throw std::system_error(errno, std::generic_category(), "poll");
         }
-    }
-}
-
-void RawNeighbourEngine::DeliverAnswers() {
-    while (!answered_.empty()) {
-        const Ticket ticket = answered_.front();
-        answered_.pop_front();
-        const auto found = lookups_.find(ticket);
-        if (found == lookups_.end() || !found->second.answer) {
-            continue;  // cancelled
-        }
-        Finished finished = std::move(found->second.finished);
-        NeighbourAnswer answer = std::move(*found->second.answer);
-        lookups_.erase(found);
-        // Whoever hears the answer may submit or cancel lookups.
-        finished(ticket, std::move(answer));
-    }
-}
-
-void RawNeighbourEngine::Finish(Ticket ticket, NeighbourAnswer answer) {
-    const auto found = lookups_.find(ticket);
-    if (found == lookups_.end() || found->second.answer) {
-        return;
-    }
-    ForgetWaiter(ticket, found->second);
-    found->second.answer = std::move(answer);
-    answered_.push_back(ticket);
-}
-
-void RawNeighbourEngine::ForgetWaiter(Ticket ticket, const Lookup& lookup) {
-    if (!lookup.routed) {
-        return;
-    }
-    const auto& destination = lookup.query.address;
-    const auto found =
-        waiters_.find({lookup.interfaceIndex, destination.family, destination.bytes});
-    if (found == waiters_.end()) {
-        return;
-    }
-    std::erase(found->second, ticket);
-    if (found->second.empty()) {
-        waiters_.erase(found);
     }
 }
 

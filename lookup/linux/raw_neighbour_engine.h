@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "lookup/linux/lookup_book.h"
 #include "lookup/linux/neighbour_packets.h"
 #include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/raw_neighbour_sockets.h"
@@ -19,6 +20,21 @@
 #include "lookup/raw_method.h"
 
 namespace varnock::linux_backend {
+
+// One lookup of the raw method, as the engine keeps it.
+struct RawLookup {
+    using Clock = NeighbourEngine::Clock;
+    NeighbourQuery query;
+    NeighbourEngine::Finished finished;
+    std::optional<NeighbourAnswer> answer;  // final, waiting to be delivered
+    bool routed = false;
+    std::uint32_t interfaceIndex = 0;
+    packets::HardwareAddress ownHardware{};
+    Ipv4Address source = 0;
+    unsigned sent = 0;
+    Clock::time_point waitEnd{};                  // of the try in flight
+    std::optional<Clock::time_point> deadline{};  // the query's cap, from the first request
+};
 
 // Asks the hosts itself: ARP requests and neighbour solicitations go out on
 // sockets opened with CAP_NET_RAW (which the process then gives up), and
@@ -32,7 +48,7 @@ namespace varnock::linux_backend {
 // on the interface the request went out on. Requests go out at a fixed
 // pace, first tries in the order submitted and retries of unanswered
 // addresses before them.
-class RawNeighbourEngine final : public NeighbourEngine {
+class RawNeighbourEngine final : public NeighbourEngine, private LookupBook<RawLookup> {
 public:
     // `neighbourDiscovery`: nothing where the system has no IPv6; IPv6
     // lookups are then answered with arp_status::kSystemError.
@@ -45,20 +61,7 @@ public:
     std::size_t InFlight() const override { return lookups_.size(); }
 
 private:
-    using Key = std::tuple<std::uint32_t, IpAddress::Family, std::array<std::uint8_t, 16>>;
-
-    struct Lookup {
-        NeighbourQuery query;
-        Finished finished;
-        std::optional<NeighbourAnswer> answer;  // final, waiting to be delivered
-        bool routed = false;
-        std::uint32_t interfaceIndex = 0;
-        packets::HardwareAddress ownHardware{};
-        Ipv4Address source = 0;
-        unsigned sent = 0;
-        Clock::time_point waitEnd{};                  // of the try in flight
-        std::optional<Clock::time_point> deadline{};  // the query's cap, from the first request
-    };
+    using Lookup = RawLookup;
 
     // What rarely changes, read again after a while.
     struct InterfaceInfo {
@@ -75,10 +78,7 @@ private:
     void SendDue(Clock::time_point now);
     void Expire(Clock::time_point now);
     void ReadReplies();
-    void Heard(const Key& key, const packets::HardwareAddress& hardware);
-    void Finish(Ticket ticket, NeighbourAnswer answer);
-    void DeliverAnswers();
-    void ForgetWaiter(Ticket ticket, const Lookup& lookup);
+    void Heard(const NeighbourKey& key, const packets::HardwareAddress& hardware);
     const InterfaceInfo& Interface(std::uint32_t index);
     const std::vector<rtnl::InterfaceAddress>& Addresses(IpAddress::Family family);
     Ipv4Address SourceFor(const Lookup& lookup);
@@ -89,13 +89,9 @@ private:
     RawMethodSettings settings_;
     SendPacer pacer_;
 
-    Ticket lastTicket_ = 0;
-    std::map<Ticket, Lookup> lookups_;
-    std::map<Key, std::vector<Ticket>> waiters_;
     std::deque<Ticket> firstTries_;
     std::deque<Ticket> retries_;
     std::multimap<Clock::time_point, Ticket> waits_;
-    std::deque<Ticket> answered_;
 
     std::map<std::uint32_t, InterfaceInfo> interfaces_;
     struct KnownAddresses {
