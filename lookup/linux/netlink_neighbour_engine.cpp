@@ -54,28 +54,6 @@ std::optional<std::uint32_t> RefusalOfSend(int error) {
     }
 }
 
-NeighbourAnswer Refused(std::uint32_t status, std::uint32_t interfaceIndex = 0) {
-    NeighbourAnswer answer;
-    answer.status = status;
-    answer.interfaceIndex = interfaceIndex;
-    return answer;
-}
-
-NeighbourAnswer Answered(std::vector<std::uint8_t> hardwareAddress, std::uint32_t interfaceIndex) {
-    NeighbourAnswer answer;
-    answer.status = arp_status::kOk;
-    answer.hardwareAddress = std::move(hardwareAddress);
-    answer.interfaceIndex = interfaceIndex;
-    return answer;
-}
-
-NeighbourAnswer CouldNotAsk(const std::exception& failure) {
-    NeighbourAnswer answer;
-    answer.status = arp_status::kSystemError;
-    answer.systemError = failure.what();
-    return answer;
-}
-
 }  // namespace
 
 NetlinkNeighbourEngine::NetlinkNeighbourEngine(ResolverMode mode, int notificationBufferBytes)
@@ -99,7 +77,7 @@ NeighbourEngine::Ticket NetlinkNeighbourEngine::Submit(const NeighbourQuery& que
     try {
         answer = Start(ticket, lookup);
     } catch (const std::exception& failure) {
-        answer = CouldNotAsk(failure);
+        answer = CouldNotAsk(failure.what());
     }
     if (answer) {
         Finish(ticket, std::move(*answer));
@@ -289,7 +267,7 @@ void NetlinkNeighbourEngine::Decide(Ticket ticket, const rtnl::Neighbour* heard)
             GaveUp(ticket);
         }
     } catch (const std::exception& failure) {
-        Finish(ticket, CouldNotAsk(failure));
+        Finish(ticket, CouldNotAsk(failure.what()));
     }
 }
 
@@ -347,7 +325,7 @@ void NetlinkNeighbourEngine::Expire(Clock::time_point now) {
                 Finish(ticket, Refused(arp_status::kNoAnswer, lookup.interfaceIndex));
             }
         } catch (const std::exception& failure) {
-            Finish(ticket, CouldNotAsk(failure));
+            Finish(ticket, CouldNotAsk(failure.what()));
         }
     }
 }
@@ -434,7 +412,7 @@ void NetlinkNeighbourEngine::ReadRefusals() {
                         Finish(ticket, Answered(entry->hardwareAddress, lookup.interfaceIndex));
                     }
                 } catch (const std::exception& failure) {
-                    Finish(ticket, CouldNotAsk(failure));
+                    Finish(ticket, CouldNotAsk(failure.what()));
                 }
             }
         }

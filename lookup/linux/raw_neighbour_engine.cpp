@@ -27,19 +27,6 @@ constexpr std::chrono::seconds kSettingsLifetime{10};
 // A send the kernel had no buffer for is tried again after this.
 constexpr std::chrono::milliseconds kBufferRetry{1};
 
-NeighbourAnswer Refused(std::uint32_t status, std::uint32_t interfaceIndex = 0) {
-    NeighbourAnswer answer;
-    answer.status = status;
-    answer.interfaceIndex = interfaceIndex;
-    return answer;
-}
-
-NeighbourAnswer CouldNotAsk(const std::string& why, std::uint32_t interfaceIndex = 0) {
-    NeighbourAnswer answer = Refused(arp_status::kSystemError, interfaceIndex);
-    answer.systemError = why;
-    return answer;
-}
-
 // What a failed send says; nothing when it is worth trying again shortly
 // (the device queue was full).
 std::optional<NeighbourAnswer> RefusalOfSend(int error, std::uint32_t interfaceIndex) {
