@@ -37,6 +37,16 @@ struct KernelLookup {
     Clock::time_point phaseEnd;  // the kernel's schedule for what it does now
 };
 
+// What a watch of the table has not been told yet. (At namespace scope:
+// clang cannot tell a nested struct with member initialisers
+// default-constructible within its enclosing class.)
+struct TableWatch {
+    std::uint32_t interfaceIndex = 0;  // 0: every interface
+    std::vector<NeighbourEntry> changes;
+    bool lost = false;                       // notifications were dropped
+    std::map<std::uint32_t, bool> resolves;  // interfaces known to use ARP or not
+};
+
 // Resolves neighbours through the kernel's own ARP or neighbour discovery,
 // which any user may trigger: no raw sockets, no capabilities. The kernel is
 // asked over rtnetlink what it already knows, an empty datagram makes it
@@ -122,14 +132,7 @@ private:
 
     std::uint64_t lostNotificationBatches_ = 0;
 
-    // What a watch of the table has not been told yet.
-    struct TableWatch {
-        std::uint32_t interfaceIndex = 0;  // 0: every interface
-        std::vector<NeighbourEntry> changes;
-        bool lost = false;                       // notifications were dropped
-        std::map<std::uint32_t, bool> resolves;  // interfaces known to use ARP or not
-    };
-    std::optional<TableWatch> watch_;
+    std::optional<TableWatch> watch_;  // what a watch has not been told yet
     // The entry as the watch tells it; nothing for what it does not watch.
     std::optional<NeighbourEntry> Watched(const rtnl::Neighbour& neighbour);
     // Reads and drops what is queued: older than a table read after a loss.
