@@ -21,6 +21,8 @@ namespace varnock {
 namespace {
 
 constexpr std::chrono::seconds kTableDeadline{2};
+// This namespace's permanent entries are counted again after this.
+constexpr std::chrono::seconds kPermanentLifetime{10};
 
 }  // namespace
 
@@ -55,11 +57,25 @@ std::vector<AttachedNetwork> AttachedIpv4Networks(std::uint32_t interfaceIndex) 
 }
 
 NeighbourTableGauge MakeNeighbourTableGauge() {
-    auto gauges = std::make_shared<std::map<IpAddress::Family, linux_backend::TableRoomGauge>>();
-    return [gauges](IpAddress::Family family) -> std::optional<std::size_t> {
+    // Asked every 100 ms through a sweep: the socket is kept, and this
+    // namespace's permanent entries, which an administrator sets and which a
+    // sweep's own entries would make costly to count each time, are counted
+    // again only after a while.
+    struct Reading {
+        std::optional<linux_backend::NetlinkSocket> kernel;
+        std::map<IpAddress::Family, linux_backend::TableRoomGauge> gauges;
+        std::map<IpAddress::Family, std::uint32_t> permanent;
+        std::chrono::steady_clock::time_point permanentRead{};
+    };
+    auto reading = std::make_shared<Reading>();
+    return [reading](IpAddress::Family family) -> std::optional<std::size_t> {
         try {
-            linux_backend::NetlinkSocket kernel(linux_backend::NetlinkSocket::Mode::kRequests);
-            kernel.SetDeadline(std::chrono::steady_clock::now() + kTableDeadline);
+            if (!reading->kernel) {
+                reading->kernel.emplace(linux_backend::NetlinkSocket::Mode::kRequests);
+            }
+            auto& kernel = *reading->kernel;
+            const auto now = std::chrono::steady_clock::now();
+            kernel.SetDeadline(now + kTableDeadline);
             rtnl::RequestBuffer buffer;
             std::optional<rtnl::NeighbourTable> table;
             kernel.Exchange(rtnl::BuildNeighbourTableDump(buffer), [&](const nlmsghdr& message) {
@@ -71,15 +87,21 @@ NeighbourTableGauge MakeNeighbourTableGauge() {
             if (!table) {
                 return std::nullopt;
             }
-            std::uint32_t permanent = 0;
-            for (const auto& entry : linux_backend::QueryNeighbours(kernel)) {
-                if (entry.destination.family == family && (entry.state & NUD_PERMANENT) != 0) {
-                    ++permanent;
+            if (reading->permanentRead == std::chrono::steady_clock::time_point{} ||
+                now - reading->permanentRead > kPermanentLifetime) {
+                reading->permanent.clear();
+                for (const auto& entry : linux_backend::QueryNeighbours(kernel)) {
+                    if ((entry.state & NUD_PERMANENT) != 0) {
+                        ++reading->permanent[entry.destination.family];
+                    }
                 }
+                reading->permanentRead = now;
             }
-            return (*gauges)[family].Room(*table, permanent);
+            return reading->gauges[family].Room(*table, reading->permanent[family]);
         } catch (const std::exception&) {
-            // A table that cannot be read sets no limit we could heed.
+            // A table that cannot be read sets no limit we could heed; the
+            // next reading starts on a fresh socket.
+            reading->kernel.reset();
             return std::nullopt;
         }
     };
