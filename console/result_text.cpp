@@ -7,6 +7,7 @@
 
 #include "console/targets.h"
 #include "console/terminal_text.h"
+#include "lookup/hex_digits.h"
 
 namespace varnock::console {
 namespace {
@@ -178,8 +179,6 @@ std::string CsvRecord(const AddressResult& result, const Vendor& vendor,
 }
 
 std::string JsonString(std::string_view text) {
-    static constexpr std::array<char, 16> kHex = {'0', '1', '2', '3', '4', '5', '6', '7',
-                                                  '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
     std::string json = "\"";
     while (!text.empty()) {
         const auto c = static_cast<unsigned char>(text.front());
@@ -203,8 +202,7 @@ std::string JsonString(std::string_view text) {
             default:
                 if (c < 0x20) {
                     json += "\\u00";
-                    json += kHex[c >> 4];
-                    json += kHex[c & 0xF];
+                    AppendHexDigits(json, c, 2, HexLetters::kLower);
                 } else if (c < 0x80) {
                     json += static_cast<char>(c);
                 } else if (const std::size_t length = Utf8SequenceLength(text); length > 0) {

@@ -1,13 +1,11 @@
 #include "console/terminal_text.h"
 
-#include <array>
 #include <cstdint>
+
+#include "lookup/hex_digits.h"
 
 namespace varnock::console {
 namespace {
-
-constexpr std::array<char, 16> kHex = {'0', '1', '2', '3', '4', '5', '6', '7',
-                                       '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
 
 std::uint32_t CodePoint(std::string_view sequence) {
     const auto byte = [&](std::size_t i) {
@@ -30,12 +28,6 @@ bool MustEscape(std::uint32_t codePoint) {
     return (codePoint >= 0x80 && codePoint <= 0x9F) || codePoint == 0x061C || codePoint == 0x200E ||
            codePoint == 0x200F || (codePoint >= 0x202A && codePoint <= 0x202E) ||
            (codePoint >= 0x2066 && codePoint <= 0x2069);
-}
-
-void AppendHex(std::string& out, std::uint32_t value, int digits) {
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
-        out += kHex[(value >> shift) & 0xF];
-    }
 }
 
 }  // namespace
@@ -80,18 +72,18 @@ std::string TerminalText(std::string_view text) {
             out += "\\\\";
         } else if (c < 0x20 || c == 0x7F) {
             out += "\\x";
-            AppendHex(out, c, 2);
+            AppendHexDigits(out, c, 2);
         } else if (c < 0x80) {
             out += static_cast<char>(c);
         } else if (const std::size_t length = Utf8SequenceLength(text); length == 0) {
             out += "\\x";
-            AppendHex(out, c, 2);
+            AppendHexDigits(out, c, 2);
         } else {
             taken = length;
             if (const std::uint32_t codePoint = CodePoint(text.substr(0, length));
                 MustEscape(codePoint)) {
                 out += "\\u";
-                AppendHex(out, codePoint, 4);
+                AppendHexDigits(out, codePoint, 4);
             } else {
                 out += text.substr(0, length);
             }

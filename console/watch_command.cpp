@@ -53,10 +53,6 @@ const char* KindName(WatchEvent::Kind kind) {
     return "?";
 }
 
-std::string MacText(const HardwareAddressBytes& bytes) {
-    return FormatMacAddress(bytes, ":");
-}
-
 std::string PlainAddress(const IpAddress& address) {
     return AddressText(address, [](std::uint32_t) { return std::string(); });
 }
@@ -75,17 +71,19 @@ std::string EventLine(const WatchEvent& event, const Vendor& vendor) {
     std::string line = UtcText(event.time) + "  " + KindName(event.kind);
     line.resize(std::max<std::size_t>(line.size(), 30), ' ');
     if (event.kind == WatchEvent::Kind::kMany) {
-        line += MacText(event.hardwareAddress) + "  answers for " + AddressList(event.addresses);
+        line += HardwareAddressText(event.hardwareAddress, ":") + "  answers for " +
+                AddressList(event.addresses);
     } else if (event.kind == WatchEvent::Kind::kBurst) {
         line += std::to_string(event.count) + " more new addresses, most from " +
-                MacText(event.hardwareAddress) + ": " + AddressList(event.addresses) +
+                HardwareAddressText(event.hardwareAddress, ":") + ": " +
+                AddressList(event.addresses) +
                 (event.count > event.addresses.size() ? ", ..." : "");
     } else {
         line += PlainAddress(event.address) + "  ";
         if (event.kind == WatchEvent::Kind::kChanged) {
-            line += MacText(event.previous) + " -> ";
+            line += HardwareAddressText(event.previous, ":") + " -> ";
         }
-        line += MacText(event.hardwareAddress);
+        line += HardwareAddressText(event.hardwareAddress, ":");
         if (vendor.name) {
             line += "  " + std::string(*vendor.name);
         } else if (vendor.locallyAdministered) {
@@ -100,7 +98,8 @@ std::string EventJson(const WatchEvent& event, const Vendor& vendor) {
     std::string json = "{\"type\": \"" + std::string(KindName(event.kind)) + "\"";
     json += ", \"time\": " + JsonString(UtcText(event.time));
     json += ", \"interface\": " + JsonString(event.interfaceName);
-    json += ", \"hardware_address\": " + JsonString(MacText(event.hardwareAddress));
+    json +=
+        ", \"hardware_address\": " + JsonString(HardwareAddressText(event.hardwareAddress, ":"));
     json += ", \"first_seen\": " + JsonString(UtcText(event.firstSeen));
     json += ", \"last_seen\": " + JsonString(UtcText(event.lastSeen));
     if (event.kind == WatchEvent::Kind::kMany || event.kind == WatchEvent::Kind::kBurst) {
@@ -115,7 +114,9 @@ std::string EventJson(const WatchEvent& event, const Vendor& vendor) {
     }
     json += ", \"address\": " + JsonString(PlainAddress(event.address));
     json += ", \"previous_hardware_address\": ";
-    json += event.kind == WatchEvent::Kind::kChanged ? JsonString(MacText(event.previous)) : "null";
+    json += event.kind == WatchEvent::Kind::kChanged
+                ? JsonString(HardwareAddressText(event.previous, ":"))
+                : "null";
     json += ", \"vendor\": ";
     json += vendor.name ? JsonString(*vendor.name) : "null";
     json += std::string(", \"locally_administered\": ") +
@@ -126,10 +127,11 @@ std::string EventJson(const WatchEvent& event, const Vendor& vendor) {
 // What --exec is given besides the JSON.
 HookEvent HookEventOf(const WatchEvent& event, std::string json) {
     HookEvent hook;
-    hook.environment = {{"VARNOCK_EVENT", json},
-                        {"VARNOCK_EVENT_TYPE", KindName(event.kind)},
-                        {"VARNOCK_INTERFACE", event.interfaceName},
-                        {"VARNOCK_HARDWARE_ADDRESS", MacText(event.hardwareAddress)}};
+    hook.environment = {
+        {"VARNOCK_EVENT", json},
+        {"VARNOCK_EVENT_TYPE", KindName(event.kind)},
+        {"VARNOCK_INTERFACE", event.interfaceName},
+        {"VARNOCK_HARDWARE_ADDRESS", HardwareAddressText(event.hardwareAddress, ":")}};
     if (event.kind != WatchEvent::Kind::kMany && event.kind != WatchEvent::Kind::kBurst) {
         hook.environment.emplace_back("VARNOCK_ADDRESS", PlainAddress(event.address));
     }

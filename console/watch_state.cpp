@@ -1,6 +1,5 @@
 #include "console/watch_state.h"
 
-#include <cstdio>
 #include <ctime>
 
 #include "console/result_text.h"
@@ -8,21 +7,6 @@
 #include "lookup/hardware_address_text.h"
 
 namespace varnock::console {
-namespace {
-
-// Two hex digits a byte, joined by colons, whatever the length.
-std::string ColonHex(const HardwareAddressBytes& bytes) {
-    std::string text;
-    for (const std::uint8_t byte : bytes) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, "%02X", byte);
-        text += text.empty() ? "" : ":";
-        text += pair;
-    }
-    return text;
-}
-
-}  // namespace
 
 std::string UtcText(WallClock::time_point time) {
     const std::time_t seconds = WallClock::to_time_t(time);
@@ -63,7 +47,8 @@ std::string FormatWatchState(const std::vector<SeenNeighbour>& seen) {
         text += i == 0 ? "\n  " : ",\n  ";
         text += "{\"address\": " + JsonString(AddressText(neighbour.address, noName));
         text += ", \"interface\": " + JsonString(neighbour.interfaceName);
-        text += ", \"hardware_address\": " + JsonString(ColonHex(neighbour.hardwareAddress));
+        text += ", \"hardware_address\": " +
+                JsonString(HardwareAddressText(neighbour.hardwareAddress, ":"));
         text += ", \"first_seen\": " + JsonString(UtcText(neighbour.firstSeen));
         text += ", \"last_seen\": " + JsonString(UtcText(neighbour.lastSeen));
         text += std::string(", \"answering\": ") + (neighbour.answering ? "true" : "false") + "}";

@@ -39,6 +39,13 @@ TEST(FormatMacAddress, AnythingButSixBytesGivesTheEmptyText) {
     }
 }
 
+TEST(HardwareAddressText, AnyLengthInOrder) {
+    EXPECT_EQ(HardwareAddressText({}, ":"), "");
+    EXPECT_EQ(HardwareAddressText({0x0A}, ":"), "0A");
+    EXPECT_EQ(HardwareAddressText({0xC0, 0x00, 0x02, 0xFE}, ":"), "C0:00:02:FE");
+    EXPECT_EQ(HardwareAddressText(HardwareAddressBytes(8, 0xAB), "-"), "AB-AB-AB-AB-AB-AB-AB-AB");
+}
+
 TEST(FormatMacAddress, RunningOutOfMemoryGivesErrorInsteadOfAFailure) {
     const HardwareAddressBytes bytes{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
     // A delimiter long enough that the text cannot stay in the string itself.
