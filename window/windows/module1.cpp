@@ -8,8 +8,8 @@
 
 namespace varnock::Module1 {
 
-std::int32_t OpenDocument(std::string& file, std::optional<std::string>& parameters,
-                          const std::int32_t& showCommand) {
+OpenResult OpenDocument(std::string& file, std::optional<std::string>& parameters,
+                        const std::int32_t& showCommand) {
     // No owner window, the default action (a null operation), the current
     // directory. Null parameters reach the shell as a null pointer, empty
     // ones as a pointer to an empty text.

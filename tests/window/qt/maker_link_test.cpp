@@ -54,8 +54,7 @@ private slots:
         std::string file = kMakerWebPage;
         std::optional<std::string> parameters;
         const std::int32_t showCommand = varnock::Module1::kShowMaximized;
-        const std::int32_t result = varnock::Module1::OpenDocument(file, parameters, showCommand);
-        QVERIFY2(result > 32, qPrintable(QString::number(result)));
+        QVERIFY(varnock::Module1::OpenDocument(file, parameters, showCommand));
         QCOMPARE(recorder_.opened.size(), 1);
         QCOMPARE(recorder_.opened.front().toString(), kMakerWebPage);
         QCOMPARE(recorder_.opened.front(), QUrl(kMakerWebPage));
@@ -70,8 +69,7 @@ private slots:
         std::string file = kMakerWebPage;
         std::optional<std::string> parameters = std::string();
         const std::int32_t showCommand = 3;
-        const std::int32_t result = varnock::Module1::OpenDocument(file, parameters, showCommand);
-        QVERIFY2(result <= 32, qPrintable(QString::number(result)));
+        QVERIFY(!varnock::Module1::OpenDocument(file, parameters, showCommand));
         QCOMPARE(file, kMakerWebPage);
         QCOMPARE(parameters, std::optional<std::string>(std::string()));
     }
