@@ -1,4 +1,5 @@
-// The close label's light and the maker link's request, toolkit-free.
+// The close label's light, the maker link's request and the mouse handlers
+// that reach them, toolkit-free.
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "window/close_label.h"
+#include "window/form_mouse.h"
 #include "window/maker_link.h"
 
 namespace varnock {
@@ -39,7 +41,7 @@ TEST(MakerLink, AsksTheShellOnceForTheMakersPageMaximizedWithNullParameters) {
     FollowMakerLink([&](std::string& file, std::optional<std::string>& parameters,
                         const std::int32_t& showCommand) {
         requests.push_back({file, parameters, showCommand});
-        return 2;  // ERROR_FILE_NOT_FOUND: not looked at
+        return Module1::OpenResult{};  // a failure: not looked at
     });
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].file, "https://www.orbelund.example");
@@ -47,11 +49,50 @@ TEST(MakerLink, AsksTheShellOnceForTheMakersPageMaximizedWithNullParameters) {
     EXPECT_EQ(requests[0].showCommand, 3);
 }
 
-TEST(MakerLink, DropsAFailureOnTheWay) {
-    EXPECT_NO_THROW(FollowMakerLink(
-        [](std::string&, std::optional<std::string>&, const std::int32_t&) -> std::int32_t {
+// A failure raised on the way never reaches the window: it is dropped there.
+static_assert(noexcept(FollowMakerLink(DocumentOpener())));
+
+TEST(MakerLink, AsksOnlyOnceWhenTheShellFails) {
+    int asked = 0;
+    FollowMakerLink(
+        [&](std::string&, std::optional<std::string>&, const std::int32_t&) -> Module1::OpenResult {
+            ++asked;
             throw std::runtime_error("shell32 not reachable");
-        }));
+        });
+    EXPECT_EQ(asked, 1);
+}
+
+// A window that writes down what the handlers ask of it.
+struct RecordingView final : FormView {
+    std::vector<std::string> asked;
+    void ShowCloseLabelColour(form::Bgr colour) override {
+        asked.push_back(colour == kCloseLabelLit ? "lit" : "rest");
+    }
+    void BeginWindowDrag() override { asked.push_back("drag"); }
+    void EndProgram() override { asked.push_back("end"); }
+};
+
+TEST(FormMouse, RoutesEachEventByTheControlUnderTheMouse) {
+    RecordingView view;
+    FormMouse mouse(view, [&](std::string& file, std::optional<std::string>&, const std::int32_t&) {
+        view.asked.push_back("open " + file);
+        return Module1::OpenResult{};
+    });
+    for (const char* control : {"Label3", "Label1", "imgLogo", "Picture1", "txtIp"}) {
+        mouse.Moved(control);
+    }
+    mouse.Moved(FormMouse::kBareWindow);
+    EXPECT_EQ(view.asked, (std::vector<std::string>{"lit", "rest", "rest"}));
+
+    view.asked.clear();
+    for (const char* control : {"Label1", "Label3", "Picture1", "imgLogo", ""}) {
+        mouse.Pressed(control);
+    }
+    for (const char* control : {"Label1", "imgLogo", "", "Picture1", "Label3"}) {
+        mouse.Clicked(control);
+    }
+    EXPECT_EQ(view.asked,
+              (std::vector<std::string>{"drag", "open https://www.orbelund.example", "end"}));
 }
 
 }  // namespace

@@ -18,11 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "window/close_label.h"
 #include "window/form_description.h"
 #include "window/get_command.h"
-#include "window/maker_link.h"
-#include "window/module1.h"
 #include "window/qt/accessible_roles.h"
 #include "window/qt/blocking_call.h"
 #include "window/qt/description_units.h"
@@ -278,7 +275,8 @@ void Form1::CreateControls() {
     }
     Label1->setMouseTracking(true);
     Label3->setMouseTracking(true);
-    // The controls whose events reach the program (Command1 has its signal).
+    // The controls whose mouse events reach the handlers (Command1 has its
+    // signal).
     for (QWidget* control : std::array<QWidget*, 3>{Label1, Label3, Picture1}) {
         control->installEventFilter(this);
     }
@@ -300,68 +298,37 @@ void Form1::Form_Load() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (watched == Label1) {
-        if (type == QEvent::MouseButtonPress) {
-            Label1_MouseDown();
-        } else if (type == QEvent::MouseMove) {
-            Label1_MouseMove();
+    if (const auto* control = qobject_cast<const QWidget*>(watched)) {
+        const std::string name = control->objectName().toStdString();
+        if (event->type() == QEvent::MouseMove) {
+            mouse_.Moved(name);
+        } else if (event->type() == QEvent::MouseButtonPress) {
+            mouse_.Pressed(name);
+        } else if (IsClick(*control, *event)) {
+            mouse_.Clicked(name);
         }
-    } else if (watched == Label3) {
-        if (type == QEvent::MouseMove) {
-            Label3_MouseMove();
-        } else if (IsClick(*Label3, *event)) {
-            Label3_Click();
-        }
-    } else if (watched == Picture1 && IsClick(*Picture1, *event)) {
-        Picture1_Click();
     }
     return QWidget::eventFilter(watched, event);
 }
 
 // Only moves the form itself receives: the controls keep theirs.
 void Form1::mouseMoveEvent(QMouseEvent* event) {
-    Form_MouseMove();
+    mouse_.Moved(FormMouse::kBareWindow);
     QWidget::mouseMoveEvent(event);
 }
 
-// Whatever the button and the keys held.
-void Form1::Label1_MouseDown() {
-    BeginWindowDrag();
-}
-
-void Form1::Label1_MouseMove() {
-    LightCloseLabel(PointerOver::kTitleLabel);
-}
-
-void Form1::Label3_MouseMove() {
-    LightCloseLabel(PointerOver::kCloseLabel);
-}
-
-void Form1::Form_MouseMove() {
-    LightCloseLabel(PointerOver::kBareWindow);
-}
-
-void Form1::LightCloseLabel(PointerOver place) {
-    if (const auto colour = CloseLabelColourAfterMove(place)) {
-        SetColor(*Label3, QPalette::Window, ColorFromBgr(*colour));
-    }
-}
-
-void Form1::Label3_Click() {
-    // The end of the program, without a question: the event loop returns 0
-    // as soon as this click has been handled, and main lets the window go.
-    QCoreApplication::exit(0);
+void Form1::ShowCloseLabelColour(form::Bgr colour) {
+    SetColor(*Label3, QPalette::Window, ColorFromBgr(colour));
 }
 
 void Form1::BeginWindowDrag() {
-    // The window manager moves the window until the button is released; the
-    // program reads no positions and sets none.
     requestWindowMove_(*this);
 }
 
-void Form1::Picture1_Click() {
-    FollowMakerLink(Module1::OpenDocument);
+void Form1::EndProgram() {
+    // The event loop returns 0 as soon as this click has been handled, and
+    // main lets the window go.
+    QCoreApplication::exit(0);
 }
 
 void Form1::Command1_Click() {

@@ -4,7 +4,8 @@
 #include <functional>
 
 #include "lookup/arp_request.h"
-#include "window/close_label.h"
+#include "window/form_mouse.h"
+#include "window/module1.h"
 #include "window/qt/window_move.h"
 
 class QLabel;
@@ -21,7 +22,7 @@ class FlatTextBox;
 // carries its described name as its objectName. The window uses the lookup only through `request`,
 // which must outlive it, and hands its moves to the window manager through `requestWindowMove`
 // (tests record the requests instead).
-class Form1 final : public QWidget {
+class Form1 final : public QWidget, private FormView {
     Q_OBJECT
 
 public:
@@ -44,20 +45,14 @@ private:
     void Command1_Click();
     void ShowFailureMessage();
 
-    // The title strip.
-    void Label1_MouseDown();
-    void Label1_MouseMove();
-    void Label3_MouseMove();
-    void Form_MouseMove();
-    void Label3_Click();
-    void BeginWindowDrag();
-    void LightCloseLabel(PointerOver place);
-
-    // The maker link.
-    void Picture1_Click();
+    // What the mouse handlers ask of the window.
+    void ShowCloseLabelColour(form::Bgr colour) override;
+    void BeginWindowDrag() override;
+    void EndProgram() override;
 
     ArpRequest& request_;
     WindowMoveRequest requestWindowMove_;
+    FormMouse mouse_{*this, Module1::OpenDocument};
 
     // The controls the handlers use, by their described names; the others
     // are only drawn.

@@ -6,11 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "window/maker_link.h"
-#include "window/module1.h"
-#include "window/text_contrast.h"
 #include "window/twips.h"
-#include "window/windows/caption_drag.h"
 #include "window/windows/described_fonts.h"
 #include "window/windows/resource_ids.h"
 
@@ -20,7 +16,6 @@ namespace {
 using form::ControlDescription;
 using form::ControlKind;
 
-constexpr UINT kGetCommandDone = WM_APP + 1;
 constexpr int kFirstControlId = 100;  // clear of IDOK and IDCANCEL
 constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
 
@@ -56,13 +51,6 @@ RECT PixelsOf(const ControlDescription& control, int dpi) {
     const int top = TwipsToPixels(place.top, dpi);
     return {left, top, left + TwipsToPixels(place.width, dpi),
             top + TwipsToPixels(place.height, dpi)};
-}
-
-std::string WindowText(HWND window) {
-    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(
-        GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
-    return text;
 }
 
 POINT PointOf(LPARAM lParam) {
@@ -316,8 +304,8 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     controls_[static_cast<std::size_t>(index)].description->name;
                 if (name == "Command1") {
                     Command1_Click();
-                } else if (name == "Picture1") {
-                    Picture1_Click();
+                } else {
+                    mouse_.Clicked(name);
                 }
             }
             return 0;
@@ -407,255 +395,6 @@ void Form1::MoveFocus(bool backwards) {
     const std::size_t count = order.size();
     const std::size_t next = !found ? 0 : backwards ? (at + count - 1) % count : (at + 1) % count;
     SetFocus(Named(order[next]->name).window);
-}
-
-// --- Drawing --------------------------------------------------------------
-
-form::Bgr Form1::TextColour(const form::Colour& colour, form::Bgr beneath) const {
-    if (colour.fixed) {
-        return *colour.fixed;
-    }
-    // A dark theme's light text would vanish on the window's own light
-    // colours.
-    const int systemColour = colour.system == form::SystemColour::kWindowText ? COLOR_WINDOWTEXT
-                             : colour.system == form::SystemColour::kWindow   ? COLOR_WINDOW
-                                                                              : COLOR_BTNTEXT;
-    return ReadableTextColour(GetSysColor(systemColour), beneath);
-}
-
-void Form1::Paint(HDC dc) {
-    RECT client{};
-    GetClientRect(hwnd_, &client);
-    // Off screen first, so the layers never flicker.
-    MemoryDc canvas(dc);
-    const UniqueBitmap surface(CreateCompatibleBitmap(dc, client.right, client.bottom));
-    if (canvas.Get() == nullptr || surface == nullptr) {
-        return;
-    }
-    canvas.Select(surface.get());
-    const UniqueBrush background(CreateSolidBrush(form::Window().background));
-    FillRect(canvas.Get(), &client, background.get());
-    SetBkMode(canvas.Get(), TRANSPARENT);
-    for (auto control = controls_.rbegin(); control != controls_.rend(); ++control) {
-        if (control->window == nullptr) {
-            PaintWindowless(canvas.Get(), *control);
-        }
-    }
-    BitBlt(dc, 0, 0, client.right, client.bottom, canvas.Get(), 0, 0, SRCCOPY);
-}
-
-void Form1::PaintWindowless(HDC dc, const Control& control) {
-    const ControlDescription& description = *control.description;
-    RECT place = control.place;
-    switch (description.kind) {
-        case ControlKind::kLine: {
-            const int width =
-                std::max(1, MulDiv(description.lineWidthPixels, dpi_, USER_DEFAULT_SCREEN_DPI));
-            const UniquePen pen(CreatePen(PS_SOLID, width, *description.textColour->fixed));
-            const HGDIOBJ previous = SelectObject(dc, pen.get());
-            MoveToEx(dc, TwipsToPixels(description.from.x, dpi_),
-                     TwipsToPixels(description.from.y, dpi_), nullptr);
-            LineTo(dc, TwipsToPixels(description.to.x, dpi_),
-                   TwipsToPixels(description.to.y, dpi_));
-            SelectObject(dc, previous);
-            return;
-        }
-        case ControlKind::kImage:
-            if (imgLogoPicture_ != nullptr) {
-                DrawIconEx(dc, place.left, place.top, imgLogoPicture_, place.right - place.left,
-                           place.bottom - place.top, 0, nullptr, DI_NORMAL);
-            }
-            return;
-        case ControlKind::kLabel: {
-            form::Bgr beneath = form::Window().background;
-            if (description.background) {
-                beneath = description.name == "Label3" ? closeLabelColour_
-                                                       : *description.background->fixed;
-                const UniqueBrush brush(CreateSolidBrush(beneath));
-                FillRect(dc, &place, brush.get());
-            }
-            if (description.flatBorder) {
-                FrameRect(dc, &place, GetSysColorBrush(COLOR_WINDOWFRAME));
-                InflateRect(&place, -1, -1);
-            }
-            const HGDIOBJ previous = SelectObject(dc, control.font.get());
-            SetTextColor(dc, TextColour(*description.textColour, beneath));
-            const std::string text(description.text);
-            const UINT format =
-                (description.alignment == form::Alignment::kCentre ? DT_CENTER : DT_LEFT) | DT_TOP |
-                DT_NOPREFIX | (description.wordWrap ? DT_WORDBREAK : DT_SINGLELINE);
-            DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &place, format);
-            SelectObject(dc, previous);
-            return;
-        }
-        case ControlKind::kTextBox:
-        case ControlKind::kButton:
-        case ControlKind::kPictureBox:
-            return;
-    }
-}
-
-// The flat Get button: its white face inside a one-pixel frame, the text
-// centred (a pixel down and right while pressed) and a dotted rectangle
-// while it has the focus.
-void Form1::DrawButton(const DRAWITEMSTRUCT& item) {
-    const Control& control = Named("Command1");
-    const ControlDescription& description = *control.description;
-    HDC dc = item.hDC;
-    RECT face = item.rcItem;
-    const form::Bgr faceColour = *description.background->fixed;
-    const UniqueBrush brush(CreateSolidBrush(faceColour));
-    FillRect(dc, &face, brush.get());
-    FrameRect(dc, &face, GetSysColorBrush(COLOR_WINDOWFRAME));
-    InflateRect(&face, -1, -1);
-    RECT text = face;
-    if ((item.itemState & ODS_SELECTED) != 0) {
-        OffsetRect(&text, 1, 1);
-    }
-    const std::string caption = WindowText(item.hwndItem);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, TextColour(*description.textColour, faceColour));
-    const HGDIOBJ previous = SelectObject(dc, control.font.get());
-    DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
-              DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    SelectObject(dc, previous);
-    if ((item.itemState & ODS_FOCUS) != 0) {
-        InflateRect(&face, -2, -2);
-        DrawFocusRect(dc, &face);
-    }
-}
-
-// --- Mouse routing ----------------------------------------------------------
-
-const Form1::Control* Form1::WindowlessAt(POINT point) const {
-    for (const Control& control : controls_) {
-        if (control.window == nullptr && control.description->kind != ControlKind::kLine &&
-            PtInRect(&control.place, point)) {
-            return &control;
-        }
-    }
-    return nullptr;
-}
-
-void Form1::RouteMouseMove(POINT point) {
-    const Control* control = WindowlessAt(point);
-    if (control == nullptr) {
-        Form_MouseMove();
-    } else if (control->description->name == "Label1") {
-        Label1_MouseMove();
-    } else if (control->description->name == "Label3") {
-        Label3_MouseMove();
-    }
-}
-
-void Form1::RouteButtonDown(UINT message, POINT point) {
-    const Control* control = WindowlessAt(point);
-    if (control == nullptr) {
-        return;
-    }
-    if (control->description->name == "Label1") {
-        Label1_MouseDown();
-    } else if (control->description->name == "Label3" && message == WM_LBUTTONDOWN) {
-        // A click is a press and a release over the label.
-        SetCapture(hwnd_);
-        closePressed_ = true;
-    }
-}
-
-void Form1::RouteButtonUp(POINT point) {
-    if (!closePressed_) {
-        return;
-    }
-    ReleaseCapture();
-    const Control* control = WindowlessAt(point);
-    if (control != nullptr && control->description->name == "Label3") {
-        Label3_Click();
-    }
-}
-
-// --- The handlers -------------------------------------------------------------
-
-// Whatever the button and the keys held.
-void Form1::Label1_MouseDown() {
-    BeginWindowDrag();
-}
-
-void Form1::Label1_MouseMove() {
-    LightCloseLabel(PointerOver::kTitleLabel);
-}
-
-void Form1::Label3_MouseMove() {
-    LightCloseLabel(PointerOver::kCloseLabel);
-}
-
-void Form1::Form_MouseMove() {
-    LightCloseLabel(PointerOver::kBareWindow);
-}
-
-void Form1::LightCloseLabel(PointerOver place) {
-    const auto colour = CloseLabelColourAfterMove(place);
-    if (colour && *colour != closeLabelColour_) {
-        closeLabelColour_ = *colour;
-        InvalidateRect(hwnd_, &Named("Label3").place, FALSE);
-    }
-}
-
-void Form1::Label3_Click() {
-    // The end of the program, without a question: the message loop ends
-    // with status 0.
-    DestroyWindow(hwnd_);
-}
-
-void Form1::BeginWindowDrag() {
-    // The window manager moves the window until the button is released; the
-    // program reads no positions and sets none.
-    BeginCaptionDrag(reinterpret_cast<std::uintptr_t>(hwnd_));
-}
-
-void Form1::Picture1_Click() {
-    FollowMakerLink(Module1::OpenDocument);
-}
-
-void Form1::Command1_Click() {
-    const std::string addressText = WindowText(Named("txtIp").window);
-    if (!GetCommandHasWork(addressText)) {
-        return;
-    }
-    // SendARP may wait seconds; the window keeps painting meanwhile but
-    // takes no input.
-    try {
-        busy_ = true;
-        SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
-        worker_ = std::thread([this, window = hwnd_, addressText] {
-            outcome_ = RunGetCommand(addressText, request_);
-            PostMessageA(window, kGetCommandDone, 0, 0);
-        });
-    } catch (...) {
-        // No thread for the wait: a failure like any other.
-        busy_ = false;
-        outcome_ = {std::nullopt, true};
-        FinishGetCommand();
-    }
-}
-
-void Form1::FinishGetCommand() {
-    if (worker_.joinable()) {
-        worker_.join();
-    }
-    busy_ = false;
-    // The pointer shows the arrow again without waiting for a move.
-    POINT pointer{};
-    GetCursorPos(&pointer);
-    SetCursorPos(pointer.x, pointer.y);
-    if (outcome_.resultText) {
-        SetWindowTextA(Named("txtMAC").window, outcome_.resultText->c_str());
-    }
-    if (outcome_.showFailureMessage) {
-        const std::string prompt(kFailurePrompt);
-        const std::string title(kFailureTitle);
-        // Which button closed the box makes no difference.
-        MessageBoxA(hwnd_, prompt.c_str(), title.c_str(), kFailureStyle);
-    }
 }
 
 }  // namespace varnock::win32

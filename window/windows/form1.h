@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "lookup/arp_request.h"
-#include "window/close_label.h"
 #include "window/form_description.h"
+#include "window/form_mouse.h"
 #include "window/get_command.h"
+#include "window/module1.h"
 #include "window/windows/gdi_handles.h"
 #include "window/windows/jpeg_picture.h"
 #include "window/windows/picture_box.h"
@@ -27,7 +28,7 @@ inline constexpr const char* kForm1Class = "VarnockForm1";
 // in twips, converted with the screen's real density.
 //
 // The window uses the lookup only through `request`, which must outlive it.
-class Form1 {
+class Form1 final : private FormView {
 public:
     Form1(HINSTANCE instance, ArpRequest& request);
     ~Form1();
@@ -73,17 +74,17 @@ private:
     void RouteButtonUp(POINT point);
     void MoveFocus(bool backwards);
 
-    // The handlers.
-    void Label1_MouseDown();
-    void Label1_MouseMove();
-    void Label3_MouseMove();
-    void Form_MouseMove();
-    void Label3_Click();
-    void BeginWindowDrag();
-    void LightCloseLabel(PointerOver place);
-    void Picture1_Click();
+    // What the mouse handlers ask of the window.
+    void ShowCloseLabelColour(form::Bgr colour) override;
+    void BeginWindowDrag() override;
+    void EndProgram() override;
+
+    // The Get command.
     void Command1_Click();
     void FinishGetCommand();
+
+    // Posted by the Get command's worker when its lookup is back.
+    static constexpr UINT kGetCommandDone = WM_APP + 1;
 
     HINSTANCE instance_;
     ArpRequest& request_;
@@ -99,6 +100,7 @@ private:
     PictureBoxPictures logoPictures_, ribbonPictures_;
     form::Bgr closeLabelColour_;
     bool closePressed_ = false;
+    FormMouse mouse_{*this, Module1::OpenDocument};
 
     // The Get command's lookup runs on a worker thread; the window paints
     // but takes no input until it is back.
