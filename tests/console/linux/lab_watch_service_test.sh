@@ -171,7 +171,7 @@ ip neigh flush dev c0 nud permanent
 check "a flood from one hardware address is a few events and one burst" \
     test "$(count '"type": "new"')" -lt 20 -a "$(count '"type": "burst"')" -eq 1
 
-# The README's journal filter gives these events back as they were, each with
+# The journal filter (docs/watch.md) gives these events back as they were, each with
 # its host, from entries as `journalctl -o json` writes them.
 filter=$(dirname "${BASH_SOURCE[0]}")/../../../packaging/journal/varnock-events.jq
 jq -R -c '{MESSAGE: ., SYSLOG_IDENTIFIER: "varnock-watch", _HOSTNAME: "lab",
