@@ -26,7 +26,7 @@ FOUND = re.compile(r"^\d+\.\d+\.\d+\.\d+\s+[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}\b"
 
 def kernel_cli(build):
     """varnock-cli asking the kernel: these rows measure its method even as root, where
-    the default would be the raw one (bench/raw_sweep.sh measures that)."""
+    the default would be the raw one (bench/raw_sweep.py measures that)."""
     return [f"{build}/console/varnock-cli", "--method", "kernel"]
 
 

@@ -27,7 +27,7 @@ rm -f "$results"
 # VARNOCK_BENCH_LARGE=1: some eight minutes more).
 sweeps=(20 v6 stale)
 if [[ "${VARNOCK_BENCH_LARGE:-0}" == 1 ]]; then sweeps+=(16); fi
-"$root/bench/raw_sweep.sh" "$build/console/varnock-cli" "$results" "${sweeps[@]}" || (($? == 77))
+python3 "$root/bench/raw_sweep.py" "$build/console/varnock-cli" "$results" "${sweeps[@]}" || (($? == 77))
 
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &

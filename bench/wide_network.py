@@ -1,5 +1,5 @@
-"""A /20 with 100 live hosts, built for the run in namespaces of its own
-(10.0.0.0/8 never leaves them): the console program as nobody with the
+"""A /20 with 100 live hosts on the benchmarks' wide network (lab_network.py;
+10.0.0.0/8 never leaves its namespaces): the console program as nobody with the
 kernel's default neighbour settings against arp-scan (root, its defaults),
 quiet and while another namespace holds 470 permanent neighbour entries.
 
@@ -12,75 +12,14 @@ import subprocess
 import threading
 import time
 
+from lab_network import LabNetwork, run, spread_hosts
+
 NETWORK = "10.0.0.0/20"
 HOSTS = 100
 HELD_ENTRIES = 470
 FOUND = re.compile(r"^\d+\.\d+\.\d+\.\d+\s+[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}\b")
 NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--bounding-set=-all",
           "--inh-caps=-all", "--no-new-privs"]
-
-
-def run(*command, check=True):
-    return subprocess.run(list(command), check=check, capture_output=True, text=True)
-
-
-def host_address(index):
-    """Host `index` of HOSTS, spread evenly over the /20 (never .0.0 or .0.1)."""
-    offset = 2 + index * (4094 - 2) // HOSTS
-    return f"10.0.{offset // 256}.{offset % 256}"
-
-
-class WideNetwork:
-    """Client namespace with c0 at 10.0.0.1/20; a hosts namespace whose
-    macvlan interfaces on one veth each hold one address and answer only for
-    it; optionally a third namespace holding permanent entries."""
-
-    def __init__(self):
-        tag = f"vkw{os.getpid()}"
-        self.client, self.hosts, self.router = f"{tag}c", f"{tag}h", f"{tag}r"
-
-    def __enter__(self):
-        for ns in (self.client, self.hosts):
-            run("ip", "netns", "add", ns)
-        run("ip", "-n", self.client, "link", "add", "c0", "type", "veth", "peer", "name", "h0",
-            "netns", self.hosts)
-        run("ip", "-n", self.client, "addr", "add", "10.0.0.1/20", "dev", "c0")
-        run("ip", "-n", self.client, "link", "set", "c0", "up")
-        run("ip", "-n", self.hosts, "link", "set", "h0", "up")
-        for name in ("all", "default"):
-            run("ip", "netns", "exec", self.hosts, "sysctl", "-qw", f"net.ipv4.conf.{name}.arp_ignore=1")
-        batch = []
-        for index in range(HOSTS):
-            mac = f"02:10:00:00:{index // 256:02x}:{index % 256:02x}"
-            batch += [f"link add m{index} link h0 address {mac} type macvlan mode bridge",
-                      f"addr add {host_address(index)}/20 dev m{index}",
-                      f"link set m{index} up"]
-        subprocess.run(["ip", "-n", self.hosts, "-batch", "-"], input="\n".join(batch) + "\n",
-                       check=True, text=True, capture_output=True)
-        return self
-
-    def hold_entries(self):
-        run("ip", "netns", "add", self.router)
-        run("ip", "-n", self.router, "link", "add", "r0", "type", "veth", "peer", "name", "r1")
-        run("ip", "-n", self.router, "link", "set", "r0", "up")
-        run("ip", "-n", self.router, "addr", "add", "172.16.0.1/16", "dev", "r0")
-        batch = [f"neigh add 172.16.{i // 200}.{i % 200 + 2} lladdr 02:20:00:00:{i // 256:02x}:"
-                 f"{i % 256:02x} dev r0 nud permanent" for i in range(HELD_ENTRIES)]
-        subprocess.run(["ip", "-n", self.router, "-batch", "-"], input="\n".join(batch) + "\n",
-                       check=True, text=True, capture_output=True)
-
-    def release_entries(self):
-        run("ip", "netns", "del", self.router, check=False)
-
-    def __exit__(self, *_):
-        for ns in (self.router, self.hosts, self.client):
-            run("ip", "netns", "del", ns, check=False)
-
-    def in_client(self, *command):
-        return ["ip", "netns", "exec", self.client, *command]
-
-    def flush(self):
-        run(*self.in_client("ip", "neigh", "flush", "dev", "c0"))
 
 
 def table_counters():
@@ -153,7 +92,8 @@ def measure_linger(network, build, absent="10.0.15.254"):
 
 
 def measure_wide_network(build, results):
-    with WideNetwork() as network:
+    with LabNetwork() as network:
+        network.set_hosts(spread_hosts(NETWORK, HOSTS))
         # The kernel's defaults for the client's interface: 3 probes 1 s
         # apart, whatever the lab set.
         for setting, value in (("retrans_time_ms", 1000), ("mcast_solicit", 3), ("app_solicit", 0)):
@@ -161,7 +101,7 @@ def measure_wide_network(build, results):
         results["wide_arpscan"] = arpscan(network)
         wait_for_quiet_table(network)
         results["wide_quiet"] = sweep_as_nobody(network, build)
-        network.hold_entries()
+        network.hold_entries(HELD_ENTRIES)
         try:
             results["wide_linger_ms"] = measure_linger(network, build)
             wait_for_quiet_table(network)
