@@ -4,11 +4,12 @@
 # a person would use it: the window, its title strip, the drag, the close
 # label's light, the maker link and the close label's click.
 #
-#   desktop_test.sh CMAKE BUILD_DIR ARTIFACT_DIR
+#   desktop_test.sh CMAKE BUILD_DIR ARTIFACT_DIR FORM_POINTS
 #
 # Installs BUILD_DIR into a temporary prefix and tests that program
 # (VARNOCK_PROGRAM=/path/to/varnock tests that one instead). The screenshots
-# stay in ARTIFACT_DIR. The maker link reaches a stand-in browser only, and
+# stay in ARTIFACT_DIR. The window's places and colours come from
+# FORM_POINTS, the file write_form_points made of its description. The maker link reaches a stand-in browser only, and
 # the Get button is never pressed. Every wait has a deadline: a display or
 # window manager that does not come up fails the test rather than hanging it.
 set -euo pipefail
@@ -20,29 +21,18 @@ readonly CONVERT=/usr/bin/convert  # another convert may come first on PATH
 readonly IMPORT=/usr/bin/import
 readonly MAKER_WEB_PAGE=https://www.orbelund.example
 
-# Colours of the window, as a screenshot shows them (red,green,blue).
-readonly NAVY=0,0,128
-readonly LIGHT_GREEN=112,241,183
-readonly WHITE=255,255,255
-readonly LIGHT_BLUE=233,237,254
-
-# Places on the window, in pixels from its top left corner.
-readonly TITLE_X=200 TITLE_Y=10          # on Label1, clear of the icon and the X
-readonly CLOSE_X=355 CLOSE_Y=9           # the middle of Label3
-readonly CLOSE_INSIDE_X=351 CLOSE_INSIDE_Y=3  # inside Label3's border, beside the X
-readonly BARE_X=200 BARE_Y=27            # the bare surface below the title strip
-readonly LOGO_X=340 LOGO_Y=102           # on Picture1
-
 fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
 note() { echo "-- $*"; }
 
-(($# == 3)) || fail "usage: $0 CMAKE BUILD_DIR ARTIFACT_DIR"
+(($# == 4)) || fail "usage: $0 CMAKE BUILD_DIR ARTIFACT_DIR FORM_POINTS"
 cmake_command=$1
 build_dir=$2
 artifacts=$3
+# shellcheck source=/dev/null
+source "$4" || fail "cannot read the window's points from $4"
 
 for tool in Xvfb openbox xdotool xdpyinfo xprop xwininfo timeout "$IMPORT" "$CONVERT"; do
     command -v "$tool" >/dev/null || fail "$tool is missing (tools/dev.sh installs it)"
@@ -109,37 +99,38 @@ note "window $window"
 
 mkdir -p "$artifacts"
 # The first paint can follow the map by a moment.
-expect_pixel "$TITLE_X" 3 "$NAVY" "title strip"
+expect_pixel "$TITLE_X" "$TITLE_Y" "$TITLE_COLOUR" "title strip"
 
 read -r width height < <(window_size)
-[[ "$width x $height" == "372 x 232" ]] || fail "window is $width x $height, not 372 x 232"
+size="$WINDOW_WIDTH x $WINDOW_HEIGHT"
+[[ "$width x $height" == "$size" ]] || fail "window is $width x $height, not $size"
 extents=$(xprop -id "$window" _NET_FRAME_EXTENTS)
 [[ "$extents" == *"= 0, 0, 0, 0" ]] || fail "window has a frame: $extents"
 note "borderless, $width x $height"
 
 "$IMPORT" -silent -window root "$artifacts/window.png"
 note "screenshot: $artifacts/window.png"
-expect_pixel "$TITLE_X" 3 "$NAVY" "title strip"
-expect_pixel 371 18 "$NAVY" "title strip at the right edge"
-expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$LIGHT_GREEN" "close label at rest"
-expect_pixel "$BARE_X" "$BARE_Y" "$LIGHT_BLUE" "background"
-expect_pixel 186 229 192,192,255 "bottom frame line"
+expect_pixel "$TITLE_X" "$TITLE_Y" "$TITLE_COLOUR" "title strip"
+expect_pixel "$TITLE_END_X" "$TITLE_END_Y" "$TITLE_COLOUR" "title strip at the right edge"
+expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$CLOSE_COLOUR" "close label at rest"
+expect_pixel "$BARE_X" "$BARE_Y" "$BACKGROUND" "background"
+expect_pixel "$BOTTOM_LINE_X" "$BOTTOM_LINE_Y" "$BOTTOM_LINE_COLOUR" "bottom frame line"
 
 # --- drag it by its title --------------------------------------------------
 
 # The window manager moves the window by exactly what the pointer moved.
 drag_window_from "$TITLE_X" "$TITLE_Y"
 note "dragged by (-100, -80) to $(window_origin)"
-expect_pixel "$TITLE_X" 3 "$NAVY" "title strip after the drag"
+expect_pixel "$TITLE_X" "$TITLE_Y" "$TITLE_COLOUR" "title strip after the drag"
 
 # --- the close label lights up under the mouse -------------------------------
 
 hover "$CLOSE_X" "$CLOSE_Y"
-expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$WHITE" "close label under the mouse"
+expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$CLOSE_LIT_COLOUR" "close label under the mouse"
 "$IMPORT" -silent -window root "$artifacts/close-label-lit.png"
 note "screenshot: $artifacts/close-label-lit.png"
 hover "$TITLE_X" "$TITLE_Y"
-expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$LIGHT_GREEN" "close label after a move onto the title"
+expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$CLOSE_COLOUR" "close label after a move onto the title"
 
 # --- the maker link ------------------------------------------------------------
 

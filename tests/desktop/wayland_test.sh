@@ -4,8 +4,10 @@
 # beside this test) and wtype, looked at in grim's screenshots and through
 # AT-SPI as a screen reader sees it.
 #
-#   wayland_test.sh CMAKE BUILD_DIR ARTIFACT_DIR VIRTUAL_POINTER
+#   wayland_test.sh CMAKE BUILD_DIR ARTIFACT_DIR VIRTUAL_POINTER FORM_POINTS
 #
+# FORM_POINTS is the file write_form_points made of the window's description:
+# its places (in logical pixels) and colours.
 # Outside the lab it installs BUILD_DIR into a temporary prefix and runs
 # itself again inside tests/lab/run-in-lab.sh, where it is nobody (sway
 # refuses root) and only the lab's documentation addresses exist: there Get
@@ -26,7 +28,7 @@ fail() {
 }
 note() { echo "-- $*"; }
 
-(($# == 4)) || fail "usage: $0 CMAKE BUILD_DIR ARTIFACT_DIR VIRTUAL_POINTER"
+(($# == 5)) || fail "usage: $0 CMAKE BUILD_DIR ARTIFACT_DIR VIRTUAL_POINTER FORM_POINTS"
 here=$(dirname "$(realpath "$0")")
 root=$(realpath "$here/../..")
 # Debian's own: python3-pyatspi is installed for it, not for another python3 on PATH.
@@ -66,14 +68,10 @@ program=${VARNOCK_WAYLAND_PROGRAM:?}
 work=$XDG_RUNTIME_DIR  # the lab's own folder: private, mode 700, ours
 [[ -O "$work" ]] || fail "XDG_RUNTIME_DIR $work is not ours"
 
+# shellcheck source=/dev/null
+source "$5" || fail "cannot read the window's points from $5"
 readonly MAKER_WEB_PAGE=https://www.orbelund.example
-readonly NAVY=0,0,128 LIGHT_GREEN=112,241,183 WHITE=255,255,255 LIGHT_BLUE=233,237,254
-readonly BLACK=0,0,0 FRAME_LINE=192,192,255 GREY=128,128,128
-# Places on the window, in logical pixels from its top left corner.
-readonly TITLE_X=200 TITLE_Y=10 CLOSE_X=355 CLOSE_Y=9 CLOSE_INSIDE_X=351 CLOSE_INSIDE_Y=3
-readonly BARE_X=200 BARE_Y=27 LOGO_X=340 LOGO_Y=102
-readonly IP_BOX="144 38 171 21" MAC_BOX="9 92 306 23" GET="326 34 33 24"
-readonly IP_CAPTION="9 41 131 19" AWARENESS_LINE="92 175 245 19" PICTURE1="323 88 36 30"
+readonly BLACK=0,0,0  # a flat control's border, the toolkit's own
 
 sway_pid='' bus_pid='' program_pid=''
 cleanup() {
@@ -214,7 +212,7 @@ start_program() {
     done
     locate
     # The first paint can follow the map by a moment.
-    expect_pixel "$TITLE_X" 3 "$NAVY" "title strip"
+    expect_pixel "$TITLE_X" "$TITLE_Y" "$TITLE_COLOUR" "title strip"
 }
 
 close_program() {
@@ -244,7 +242,7 @@ look_up() {
     read -r x y < <(centre_of $IP_BOX)
     click_at "$x" "$y"
     type_keys -M ctrl a -m ctrl "$1"
-    read -r x y < <(centre_of $GET)
+    read -r x y < <(centre_of $GET_BOX)
     click_at "$x" "$y"
 }
 
@@ -253,24 +251,26 @@ look_up() {
 point to 1023 767  # grim draws the pointer: keep it out of the way
 start_program
 read -r _ _ width height border _ < <(program_windows)
-[[ "$width x $height" == "372 x 232" ]] || fail "the window is $width x $height, not 372 x 232"
+size="$WINDOW_WIDTH x $WINDOW_HEIGHT"
+[[ "$width x $height" == "$size" ]] || fail "the window is $width x $height, not $size"
 # sway draws nothing around a window that draws its own frame ("csd").
 [[ "$border" == csd || "$border" == none ]] || fail "sway gave the window a border: $border"
 # sway has no placement of its own for a new window: it centres a floating
 # one on the output, where the user's eyes are, and it must be wholly there.
-((left == (1024 - 372) / 2 && top == (768 - 232) / 2)) ||
-    fail "the window appeared at ($left, $top), not centred at ($(((1024 - 372) / 2)), $(((768 - 232) / 2)))"
-note "borderless, 372 x 232, centred at ($left, $top)"
+centred="$(((1024 - WINDOW_WIDTH) / 2)) $(((768 - WINDOW_HEIGHT) / 2))"
+[[ "$left $top" == "$centred" ]] ||
+    fail "the window appeared at ($left, $top), not centred at (${centred/ /, })"
+note "borderless, $size, centred at ($left, $top)"
 
 grim "$artifacts/wayland-window.png"
 note "screenshot: $artifacts/wayland-window.png"
-expect_pixel 371 18 "$NAVY" "title strip at the right edge"
-expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$LIGHT_GREEN" "close label at rest"
-expect_pixel "$BARE_X" "$BARE_Y" "$LIGHT_BLUE" "background"
-expect_pixel 186 229 "$FRAME_LINE" "bottom frame line"
-# The Get button: flat and square, its own white face inside a black line.
-read -r gx gy gw gh <<<"$GET"
-expect_pixel $((gx + 4)) $((gy + 12)) "$WHITE" "Get button's face"
+expect_pixel "$TITLE_END_X" "$TITLE_END_Y" "$TITLE_COLOUR" "title strip at the right edge"
+expect_pixel "$CLOSE_INSIDE_X" "$CLOSE_INSIDE_Y" "$CLOSE_COLOUR" "close label at rest"
+expect_pixel "$BARE_X" "$BARE_Y" "$BACKGROUND" "background"
+expect_pixel "$BOTTOM_LINE_X" "$BOTTOM_LINE_Y" "$BOTTOM_LINE_COLOUR" "bottom frame line"
+# The Get button: flat and square, its own face inside a black line.
+read -r gx gy gw gh <<<"$GET_BOX"
+expect_pixel "$GET_FACE_X" "$GET_FACE_Y" "$GET_FACE_COLOUR" "Get button's face"
 expect_pixel "$gx" "$gy" "$BLACK" "Get button's top left corner"
 expect_pixel $((gx + gw - 1)) $((gy + gh - 1)) "$BLACK" "Get button's bottom right corner"
 unfocused=$(region $((gx + 3)) $((gy + 3)) $((gw - 6)) 1 contrast)
@@ -303,8 +303,8 @@ printf '%s\n\n' "$MAKER_WEB_PAGE" | cmp -s - "$work/browser-requests" ||
 (($(program_windows | wc -l) == 1)) || fail "the link click opened a window: $(program_windows)"
 note "the logo asked the browser for $MAKER_WEB_PAGE"
 
-hover_lights "$CLOSE_X" "$CLOSE_Y" "$WHITE" "close label under the pointer (before drag)"
-hover_lights "$TITLE_X" "$TITLE_Y" "$LIGHT_GREEN" "close label after a move onto the title"
+hover_lights "$CLOSE_X" "$CLOSE_Y" "$CLOSE_LIT_COLOUR" "close label under the pointer (before drag)"
+hover_lights "$TITLE_X" "$TITLE_Y" "$CLOSE_COLOUR" "close label after a move onto the title"
 # --- drag it by its title ------------------------------------------------------------
 
 start_left=$left start_top=$top
@@ -320,8 +320,8 @@ note "dragged by (-100, -80) to ($left, $top)"
 
 # --- the close label lights up under the pointer --------------------------------------
 
-hover_lights "$CLOSE_X" "$CLOSE_Y" "$WHITE" "close label under the pointer"
-hover_lights "$TITLE_X" "$TITLE_Y" "$LIGHT_GREEN" "close label after a move onto the title"
+hover_lights "$CLOSE_X" "$CLOSE_Y" "$CLOSE_LIT_COLOUR" "close label under the pointer"
+hover_lights "$TITLE_X" "$TITLE_Y" "$CLOSE_COLOUR" "close label after a move onto the title"
 note "the close label lights under the pointer"
 
 # --- Get, in the lab ---------------------------------------------------------------------
@@ -365,9 +365,11 @@ note "the close label ended the program with status 0"
 start_program env QT_STYLE_OVERRIDE=Adwaita-Dark
 grim "$artifacts/wayland-dark.png"
 note "screenshot: $artifacts/wayland-dark.png"
-read -r r g b < <(region 290 42 20 12 colour | tr , ' ')
+# The address box's right end, clear of its text.
+read -r x y w h <<<"$IP_BOX"
+read -r r g b < <(region $((x + w - 25)) $((y + 4)) 20 12 colour | tr , ' ')
 ((r + g + b < 3 * 96)) || fail "Adwaita-Dark gave no dark text box ($r,$g,$b): is adwaita-qt6 there?"
-for place in "IP_CAPTION" "AWARENESS_LINE" "IP_BOX" "GET"; do
+for place in "IP_CAPTION" "AWARENESS_LINE" "IP_BOX" "GET_BOX"; do
     read -r x y w h <<<"${!place}"
     ratio=$(region "$x" "$y" "$w" "$h" contrast)
     "$PYTHON" -c "import sys; sys.exit(float(sys.argv[1]) < 4.5)" "$ratio" ||
@@ -383,24 +385,30 @@ screen_size=(512 384)
 point to 511 383
 start_program
 read -r _ _ width height _ < <(program_windows)
-[[ "$width x $height" == "372 x 232" ]] || fail "at scale 2 the window is $width x $height logical pixels"
-grim -t ppm -g "$left,$top 372x232" "$work/scale2.ppm"
+[[ "$width x $height" == "$size" ]] || fail "at scale 2 the window is $width x $height logical pixels"
+grim -t ppm -g "$left,$top ${WINDOW_WIDTH}x$WINDOW_HEIGHT" "$work/scale2.ppm"
 /usr/bin/convert "$work/scale2.ppm" "$artifacts/wayland-scale2.png"
 note "screenshot at scale 2: $artifacts/wayland-scale2.png"
 at2x() { "$PYTHON" "$here/screen_region.py" "$@" <"$work/scale2.ppm"; }
-[[ "$(at2x size)" == 744x464 ]] || fail "the window at scale 2 has $(at2x size) device pixels"
-# Lines keep their widths in logical pixels: 5 (Line3) and 1 (Line4).
-[[ "$(at2x run 372 440 463 "$FRAME_LINE")" == 10 ]] ||
-    fail "the bottom frame line is $(at2x run 372 440 463 "$FRAME_LINE") device pixels wide, not 10"
-[[ "$(at2x run 372 300 330 "$GREY")" == 2 ]] ||
-    fail "the separator is $(at2x run 372 300 330 "$GREY") device pixels wide, not 2"
+doubled="$((2 * WINDOW_WIDTH))x$((2 * WINDOW_HEIGHT))"
+[[ "$(at2x size)" == "$doubled" ]] || fail "the window at scale 2 has $(at2x size) device pixels"
+# Lines keep their widths in logical pixels: twice as many device pixels
+# across, counted down a column through the line's middle.
+for line in BOTTOM_LINE SEPARATOR; do
+    x=${line}_X y=${line}_Y width=${line}_WIDTH colour=${line}_COLOUR
+    from=$((2 * (${!y} - 2 * ${!width}))) to=$((2 * (${!y} + 2 * ${!width}) + 1))
+    ((to < 2 * WINDOW_HEIGHT)) || to=$((2 * WINDOW_HEIGHT - 1))
+    across=$(at2x run $((2 * ${!x})) "$from" "$to" "${!colour}")
+    ((across == 2 * ${!width})) ||
+        fail "$line is $across device pixels wide, not $((2 * ${!width}))"
+done
 # The logo is drawn from its 2x variant, one device pixel per image pixel.
-read -r x y w h <<<"$PICTURE1"
+read -r x y w h <<<"$LOGO_BOX"
 /usr/bin/convert "$root/resources/logo@2x.jpg" -crop "$((2 * w))x$((2 * h))+0+0" ppm:"$work/logo.ppm"
 grim -t ppm -g "$((left + x)),$((top + y)) ${w}x${h}" "$work/picture1.ppm"
 difference=$("$PYTHON" "$here/screen_region.py" differs "$work/logo.ppm" <"$work/picture1.ppm")
 ((difference <= 8)) || fail "at scale 2 the logo differs from logo@2x.jpg by up to $difference"
-note "scale 2: 744 x 464 device pixels, lines 10 and 2 pixels wide, the logo sharp"
+note "scale 2: $doubled device pixels, lines twice as wide, the logo sharp"
 close_program
 
 echo "PASS"

@@ -13,18 +13,68 @@
 
 #include "form_controls.h"
 #include "tests/support/scripted_neighbours.h"
+#include "tests/window/form_points.h"
 #include "window/qt/form1.h"
 #include "window/qt/form_line.h"
 
 namespace {
 
-// The description's units, converted here independently of the window code.
-QRect Twips(int left, int top, int width, int height) {
-    return {left / 15, top / 15, width / 15, height / 15};
+namespace form = varnock::form;
+using varnock::testing::BoxOf;
+using varnock::testing::PixelBox;
+using varnock::testing::PixelPoint;
+using varnock::testing::PixelsOf;
+
+// Logical pixels: Qt scales them on screens of more device pixels.
+constexpr int kDpi = 96;
+
+// The description's places, converted by the tests' own conversion
+// (form_points.h), not the window's.
+QRect ToRect(const PixelBox& box) {
+    return {box.left, box.top, box.width, box.height};
+}
+
+QPoint ToPoint(PixelPoint point) {
+    return {point.x, point.y};
 }
 
 QColor Bgr(unsigned bgr) {
     return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+
+QColor FixedColour(const std::optional<form::Colour>& colour) {
+    return Bgr(colour.value().fixed.value());
+}
+
+QString Text(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The installed face the description prefers for `face`.
+std::string_view BestSubstitute(std::string_view face) {
+    for (const form::FontSubstitute& substitute : form::FontSubstitutes()) {
+        if (substitute.face == face) {
+            return substitute.substitutes.front();
+        }
+    }
+    return face;
+}
+
+// The widget class each kind of control is built as.
+QString ClassOf(form::ControlKind kind) {
+    switch (kind) {
+        case form::ControlKind::kTextBox:
+            return "QLineEdit";
+        case form::ControlKind::kButton:
+            return "QPushButton";
+        case form::ControlKind::kLine:
+            return "varnock::FormLine";
+        case form::ControlKind::kLabel:
+        case form::ControlKind::kImage:
+        case form::ControlKind::kPictureBox:
+            break;
+    }
+    return "QLabel";
 }
 
 int WrappedLineCount(const QFont& font, int width, const QString& text) {
@@ -81,9 +131,10 @@ private slots:
         QCOMPARE(form_->objectName(), "Form1");
         QCOMPARE(form_->windowTitle(), "Varnock");
         QVERIFY(form_->windowFlags().testFlag(Qt::FramelessWindowHint));
-        QCOMPARE(form_->size(), QSize(372, 232));
+        const PixelBox window = varnock::testing::PointsAt(kDpi).window;
+        QCOMPARE(form_->size(), QSize(window.width, window.height));
         QCOMPARE(form_->minimumSize(), form_->maximumSize());
-        QCOMPARE(form_->palette().color(QPalette::Window), QColor(233, 237, 254));
+        QCOMPARE(form_->palette().color(QPalette::Window), Bgr(form::Window().background));
         QVERIFY(form_->autoFillBackground());
         QCOMPARE(form_->font().family(), "MS Sans Serif");
         QCOMPARE(form_->font().pointSizeF(), 8.25);
@@ -127,7 +178,12 @@ private slots:
     }
 
     void tabChain() {
-        const QStringList chain{"txtMAC", "Command1", "Picture1", "Picture2", "txtIp"};
+        QStringList order;
+        for (const form::ControlDescription* control : form::TabOrder()) {
+            order << Text(control->name);
+        }
+        // From the first, which has the focus at start, round to it again.
+        const QStringList chain = order.mid(1) << order.first();
         QStringList forward;
         for (int i = 0; i < chain.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -139,27 +195,20 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
             backward << QApplication::focusWidget()->objectName();
         }
-        QCOMPARE(backward, QStringList({"Picture2", "Picture1", "Command1", "txtMAC", "txtIp"}));
+        QCOMPARE(backward, QStringList(order.rbegin(), order.rend()));
     }
 
     void places_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QRect>("place");
         QTest::addColumn<QString>("toolTip");
-        QTest::newRow("Label1") << "QLabel" << Twips(-45, -15, 5655, 315) << "";
-        QTest::newRow("imgLogo") << "QLabel" << Twips(0, 0, 360, 300) << "";
-        QTest::newRow("Label3") << "QLabel" << Twips(5235, 15, 285, 255) << "";
-        QTest::newRow("Label2") << "QLabel" << Twips(135, 615, 1965, 285) << "";
-        QTest::newRow("txtIp") << "QLineEdit" << Twips(2160, 570, 2565, 315) << "";
-        QTest::newRow("Command1") << "QPushButton" << Twips(4890, 510, 495, 360) << "";
-        QTest::newRow("Label4") << "QLabel" << Twips(135, 1035, 2295, 270) << "";
-        QTest::newRow("txtMAC") << "QLineEdit" << Twips(135, 1380, 4590, 345) << "";
-        QTest::newRow("Picture1") << "QLabel" << Twips(4845, 1320, 540, 450)
-                                  << "Visit Developer's Website";
-        QTest::newRow("Label5") << "QLabel" << Twips(270, 1905, 4605, 495) << "";
-        QTest::newRow("Picture2") << "QLabel" << Twips(825, 2550, 300, 435)
-                                  << "Care For AIDS Victims";
-        QTest::newRow("Label6") << "QLabel" << Twips(1380, 2625, 3675, 285) << "";
+        for (const form::ControlDescription& control : form::Controls()) {
+            if (control.kind != form::ControlKind::kLine) {
+                QTest::newRow(control.name.data())
+                    << ClassOf(control.kind) << ToRect(PixelsOf(control.place, kDpi))
+                    << Text(control.toolTip);
+            }
+        }
     }
     void places() {
         QFETCH(QString, kind);
@@ -184,28 +233,17 @@ private slots:
         QTest::addColumn<Qt::Alignment>("alignment");
         QTest::addColumn<QColor>("textColor");
         QTest::addColumn<QColor>("background");  // invalid: transparent
-        QTest::newRow("Label1") << "       Varnock"
-                                << "MS Serif"
-                                << "DejaVu Serif" << 9.75 << true << left << Bgr(0xFFFFFF)
-                                << Bgr(0x800000);
-        QTest::newRow("Label3") << "X"
-                                << "MS Sans Serif"
-                                << "Liberation Sans" << 8.25 << true << centre << Bgr(0xFF0000)
-                                << Bgr(0xB7F170);
-        QTest::newRow("Label2") << "Remote Ip Address"
-                                << "Verdana"
-                                << "DejaVu Sans" << 8.25 << false << left << buttonText << QColor();
-        QTest::newRow("Label4") << "Remote MAC Address"
-                                << "Verdana"
-                                << "DejaVu Sans" << 9.0 << false << left << buttonText << QColor();
-        QTest::newRow("Label5")
-            << "A Freeware tool for harvesting Remote MAC Address from www.orbelund.example"
-            << "Tahoma"
-            << "Liberation Sans" << 8.25 << false << centre << buttonText << QColor();
-        QTest::newRow("Label6") << "40 millions infected. Still Growing ..."
-                                << "Tahoma"
-                                << "Liberation Sans" << 8.25 << true << left << buttonText
-                                << QColor();
+        for (const form::ControlDescription& label : form::Controls()) {
+            if (label.kind == form::ControlKind::kLabel) {
+                const form::Font& font = form::FontOf(label);
+                QTest::newRow(label.name.data())
+                    << Text(label.text) << Text(font.face) << Text(BestSubstitute(font.face))
+                    << font.points << font.IsBold()
+                    << (label.alignment == form::Alignment::kCentre ? centre : left)
+                    << (label.textColour->fixed ? FixedColour(label.textColour) : buttonText)
+                    << (label.background ? FixedColour(label.background) : QColor());
+            }
+        }
     }
     void labels() {
         QFETCH(QString, text);
@@ -288,15 +326,15 @@ private slots:
         QTest::addColumn<QPoint>("to");
         QTest::addColumn<QColor>("color");
         QTest::addColumn<int>("width");
-        QTest::addColumn<QPoint>("drawnAt");  // a pixel of the line nothing covers
-        QTest::newRow("Line1") << QPoint(1, 3) << QPoint(2, 225) << Bgr(0xFFC0C0) << 5
-                               << QPoint(1, 120);
-        QTest::newRow("Line2") << QPoint(370, 4) << QPoint(370, 227) << Bgr(0xFFC0C0) << 5
-                               << QPoint(370, 120);
-        QTest::newRow("Line3") << QPoint(-7, 229) << QPoint(373, 229) << Bgr(0xFFC0C0) << 5
-                               << QPoint(186, 229);
-        QTest::newRow("Line4") << QPoint(2, 158) << QPoint(372, 158) << Bgr(0x808080) << 1
-                               << QPoint(186, 158);
+        QTest::addColumn<QPoint>("drawnAt");  // its middle, which nothing covers
+        for (const form::ControlDescription& line : form::Controls()) {
+            if (line.kind == form::ControlKind::kLine) {
+                QTest::newRow(line.name.data())
+                    << ToPoint(PixelsOf(line.from, kDpi)) << ToPoint(PixelsOf(line.to, kDpi))
+                    << FixedColour(line.textColour) << line.lineWidthPixels
+                    << ToPoint(varnock::testing::MiddleOfLine(line.name, kDpi));
+            }
+        }
     }
     void lines() {
         QFETCH(QPoint, from);
@@ -314,9 +352,10 @@ private slots:
     }
 
     void stackingOrder() {
-        const QStringList topToBottom{
-            "Picture2", "Picture1", "Command1", "txtMAC",  "txtIp",  "Label6", "Label5", "Label4",
-            "Label2",   "Line3",    "Label3",   "imgLogo", "Label1", "Line1",  "Line2",  "Line4"};
+        QStringList topToBottom;  // as described
+        for (const form::ControlDescription& control : form::Controls()) {
+            topToBottom << Text(control.name);
+        }
         QStringList stacked;  // children() runs from the bottom up
         for (QObject* child : form_->children()) {
             if (topToBottom.contains(child->objectName())) {
@@ -329,14 +368,26 @@ private slots:
     void drawnFace_data() {
         QTest::addColumn<QPoint>("pixel");
         QTest::addColumn<QColor>("color");
-        QTest::newRow("form background") << QPoint(200, 27) << QColor(233, 237, 254);
-        QTest::newRow("title strip") << QPoint(200, 3) << Bgr(0x800000);
-        QTest::newRow("title over Line2's top") << QPoint(370, 8) << Bgr(0x800000);
-        QTest::newRow("title to the right edge") << QPoint(371, 18) << Bgr(0x800000);
-        QTest::newRow("close label inside") << QPoint(351, 3) << Bgr(0xB7F170);
-        QTest::newRow("close label border") << QPoint(349, 9) << QColor(Qt::black);
-        QTest::newRow("close label border bottom") << QPoint(358, 17) << QColor(Qt::black);
-        QTest::newRow("result box border") << QPoint(9, 100) << QColor(Qt::black);
+        const varnock::testing::FormPoints points = varnock::testing::PointsAt(kDpi);
+        const QColor title = FixedColour(form::Control("Label1").background);
+        const PixelBox close = BoxOf("Label3", kDpi);
+        const PixelBox result = BoxOf("txtMAC", kDpi);
+        // Inside Line2's width, below its top end.
+        const form::ControlDescription& line2 = form::Control("Line2");
+        const QPoint line2Top =
+            ToPoint(PixelsOf(line2.from, kDpi)) + QPoint(0, line2.lineWidthPixels - 1);
+        QTest::newRow("form background") << ToPoint(points.bare) << Bgr(form::Window().background);
+        QTest::newRow("title strip") << ToPoint(points.title) << title;
+        QTest::newRow("title over Line2's top") << line2Top << title;
+        QTest::newRow("title to the right edge") << ToPoint(points.titleEnd) << title;
+        QTest::newRow("close label inside")
+            << ToPoint(points.closeInside) << FixedColour(form::Control("Label3").background);
+        QTest::newRow("close label border")
+            << QPoint(close.left, close.Middle().y) << QColor(Qt::black);
+        QTest::newRow("close label border bottom")
+            << QPoint(close.Middle().x, close.Bottom() - 1) << QColor(Qt::black);
+        QTest::newRow("result box border")
+            << QPoint(result.left, result.Middle().y) << QColor(Qt::black);
     }
     void drawnFace() {
         QFETCH(QPoint, pixel);
@@ -363,8 +414,11 @@ private slots:
             QCOMPARE(picture->frameShape(), QFrame::NoFrame);
         }
         const qreal ratio = form_->devicePixelRatioF();
+        const PixelBox picture1 = BoxOf("Picture1", kDpi);
+        const QSize logoShown(picture1.width, picture1.height);  // cut at the box's edges
         if (ratio == 1.0) {
-            QCOMPARE(Rgb(Find("Picture1")->grab().toImage()), Rgb(logo.copy(0, 0, 36, 30)));
+            QCOMPARE(Rgb(Find("Picture1")->grab().toImage()),
+                     Rgb(logo.copy(QRect(QPoint(), logoShown))));
             QCOMPARE(Rgb(Find("Picture2")->grab().toImage()), Rgb(ribbon));
         } else {
             // Drawn from the variant with twice the pixels, at one device
@@ -377,7 +431,7 @@ private slots:
                 shown.setDevicePixelRatio(ratio);
                 return shown;
             };
-            const QSize shown = QSize(36, 30) * ratio;
+            const QSize shown = logoShown * ratio;
             QCOMPARE(Rgb(Find("Picture1")->grab().toImage()),
                      variant(":/logo@2x.png").copy(QRect(QPoint(), shown)));
             QCOMPARE(Rgb(Find("Picture2")->grab().toImage()), variant(":/ribbon@2x.png"));
@@ -392,8 +446,10 @@ private slots:
         QCOMPARE(Rgb(shown), Rgb(form_->windowIcon().pixmap(QSize(32, 32)).toImage()));
         // Stretched to the image's box: the icon's centre is drawn, not navy.
         const QImage drawn = imgLogo->grab().toImage();
-        QCOMPARE(drawn.size(), QSize(24, 20) * drawn.devicePixelRatio());
-        QVERIFY(DrawnAt(*imgLogo, QPoint(12, 10)) != Bgr(0x800000));
+        const PixelBox box = BoxOf("imgLogo", kDpi);
+        QCOMPARE(drawn.size(), QSize(box.width, box.height) * drawn.devicePixelRatio());
+        QVERIFY(DrawnAt(*imgLogo, QPoint(box.width / 2, box.height / 2)) !=
+                FixedColour(form::Control("Label1").background));
     }
 };
 

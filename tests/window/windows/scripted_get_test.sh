@@ -6,24 +6,15 @@
 # bytes in order, or the failure box and an empty txtMAC, for every row of
 # the window's failure table.
 #
-#   scripted_get_test.sh VARNOCK_EXE FORM_PROBE_EXE IP_HELPER_DLL WINEPREFIX_DIR
+#   scripted_get_test.sh VARNOCK_EXE FORM_PROBE_EXE WRITE_FORM_POINTS_EXE IP_HELPER_DLL WINEPREFIX_DIR
 #
-# Shares desktop_test.sh's prefix (ctest keeps them apart with a lock).
-# Exits 77 (skipped) when wine64, Xvfb, openbox or xdotool is missing.
+# Shares desktop_test.sh's prefix (ctest keeps them apart with a lock), and
+# its setup (wine_desktop.sh). Exits 77 (skipped) when wine64, Xvfb, openbox
+# or xdotool is missing.
 set -euo pipefail
 
-# shellcheck source=tests/desktop/x_desktop.sh
-source "$(dirname "$(realpath "$0")")/../../desktop/x_desktop.sh"
-
-: "${WINE:=/usr/lib/wine/wine64}"
-: "${WINESERVER:=/usr/lib/wine/wineserver}"
-readonly IMPORT=/usr/bin/import
-readonly IP_X=229 IP_Y=48   # the middle of txtIp at 96 dpi
-readonly GET_X=342 GET_Y=46 # the middle of Command1
-readonly BOX='owner VarnockForm1 "Varnock"
-prompt "ERROR : Remote MAC Cannot be Harvested"
-icon stop
-button 1 "OK"'
+# shellcheck source=tests/window/windows/wine_desktop.sh
+source "$(dirname "$(realpath "$0")")/wine_desktop.sh"
 
 # What SendARP answers for each address (tests/support/windows/
 # scripted_ip_helper.cpp reads it); every other address gets error 67.
@@ -61,83 +52,36 @@ readonly CASES='192.0.2.2|SendARP 192.0.2.2 0.0.0.0 6|02:1A:2B:3C:4D:5E
 192.0.2.2|SendARP 192.0.2.2 0.0.0.0 6|02:1A:2B:3C:4D:5E
 abc|SendARP 255.255.255.255 0.0.0.0 6|box'
 
-skip() {
-    echo "SKIP: $*"
-    exit 77
+(($# == 5)) || {
+    echo "usage: $0 VARNOCK_EXE FORM_PROBE_EXE WRITE_FORM_POINTS_EXE IP_HELPER_DLL WINEPREFIX_DIR" >&2
+    exit 2
 }
-for tool in "$WINE" "$WINESERVER" Xvfb openbox xdotool; do
-    command -v "$tool" >/dev/null || skip "$tool is not installed"
-done
-(($# == 4)) || { echo "usage: $0 VARNOCK_EXE FORM_PROBE_EXE IP_HELPER_DLL WINEPREFIX_DIR" >&2; exit 2; }
 probe_exe=$2
-export WINEPREFIX=$4
-export WINEDEBUG=${WINEDEBUG:--all}
+points_exe=$3
+export WINEPREFIX=$5
 work=$(mktemp -d "${TMPDIR:-/tmp}/varnock-scripted-get.XXXXXX")
-xvfb_pid='' wm_pid='' program_pid='' wine_started=''
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-cleanup() {
-    local pid
-    if [[ -n "$program_pid" ]]; then kill "$program_pid" 2>/dev/null || true; fi
-    if [[ -n "$wine_started" ]]; then
-        "$WINESERVER" -k </dev/null >/dev/null 2>&1 || true
-        timeout 10 "$WINESERVER" -w </dev/null >/dev/null 2>&1 || true
-    fi
-    for pid in "$wm_pid" "$xvfb_pid"; do
-        if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
-    done
-    for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
-        if [[ -n "$pid" ]]; then wait "$pid" 2>/dev/null || true; fi
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap wine_desktop_cleanup EXIT
 
 # The program with the stand-in beside it, where wine looks first.
 mkdir -p "$work/program"
 cp "$1" "$work/program/varnock.exe"
-cp "$3" "$work/program/iphlpapi.dll"
+cp "$4" "$work/program/iphlpapi.dll"
 printf '%s\n' "$SCRIPT" >"$work/script"
 export VARNOCK_IP_HELPER_SCRIPT=$work/script VARNOCK_IP_HELPER_RECORD=$work/record
 : >"$work/record"
 
 start_x_desktop
-"$WINESERVER" -k </dev/null >/dev/null 2>&1 || true  # bound to an earlier display
-timeout 10 "$WINESERVER" -w </dev/null >/dev/null 2>&1 || true
-wine_started=yes
-mkdir -p "$WINEPREFIX"
-"$WINESERVER" -p </dev/null >/dev/null 2>&1 || fail "wineserver does not start"
-timeout 60 "$WINE" wineboot </dev/null >"$work/wineboot.log" 2>&1 ||
-    fail "wineboot failed: $(cat "$work/wineboot.log")"
-
-probed=''
-probe() {
-    timeout 30 "$WINE" "$probe_exe" "$@" </dev/null >"$work/probe.out" 2>"$work/probe.err" ||
-        fail "form_probe $*: $(cat "$work/probe.err" "$work/probe.out")"
-    probed=$(cat "$work/probe.out")
-}
+stop_wine  # bound to an earlier display
+start_wine
+read_form_points 96
 
 # Only the program gets the stand-in: the probe and wineboot keep wine's own.
-WINEDLLOVERRIDES="iphlpapi=n;mscoree,mshtml=" "$WINE" "$work/program/varnock.exe" \
-    </dev/null >"$work/program.log" 2>&1 &
-program_pid=$!
-window=$(timeout 15 xdotool search --sync --onlyvisible --name '^Varnock$') ||
-    fail "no window named Varnock within 15s: $(cat "$work/program.log")"
-window=${window%%$'\n'*}
+WINEDLLOVERRIDES="iphlpapi=n;$WINEDLLOVERRIDES" start_program "$work/program/varnock.exe"
 
 failures=0
 while IFS='|' read -r typed asked shown; do
     : >"$work/record"
-    hover "$IP_X" "$IP_Y"
-    xdotool click 1 sleep 0.1 key End shift+Home sleep 0.1 type --delay 20 "$typed"
-    deadline=$((SECONDS + 15))
-    while probe controls && ! grep -qF "focus \"$typed\"" <<<"$probed"; do
-        ((SECONDS < deadline)) || fail "txtIp does not read $typed after typing: $probed"
-        sleep 0.1
-    done
+    type_address "$typed"
     hover "$GET_X" "$GET_Y"
     xdotool click 1
     if [[ "$shown" == box ]]; then
@@ -148,7 +92,7 @@ while IFS='|' read -r typed asked shown; do
         # The answer is in when txtMAC holds it, or after a second of an
         # empty txtMAC and no box.
         deadline=$((SECONDS + 15))
-        while probe controls && ! grep -qxF "Edit 9 92 306 23 - \"$shown\"" <<<"$probed"; do
+        while probe controls && ! grep -qxF "Edit $MAC_BOX - \"$shown\"" <<<"$probed"; do
             ((SECONDS < deadline)) || break
             sleep 0.1
         done
@@ -157,7 +101,7 @@ while IFS='|' read -r typed asked shown; do
         seen_box=$([[ "$probed" == 'VarnockForm1 "Varnock"' ]] || echo "$probed")
     fi
     probe controls
-    mac=$(sed -n 's/^Edit 9 92 306 23 [^ ]* "\(.*\)"$/\1/p' <<<"$probed")
+    mac=$(sed -n "s/^Edit $MAC_BOX [^ ]* \"\\(.*\\)\"\$/\\1/p" <<<"$probed")
     record=$(grep "^SendARP" "$work/record" || true)
     problems=()
     if [[ "$shown" == box ]]; then
