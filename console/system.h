@@ -46,6 +46,15 @@ public:
     virtual std::size_t Read(std::span<char> into) = 0;
 };
 
+// A regular file, which can also be read at any place.
+class RegularInput : public InputFile {
+public:
+    // Fills the start of `into` from the place `at`: fewer bytes at the
+    // file's end. Read one way or the other, not both: on Windows this
+    // moves Read's place. Throws std::system_error when the read fails.
+    virtual std::size_t ReadAt(std::uint64_t at, std::span<char> into) = 0;
+};
+
 // What -f reads: the file `path`, of any kind (a pipe may wait for its
 // writer), or standard input for "-". Throws std::system_error when it
 // cannot be opened.
@@ -55,7 +64,7 @@ std::unique_ptr<InputFile> OpenInput(const std::string& path);
 // waited for) and checked once it is open. `file` is empty when it cannot
 // be used: `problem` says why, and `missing` when it does not exist.
 struct RegularFile {
-    std::unique_ptr<InputFile> file;
+    std::unique_ptr<RegularInput> file;
     std::string problem;
     bool missing = false;
     std::uint64_t size = 0;

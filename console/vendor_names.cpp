@@ -19,31 +19,33 @@ namespace fs = std::filesystem;
 
 constexpr const char* kCacheFileName = "vendors";
 
-// A private copy of the cache: another process may cut or replace the file
-// at any time, and a copy is never affected (a mapping would crash the
-// process on its next read past the new end). Nothing when it cannot be
-// read whole.
-std::shared_ptr<const std::string> ReadCache(const std::string& path) {
-    const RegularFile opened = OpenRegularFile(path);
+// The compact form in a file, read a record at a time as lookups need it.
+// Another process may cut or replace the file at any time: a replaced file
+// stays the one opened, and a cut one gives short reads, which the registry
+// takes as damage; neither can crash the process, as a mapping would.
+class CompactFile final : public CompactBytes {
+public:
+    explicit CompactFile(RegularFile opened) : opened_(std::move(opened)) {}
+    std::uint64_t Size() const override { return opened_.size; }
+    bool ReadAt(std::uint64_t at, std::span<char> into) const override {
+        try {
+            return opened_.file->ReadAt(at, into) == into.size();
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
+
+private:
+    RegularFile opened_;
+};
+
+// Nothing when it cannot be used.
+std::shared_ptr<const CompactBytes> OpenCompactFile(const std::string& path) {
+    RegularFile opened = OpenRegularFile(path);
     if (!opened.file || opened.size > kLargestVendorCache) {
         return nullptr;
     }
-    // One byte more than its size: a file that grew meanwhile is seen.
-    auto bytes = std::make_shared<std::string>(static_cast<std::size_t>(opened.size) + 1, '\0');
-    std::size_t filled = 0;
-    try {
-        while (filled < bytes->size()) {
-            const std::size_t got = opened.file->Read(std::span(*bytes).subspan(filled));
-            if (got == 0) {
-                break;
-            }
-            filled += got;
-        }
-    } catch (const std::system_error&) {
-        return nullptr;
-    }
-    bytes->resize(filled);
-    return bytes;
+    return std::make_shared<const CompactFile>(std::move(opened));
 }
 
 // Replaced whole (ReplaceFileContents), so that a reader never sees half a
@@ -69,7 +71,20 @@ std::optional<std::string_view> VendorNames::Of(const HardwareAddressBytes& byte
             return name;
         }
     }
-    return system_ ? system_->Find(bytes) : std::nullopt;
+    if (!system_) {
+        return std::nullopt;
+    }
+    const auto name = system_->Find(bytes);
+    if (!name && system_->Damaged() && !rebuilt_) {
+        // The cache was damaged under us: made anew from the registries,
+        // once. The old registry stays, for the names it has handed out.
+        rebuilt_ = true;
+        damaged_ = std::move(system_);
+        system_.reset();
+        LoadSystemLists(false);
+        return system_ ? system_->Find(bytes) : std::nullopt;
+    }
+    return name;
 }
 
 void VendorNames::Warn(const std::string& path, const std::string& why) {
@@ -91,6 +106,10 @@ void VendorNames::Load() {
             Warn(*sources_.userFile, opened.problem);
         }
     }
+    LoadSystemLists(true);
+}
+
+void VendorNames::LoadSystemLists(bool trustCache) {
     // What the compact form is built from: each list's path, size and time,
     // so that an updated registry makes a new one.
     std::string stamp;
@@ -114,9 +133,8 @@ void VendorNames::Load() {
     std::optional<fs::path> cache;
     if (sources_.cacheDirectory) {
         cache = fs::path(*sources_.cacheDirectory) / kCacheFileName;
-        if (auto bytes = ReadCache(cache->string())) {
-            const std::string_view view = *bytes;
-            system_ = VendorRegistry::FromCompact(std::move(bytes), view, stamp);
+        if (auto bytes = trustCache ? OpenCompactFile(cache->string()) : nullptr) {
+            system_ = VendorRegistry::FromCompact(std::move(bytes), stamp);
             if (system_) {
                 return;
             }
@@ -145,13 +163,12 @@ void VendorNames::LoadShipped() {
     if (!sources_.shippedFile) {
         return;
     }
-    auto bytes = ReadCache(*sources_.shippedFile);
+    auto bytes = OpenCompactFile(*sources_.shippedFile);
     if (!bytes) {
         return;  // none shipped: no names
     }
-    const std::string_view view = *bytes;
-    if (const auto stamp = VendorRegistry::StampOf(view)) {
-        system_ = VendorRegistry::FromCompact(std::move(bytes), view, *stamp);
+    if (const auto stamp = VendorRegistry::StampOf(*bytes)) {
+        system_ = VendorRegistry::FromCompact(std::move(bytes), *stamp);
     }
     if (!system_) {
         Warn(*sources_.shippedFile, "damaged");
@@ -178,9 +195,9 @@ std::string DescribeVendorSources(const VendorSources& sources) {
         describe(path);
     }
     if (text.empty() && sources.shippedFile) {
-        const auto bytes = ReadCache(*sources.shippedFile);
+        const auto bytes = OpenCompactFile(*sources.shippedFile);
         if (const auto stamp = bytes ? VendorRegistry::StampOf(*bytes) : std::nullopt) {
-            text += "  " + *sources.shippedFile + ", made from:\n" + std::string(*stamp);
+            text += "  " + *sources.shippedFile + ", made from:\n" + *stamp;
         }
     }
     if (sources.userFile) {

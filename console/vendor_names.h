@@ -54,6 +54,8 @@ public:
 
 private:
     void Load();
+    // The system's lists, from the cache when `trustCache` and it is theirs.
+    void LoadSystemLists(bool trustCache);
     void LoadShipped();
     void Warn(const std::string& path, const std::string& why);
 
@@ -62,6 +64,8 @@ private:
     std::vector<std::string> problems_;
     std::optional<VendorRegistry> user_;
     std::optional<VendorRegistry> system_;
+    std::optional<VendorRegistry> damaged_;  // a cache found damaged, made anew
+    bool rebuilt_ = false;
 };
 
 // Whether the address was set locally rather than assigned by the IEEE (the

@@ -6,8 +6,10 @@
 namespace varnock::console {
 namespace {
 
-constexpr std::string_view kMagic = "varnock vendors 2\n";
-constexpr std::size_t kEntrySize = 16;  // key, name offset, name length
+constexpr std::string_view kMagic = "varnock vendors 3\n";
+constexpr std::size_t kEntrySize = 20;  // key, name offset, name length, checksum
+// No registry name comes near it: anything longer is damage.
+constexpr std::uint32_t kLongestName = 4096;
 
 std::optional<unsigned> HexDigit(char c) {
     if (c >= '0' && c <= '9') {
@@ -122,28 +124,56 @@ void Put(std::string& out, Number value) {
     out.append(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
+// Finds an entry or a name damaged, not a forgery.
+std::uint32_t Checksum(std::string_view bytes) {
+    constexpr std::uint64_t kMultiplier = 0x9E37'79B9'7F4A'7C15;
+    std::uint64_t hash = bytes.size();
+    for (const char byte : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(byte)) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    return static_cast<std::uint32_t>(hash);
+}
+
+std::uint32_t EntryChecksum(std::uint64_t key, std::uint32_t offset, std::string_view name) {
+    std::string entry;
+    Put(entry, key);
+    Put(entry, offset);
+    Put(entry, static_cast<std::uint32_t>(name.size()));
+    return Checksum(entry.append(name));
+}
+
+class BytesInMemory final : public CompactBytes {
+public:
+    explicit BytesInMemory(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::uint64_t Size() const override { return bytes_.size(); }
+    bool ReadAt(std::uint64_t at, std::span<char> into) const override {
+        if (at > bytes_.size() || into.size() > bytes_.size() - at) {
+            return false;
+        }
+        std::memcpy(into.data(), bytes_.data() + at, into.size());
+        return true;
+    }
+
+private:
+    std::string bytes_;
+};
+
 template <typename Number>
-Number Get(std::string_view bytes, std::size_t at) {
+std::optional<Number> NumberAt(const CompactBytes& bytes, std::uint64_t at) {
     Number value = 0;
-    std::memcpy(&value, bytes.data() + at, sizeof value);
+    if (!bytes.ReadAt(at, std::span(reinterpret_cast<char*>(&value), sizeof value))) {
+        return std::nullopt;
+    }
     return value;
 }
 
-// Finds a file cut short, grown or damaged, not a forgery: eight bytes a
-// step keeps it well under a millisecond for the registries' 1.7 MB.
-std::uint64_t Checksum(std::string_view bytes) {
-    constexpr std::uint64_t kMultiplier = 0x9E37'79B9'7F4A'7C15;
-    std::uint64_t hash = bytes.size();
-    std::size_t at = 0;
-    for (; at + sizeof(std::uint64_t) <= bytes.size(); at += sizeof(std::uint64_t)) {
-        hash = (hash ^ Get<std::uint64_t>(bytes, at)) * kMultiplier;
-        hash ^= hash >> 29;
+std::optional<std::string> TextAt(const CompactBytes& bytes, std::uint64_t at, std::size_t size) {
+    std::string text(size, '\0');
+    if (!bytes.ReadAt(at, text)) {
+        return std::nullopt;
     }
-    for (; at < bytes.size(); ++at) {
-        hash = (hash ^ static_cast<unsigned char>(bytes[at])) * kMultiplier;
-        hash ^= hash >> 29;
-    }
-    return hash;
+    return text;
 }
 
 }  // namespace
@@ -206,6 +236,10 @@ std::vector<VendorBlock> ParseVendorBlocks(std::string_view text) {
     return parser.Finish();
 }
 
+std::shared_ptr<const CompactBytes> CompactBytesOf(std::string bytes) {
+    return std::make_shared<const BytesInMemory>(std::move(bytes));
+}
+
 VendorRegistry VendorRegistry::FromBlocks(std::vector<VendorBlock> blocks) {
     // Stable: among equal prefixes the first given stays first, and wins.
     std::stable_sort(blocks.begin(), blocks.end(), [](const auto& a, const auto& b) {
@@ -216,23 +250,27 @@ VendorRegistry VendorRegistry::FromBlocks(std::vector<VendorBlock> blocks) {
                                  return KeyOf(a.prefix, a.bits) == KeyOf(b.prefix, b.bits);
                              }),
                  blocks.end());
-    auto bytes = std::make_shared<std::string>();
-    Put<std::uint32_t>(*bytes, static_cast<std::uint32_t>(blocks.size()));
+    std::string body;
+    Put<std::uint32_t>(body, static_cast<std::uint32_t>(blocks.size()));
     std::string names;
-    for (const auto& block : blocks) {
+    for (auto& block : blocks) {
+        if (block.name.size() > kLongestName) {
+            block.name.resize(kLongestName);
+        }
         const std::uint64_t key = KeyOf(block.prefix, block.bits);
-        bytes->append(reinterpret_cast<const char*>(&key), sizeof key);
-        Put<std::uint32_t>(*bytes, static_cast<std::uint32_t>(names.size()));
-        Put<std::uint32_t>(*bytes, static_cast<std::uint32_t>(block.name.size()));
+        const auto offset = static_cast<std::uint32_t>(names.size());
+        Put(body, key);
+        Put(body, offset);
+        Put<std::uint32_t>(body, static_cast<std::uint32_t>(block.name.size()));
+        Put(body, EntryChecksum(key, offset, block.name));
         names += block.name;
     }
-    *bytes += names;
+    body += names;
     VendorRegistry registry;
-    registry.bytes_ = *bytes;
-    registry.owner_ = std::move(bytes);
     registry.count_ = blocks.size();
     registry.entriesAt_ = sizeof(std::uint32_t);
     registry.namesAt_ = registry.entriesAt_ + registry.count_ * kEntrySize;
+    registry.bytes_ = CompactBytesOf(std::move(body));
     return registry;
 }
 
@@ -240,48 +278,78 @@ std::string VendorRegistry::Serialize(std::string_view stamp) const {
     std::string out(kMagic);
     Put<std::uint32_t>(out, static_cast<std::uint32_t>(stamp.size()));
     out += stamp;
-    Put<std::uint64_t>(out, bytes_.size());
-    Put<std::uint64_t>(out, Checksum(bytes_));
-    out.append(bytes_);
+    const std::uint64_t bodySize = bytes_->Size() - bodyAt_;
+    Put<std::uint64_t>(out, bodySize);
+    const std::size_t bodyStart = out.size();
+    out.resize(bodyStart + bodySize);
+    if (!bytes_->ReadAt(bodyAt_, std::span(out).subspan(bodyStart))) {
+        return {};  // gone from under us: no cache rather than a broken one
+    }
     return out;
 }
 
-std::optional<VendorRegistry> VendorRegistry::FromCompact(std::shared_ptr<const void> owner,
-                                                          std::string_view data,
+std::optional<VendorRegistry> VendorRegistry::FromCompact(std::shared_ptr<const CompactBytes> bytes,
                                                           std::string_view stamp) {
-    const std::size_t stampAt = kMagic.size() + sizeof(std::uint32_t);
-    const std::size_t sizeAt = stampAt + stamp.size();
-    const std::size_t countAt = sizeAt + 2 * sizeof(std::uint64_t);
-    if (data.size() < countAt + sizeof(std::uint32_t) || data.substr(0, kMagic.size()) != kMagic ||
-        Get<std::uint32_t>(data, kMagic.size()) != stamp.size() ||
-        data.substr(stampAt, stamp.size()) != stamp ||
-        Get<std::uint64_t>(data, sizeAt) != data.size() - countAt ||
-        Get<std::uint64_t>(data, sizeAt + sizeof(std::uint64_t)) !=
-            Checksum(data.substr(countAt))) {
+    const std::uint64_t stampAt = kMagic.size() + sizeof(std::uint32_t);
+    const std::uint64_t sizeAt = stampAt + stamp.size();
+    const std::uint64_t bodyAt = sizeAt + sizeof(std::uint64_t);
+    if (bytes->Size() < bodyAt + sizeof(std::uint32_t) || StampOf(*bytes) != stamp ||
+        NumberAt<std::uint64_t>(*bytes, sizeAt) != bytes->Size() - bodyAt) {
+        return std::nullopt;
+    }
+    const auto count = NumberAt<std::uint32_t>(*bytes, bodyAt);
+    if (!count) {
         return std::nullopt;
     }
     VendorRegistry registry;
-    registry.count_ = Get<std::uint32_t>(data, countAt);
-    registry.entriesAt_ = countAt + sizeof(std::uint32_t);
-    registry.namesAt_ = registry.entriesAt_ + registry.count_ * kEntrySize;
-    if (registry.namesAt_ > data.size()) {
+    registry.bodyAt_ = bodyAt;
+    registry.count_ = *count;
+    registry.entriesAt_ = bodyAt + sizeof(std::uint32_t);
+    registry.namesAt_ = registry.entriesAt_ + std::uint64_t{*count} * kEntrySize;
+    if (registry.namesAt_ > bytes->Size()) {
         return std::nullopt;
     }
-    registry.owner_ = std::move(owner);
-    registry.bytes_ = data;
+    registry.bytes_ = std::move(bytes);
     return registry;
 }
 
-std::optional<std::string_view> VendorRegistry::StampOf(std::string_view bytes) {
-    const std::size_t stampAt = kMagic.size() + sizeof(std::uint32_t);
-    if (bytes.size() < stampAt || bytes.substr(0, kMagic.size()) != kMagic) {
+std::optional<std::string> VendorRegistry::StampOf(const CompactBytes& bytes) {
+    const std::uint64_t stampAt = kMagic.size() + sizeof(std::uint32_t);
+    if (bytes.Size() < stampAt || TextAt(bytes, 0, kMagic.size()) != kMagic) {
         return std::nullopt;
     }
-    const std::uint32_t size = Get<std::uint32_t>(bytes, kMagic.size());
-    if (size > bytes.size() - stampAt) {
+    const auto size = NumberAt<std::uint32_t>(bytes, kMagic.size());
+    if (!size || *size > bytes.Size() - stampAt) {
         return std::nullopt;
     }
-    return bytes.substr(stampAt, size);
+    return TextAt(bytes, stampAt, *size);
+}
+
+std::optional<std::uint64_t> VendorRegistry::KeyAt(std::size_t index) const {
+    auto key = NumberAt<std::uint64_t>(*bytes_, entriesAt_ + index * kEntrySize);
+    damaged_ = damaged_ || !key;
+    return key;
+}
+
+std::optional<std::string_view> VendorRegistry::NameAt(std::size_t index, std::uint64_t key) const {
+    if (const auto known = found_.find(key); known != found_.end()) {
+        return known->second;
+    }
+    const std::uint64_t at = entriesAt_ + index * kEntrySize + sizeof key;
+    const auto offset = NumberAt<std::uint32_t>(*bytes_, at);
+    const auto length = NumberAt<std::uint32_t>(*bytes_, at + 4);
+    const auto checksum = NumberAt<std::uint32_t>(*bytes_, at + 8);
+    std::optional<std::string> name;
+    // A damaged entry never sends a read past the file's end.
+    if (offset && length && checksum && *length <= kLongestName &&
+        *offset + std::uint64_t{*length} <= bytes_->Size() - namesAt_) {
+        name = TextAt(*bytes_, namesAt_ + *offset, *length);
+    }
+    if (!name || EntryChecksum(key, *offset, *name) != *checksum) {
+        damaged_ = true;
+        return std::nullopt;
+    }
+    return found_.emplace(key, std::move(*name)).first->second;
 }
 
 std::optional<std::string_view> VendorRegistry::Find(const HardwareAddressBytes& bytes) const {
@@ -292,34 +360,24 @@ std::optional<std::string_view> VendorRegistry::Find(const HardwareAddressBytes&
     for (const std::uint8_t byte : bytes) {
         address = (address << 8) | byte;
     }
-    const std::string_view data = bytes_;
-    const auto keyAt = [&](std::size_t index) {
-        std::uint64_t key = 0;
-        std::memcpy(&key, data.data() + entriesAt_ + index * kEntrySize, sizeof key);
-        return key;
-    };
     for (const std::uint8_t bits : {std::uint8_t{36}, std::uint8_t{28}, std::uint8_t{24}}) {
         const std::uint64_t wanted = KeyOf(address >> (48 - bits), bits);
         std::size_t low = 0;
         std::size_t high = count_;
         while (low < high) {
             const std::size_t middle = low + (high - low) / 2;
-            if (keyAt(middle) < wanted) {
+            const auto key = KeyAt(middle);
+            if (!key) {
+                return std::nullopt;
+            }
+            if (*key < wanted) {
                 low = middle + 1;
             } else {
                 high = middle;
             }
         }
-        if (low < count_ && keyAt(low) == wanted) {
-            const std::size_t at = entriesAt_ + low * kEntrySize + sizeof(std::uint64_t);
-            const std::uint64_t offset = Get<std::uint32_t>(data, at);
-            const std::uint64_t length = Get<std::uint32_t>(data, at + 4);
-            // A damaged file never sends a read past its end.
-            if (offset + length > data.size() - namesAt_) {
-                return std::nullopt;
-            }
-            return data.substr(namesAt_ + static_cast<std::size_t>(offset),
-                               static_cast<std::size_t>(length));
+        if (low < count_ && KeyAt(low) == wanted) {
+            return NameAt(low, wanted);
         }
     }
     return std::nullopt;

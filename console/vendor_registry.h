@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +48,19 @@ private:
 };
 std::vector<VendorBlock> ParseVendorBlocks(std::string_view text);
 
+// Where the compact form of a registry is: in memory, or in a file read a
+// record at a time (a lookup reads a few hundred bytes of it, never the
+// whole).
+class CompactBytes {
+public:
+    virtual ~CompactBytes() = default;
+    virtual std::uint64_t Size() const = 0;
+    // Fills `into` with the bytes from `at`; false when they are not all
+    // there (a file cut since it was opened, a failed read).
+    virtual bool ReadAt(std::uint64_t at, std::span<char> into) const = 0;
+};
+std::shared_ptr<const CompactBytes> CompactBytesOf(std::string bytes);
+
 // Vendor names by the longest matching prefix. Built from blocks, or read
 // back from the compact form that Serialize writes (kept in the user's cache
 // so that a run does not parse megabytes of registry text).
@@ -54,35 +69,42 @@ public:
     // On blocks with the same prefix, the first given wins.
     static VendorRegistry FromBlocks(std::vector<VendorBlock> blocks);
 
-    // The compact form, preceded by `stamp` (what it was built from) and
-    // by the size and a checksum of what follows; FromCompact gives nothing
-    // for bytes of another stamp, or whose size or checksum disagree with
-    // the header (a file cut short or damaged: it is made anew). `owner`
-    // keeps `bytes` alive. An entry whose name would lie outside them is
-    // not answered.
+    // The compact form, preceded by `stamp` (what it was built from) and by
+    // the sizes of what follows; each entry carries a checksum of itself and
+    // its name. FromCompact gives nothing for bytes of another stamp, or
+    // whose size disagrees with the header (a file cut short or grown: it is
+    // made anew).
     std::string Serialize(std::string_view stamp) const;
-    static std::optional<VendorRegistry> FromCompact(std::shared_ptr<const void> owner,
-                                                     std::string_view bytes,
+    static std::optional<VendorRegistry> FromCompact(std::shared_ptr<const CompactBytes> bytes,
                                                      std::string_view stamp);
     // The stamp that compact bytes carry, for a file whose stamp is not
     // known beforehand (the one shipped with the program); nothing for
     // bytes that are no compact form.
-    static std::optional<std::string_view> StampOf(std::string_view bytes);
+    static std::optional<std::string> StampOf(const CompactBytes& bytes);
 
     // The vendor of the longest prefix (36, then 28, then 24 bits) that the
-    // list holds for a six-byte hardware address.
+    // list holds for a six-byte hardware address. The text lives as long as
+    // the registry. An entry that fails its checksum or cannot be read is
+    // not answered, and marks the registry Damaged.
     std::optional<std::string_view> Find(const HardwareAddressBytes& bytes) const;
+    bool Damaged() const { return damaged_; }
 
     std::size_t Size() const { return count_; }
 
 private:
-    // The compact bytes, built or read back: the entries (key, name offset,
-    // name length; sorted by key) and the names they point into.
-    std::shared_ptr<const void> owner_;
-    std::string_view bytes_;
-    std::size_t entriesAt_ = 0;
+    std::optional<std::uint64_t> KeyAt(std::size_t index) const;
+    std::optional<std::string_view> NameAt(std::size_t index, std::uint64_t key) const;
+
+    // The entries (key, name offset, name length, checksum; sorted by key)
+    // from entriesAt_, then the names they point into.
+    std::shared_ptr<const CompactBytes> bytes_;
+    std::uint64_t bodyAt_ = 0;  // the count, then the entries
+    std::uint64_t entriesAt_ = 0;
     std::size_t count_ = 0;
-    std::size_t namesAt_ = 0;
+    std::uint64_t namesAt_ = 0;
+    // The names found so far, by key: what Find hands out points here.
+    mutable std::map<std::uint64_t, std::string> found_;
+    mutable bool damaged_ = false;
 };
 
 }  // namespace varnock::console

@@ -55,7 +55,7 @@ namespace {
 
 using linux_backend::UniqueFd;
 
-class DescriptorInput final : public InputFile {
+class DescriptorInput final : public RegularInput {
 public:
     explicit DescriptorInput(UniqueFd fd) : owned_(std::move(fd)), fd_(owned_.Get()) {}
     // Standard input: read, never closed.
@@ -64,6 +64,18 @@ public:
     std::size_t Read(std::span<char> into) override {
         for (;;) {
             const ssize_t got = ::read(fd_, into.data(), into.size());
+            if (got >= 0) {
+                return static_cast<std::size_t>(got);
+            }
+            if (errno != EINTR) {
+                throw std::system_error(errno, std::generic_category());
+            }
+        }
+    }
+
+    std::size_t ReadAt(std::uint64_t at, std::span<char> into) override {
+        for (;;) {
+            const ssize_t got = ::pread(fd_, into.data(), into.size(), static_cast<off_t>(at));
             if (got >= 0) {
                 return static_cast<std::size_t>(got);
             }

@@ -65,7 +65,7 @@ char PathListSeparator() {
 
 namespace {
 
-class DescriptorInput final : public InputFile {
+class DescriptorInput final : public RegularInput {
 public:
     DescriptorInput(int fd, bool owned) : fd_(fd), owned_(owned) {}
     DescriptorInput(const DescriptorInput&) = delete;
@@ -83,6 +83,13 @@ public:
             throw std::system_error(errno, std::generic_category());
         }
         return static_cast<std::size_t>(got);
+    }
+
+    std::size_t ReadAt(std::uint64_t at, std::span<char> into) override {
+        if (::_lseeki64(fd_, static_cast<__int64>(at), SEEK_SET) < 0) {
+            throw std::system_error(errno, std::generic_category());
+        }
+        return Read(into);
     }
 
 private:

@@ -41,13 +41,29 @@ TEST(VendorListFile, ACacheCutInPlaceIsMadeAnew) {
     const VendorSources sources{{list.string()}, {}, folder.string()};
     const HardwareAddressBytes small{0x70, 0xB3, 0xD5, 0xE1, 0x20, 0x01};
     EXPECT_EQ(VendorNames(sources).Of(small), "Small Block");
-    // Ten bytes cut: without the header's size and checksum, the last names
-    // went missing on every later run.
+    // Ten bytes cut: without the header's size, the last names went missing
+    // on every later run.
     const fs::path cache = folder / "vendors";
     const auto whole = fs::file_size(cache);
     fs::resize_file(cache, whole - 10);
     EXPECT_EQ(VendorNames(sources).Of(small), "Small Block");
     EXPECT_EQ(fs::file_size(cache), whole);
+    // A name damaged in place, or the cache cut under a running program:
+    // made anew from the list at once, never answered wrong.
+    for (const bool cutWhileOpen : {false, true}) {
+        SCOPED_TRACE(cutWhileOpen ? "cut while open" : "a name damaged");
+        VendorNames names(sources);
+        if (cutWhileOpen) {
+            EXPECT_EQ(names.Of({0x00, 0x00, 0x00, 0x00, 0x00, 0x00}), std::nullopt);  // opens it
+            fs::resize_file(cache, whole - 10);
+        } else {
+            std::fstream file(cache, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(static_cast<std::streamoff>(whole - 3));
+            file.put('#');
+        }
+        EXPECT_EQ(names.Of(small), "Small Block");
+        EXPECT_EQ(VendorNames(sources).Of(small), "Small Block");  // the new cache serves
+    }
     fs::remove_all(folder);
 }
 
@@ -64,7 +80,7 @@ TEST(VendorListFile, TheShippedFormServesOnlyWithoutSystemListsAndSaysWhatItWasM
     const fs::path list = folder / "oui.txt";
     std::ofstream(list) << "00:1A:2B\tSystem Maker\n";
     const fs::path damaged = folder / "damaged.bin";
-    std::ofstream(damaged, std::ios::binary) << "varnock vendors 2\n\x10";
+    std::ofstream(damaged, std::ios::binary) << "varnock vendors 3\n\x10";
     const HardwareAddressBytes address{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
 
     struct Row {

@@ -67,21 +67,19 @@ TEST(VendorRegistry, TheCompactFormReadsBackOnlyWholeAndForItsOwnStamp) {
     const std::string whole =
         VendorRegistry::FromBlocks(ParseVendorBlocks(kRegistries)).Serialize(stamp);
     const auto readBack = [&](std::string bytes, const std::string& asked) {
-        auto owner = std::make_shared<const std::string>(std::move(bytes));
-        return VendorRegistry::FromCompact(owner, *owner, asked);
+        return VendorRegistry::FromCompact(CompactBytesOf(std::move(bytes)), asked);
     };
+    const HardwareAddressBytes small{0x70, 0xB3, 0xD5, 0xE1, 0x20, 0x01};
     const auto back = readBack(whole, stamp);
     ASSERT_TRUE(back);
-    EXPECT_EQ(NameOf(*back, {0x70, 0xB3, 0xD5, 0xE1, 0x20, 0x01}), "Small Block");
+    EXPECT_EQ(NameOf(*back, small), "Small Block");
+    EXPECT_FALSE(back->Damaged());
 
-    std::string flipped = whole;
-    flipped[whole.size() - 3] ^= 0x01;  // inside the last name
     const std::pair<const char*, std::string> damaged[] = {
         {"cut by ten bytes", whole.substr(0, whole.size() - 10)},
         {"cut by one byte", whole.substr(0, whole.size() - 1)},
         {"grown", whole + '\0'},
-        {"one bit changed", flipped},
-        {"no more than its header", whole.substr(0, whole.find(stamp) + stamp.size() + 16)},
+        {"no more than its header", whole.substr(0, whole.find(stamp) + stamp.size() + 8)},
         {"empty", ""},
     };
     for (const auto& [what, bytes] : damaged) {
@@ -89,6 +87,21 @@ TEST(VendorRegistry, TheCompactFormReadsBackOnlyWholeAndForItsOwnStamp) {
     }
     // A registry that changed since is not trusted either.
     EXPECT_FALSE(readBack(whole, "oui.txt 5243371 2\n"));
+}
+
+TEST(VendorRegistry, ADamagedEntryIsNeverAnsweredAndSaysSo) {
+    const std::string whole =
+        VendorRegistry::FromBlocks(ParseVendorBlocks(kRegistries)).Serialize("");
+    const HardwareAddressBytes small{0x70, 0xB3, 0xD5, 0xE1, 0x20, 0x01};
+    std::string flipped = whole;
+    flipped[whole.find("Small Block") + 2] ^= 0x01;  // "Smcll Block"
+    const auto back = VendorRegistry::FromCompact(CompactBytesOf(flipped), "");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(NameOf(*back, {0x70, 0xB3, 0xD5, 0xE0, 0x00, 0x01}), "Medium Block");
+    EXPECT_FALSE(back->Damaged());
+    // Nothing rather than the wrong name, nor the enclosing block's.
+    EXPECT_EQ(NameOf(*back, small), "-");
+    EXPECT_TRUE(back->Damaged());
 }
 
 }  // namespace

@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const auto built = VendorRegistry::FromBlocks(std::move(blocks));
-    const auto compact = std::make_shared<const std::string>(built.Serialize("stamp\n"));
-    const auto back = VendorRegistry::FromCompact(compact, *compact, "stamp\n");
+    const auto back = VendorRegistry::FromCompact(
+        varnock::console::CompactBytesOf(built.Serialize("stamp\n")), "stamp\n");
     if (!back || back->Size() != built.Size()) {
         std::abort();
     }
@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The input itself as a cache file: refused or answered, never a crash.
-    const auto bytes = std::make_shared<const std::string>(text);
-    if (const auto hostile = VendorRegistry::FromCompact(bytes, *bytes, "stamp\n")) {
+    if (const auto hostile =
+            VendorRegistry::FromCompact(varnock::console::CompactBytesOf(text), "stamp\n")) {
         (void)hostile->Find({0x70, 0xB3, 0xD5, 0xE1, 0x20, 0x01});
     }
     return 0;
