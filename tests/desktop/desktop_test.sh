@@ -41,13 +41,7 @@ done
 work=$(mktemp -d "${TMPDIR:-/tmp}/varnock-desktop.XXXXXX")
 xvfb_pid='' wm_pid='' program_pid=''
 cleanup() {
-    local pid
-    for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
-        if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
-    done
-    for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
-        if [[ -n "$pid" ]]; then wait "$pid" 2>/dev/null || true; fi
-    done
+    stop_processes "$program_pid" "$wm_pid" "$xvfb_pid"
     rm -rf "$work"
 }
 trap cleanup EXIT

@@ -16,6 +16,18 @@ wait_for() {
     done
 }
 
+# Ends the processes named (empty names skipped) and waits for each, so that
+# none outlives the test.
+stop_processes() {
+    local pid
+    for pid in "$@"; do
+        if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
+    done
+    for pid in "$@"; do
+        if [[ -n "$pid" ]]; then wait "$pid" 2>/dev/null || true; fi
+    done
+}
+
 # Starts Xvfb and openbox on it, exports DISPLAY and sets xvfb_pid and
 # wm_pid for the caller's cleanup. Xvfb picks a free display itself and
 # names it on the descriptor, so runs side by side never collide. Without

@@ -53,15 +53,9 @@ done
 
 # Ends the program, the wine server and the X desktop, and removes `work`.
 wine_desktop_cleanup() {
-    local pid
     if [[ -n "$program_pid" ]]; then kill "$program_pid" 2>/dev/null || true; fi
     if [[ -n "$wine_started" ]]; then stop_wine; fi
-    for pid in "$wm_pid" "$xvfb_pid"; do
-        if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
-    done
-    for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
-        if [[ -n "$pid" ]]; then wait "$pid" 2>/dev/null || true; fi
-    done
+    stop_processes "$program_pid" "$wm_pid" "$xvfb_pid"
     rm -rf "$work"
 }
 
