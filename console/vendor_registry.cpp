@@ -281,7 +281,9 @@ std::string VendorRegistry::Serialize(std::string_view stamp) const {
     const std::uint64_t bodySize = bytes_->Size() - bodyAt_;
     Put<std::uint64_t>(out, bodySize);
     const std::size_t bodyStart = out.size();
-    out.resize(bodyStart + bodySize);
+    // At most kLargestVendorCache when read back from a file, and held in
+    // memory whole when built: it fits a size_t either way.
+    out.resize(bodyStart + static_cast<std::size_t>(bodySize));
     if (!bytes_->ReadAt(bodyAt_, std::span(out).subspan(bodyStart))) {
         return {};  // gone from under us: no cache rather than a broken one
     }
