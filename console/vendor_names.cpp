@@ -75,10 +75,9 @@ std::optional<std::string_view> VendorNames::Of(const HardwareAddressBytes& byte
         return std::nullopt;
     }
     const auto name = system_->Find(bytes);
-    if (!name && system_->Damaged() && !rebuilt_) {
+    if (!name && system_->Damaged() && !damaged_) {
         // The cache was damaged under us: made anew from the registries,
         // once. The old registry stays, for the names it has handed out.
-        rebuilt_ = true;
         damaged_ = std::move(system_);
         system_.reset();
         LoadSystemLists(false);

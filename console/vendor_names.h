@@ -64,8 +64,9 @@ private:
     std::vector<std::string> problems_;
     std::optional<VendorRegistry> user_;
     std::optional<VendorRegistry> system_;
-    std::optional<VendorRegistry> damaged_;  // a cache found damaged, made anew
-    bool rebuilt_ = false;
+    // The cache found damaged and made anew (once a run), kept for the names
+    // it has handed out.
+    std::optional<VendorRegistry> damaged_;
 };
 
 // Whether the address was set locally rather than assigned by the IEEE (the
