@@ -16,6 +16,7 @@
 #include "lookup/arp_request.h"
 #include "lookup/ip_address.h"
 #include "lookup/neighbour_feed.h"
+#include "lookup/neighbour_observer.h"
 
 namespace varnock {
 
@@ -89,6 +90,18 @@ public:
 
     // Lookups submitted and not yet delivered nor cancelled.
     virtual std::size_t InFlight() const = 0;
+
+    // Tells `observer` of every change of the table on `interfaceIndex`'s
+    // interface (0: every interface that resolves neighbours) from within Run
+    // and on Run's thread, and returns the observed table as it stands. While
+    // observed, Run waits until its `until` even with no lookup in flight,
+    // and returns early when the observer's StopRunning says so. One observer
+    // at a time, for the engine's life. Nothing where the engine cannot tell
+    // changes.
+    virtual std::optional<std::vector<NeighbourEntry>> Observe(NeighbourObserver& /*observer*/,
+                                                               std::uint32_t /*interfaceIndex*/) {
+        return std::nullopt;
+    }
 
     // The table's changes told on this engine's own subscription, so that a
     // watch and its lookups share one (see MakeSystemNeighbourFeed); nothing
