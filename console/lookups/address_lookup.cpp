@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "console/text/address_text.h"
 #include "lookup/mac_query.h"
 
 namespace varnock::console {

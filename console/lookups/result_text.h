@@ -52,8 +52,4 @@ std::string CsvHeader();
 std::string CsvRecord(const AddressResult& result, const Vendor& vendor,
                       const ResultNaming& naming);
 
-// `text` as a JSON string, quotes included. Bytes that are not UTF-8 become
-// U+FFFD, so the document stays valid whatever a name or delimiter holds.
-std::string JsonString(std::string_view text);
-
 }  // namespace varnock::console

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "console/command/usage_error.h"
+#include "console/text/address_text.h"
 #include "lookup/address_text.h"
 #include "socket_text.h"
 
@@ -375,28 +376,6 @@ std::vector<Target> HostsOf(const AttachedNetwork& network, const std::string& i
         target.given = given;
     }
     return targets;
-}
-
-std::string AddressText(const IpAddress& address,
-                        const std::function<std::string(std::uint32_t)>& interfaceName) {
-    if (!address.IsV6()) {
-        return DottedText(address.V4Value());
-    }
-    char text[64] = {};
-    if (::inet_ntop(AF_INET6, address.bytes.data(), text, sizeof text) == nullptr) {
-        return "?";
-    }
-    std::string result = text;
-    if (address.scope != 0) {
-        result += '%' + interfaceName(address.scope);
-    }
-    return result;
-}
-
-std::string DottedText(Ipv4Address address) {
-    const std::uint32_t number = ToNumber(address);
-    return std::to_string(number >> 24) + '.' + std::to_string((number >> 16) & 0xFF) + '.' +
-           std::to_string((number >> 8) & 0xFF) + '.' + std::to_string(number & 0xFF);
 }
 
 }  // namespace varnock::console

@@ -73,12 +73,4 @@ std::vector<Target> HostsOf(const AttachedNetwork& network, const std::string& i
 // would make more than kMaxAddresses.
 void AppendWithinLimit(std::vector<Target>& all, std::vector<Target> more, const std::string& what);
 
-// "192.0.2.1" for an address in network byte order.
-std::string DottedText(Ipv4Address address);
-
-// The address as people write it: dotted IPv4, IPv6 in its shortest form
-// with "%interface" for a link-local one (`interfaceName` names it).
-std::string AddressText(const IpAddress& address,
-                        const std::function<std::string(std::uint32_t)>& interfaceName);
-
 }  // namespace varnock::console

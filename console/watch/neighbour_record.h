@@ -9,13 +9,12 @@
 #include <tuple>
 #include <vector>
 
+#include "console/text/utc_text.h"
 #include "lookup/hardware_address_text.h"
 #include "lookup/ip_address.h"
 #include "lookup/neighbour_feed.h"
 
 namespace varnock::console {
-
-using WallClock = std::chrono::system_clock;
 
 // What the watch has seen of one address on one interface.
 struct SeenNeighbour {

@@ -18,8 +18,4 @@ inline constexpr int kWatchStateVersion = 1;
 // Read by ParseWatchState (console/watch/record_file_reader.h).
 std::string FormatWatchState(const std::vector<SeenNeighbour>& seen);
 
-// "2026-12-07T14:00:00Z", and back.
-std::string UtcText(WallClock::time_point time);
-std::optional<WallClock::time_point> ParseUtcText(const std::string& text);
-
 }  // namespace varnock::console

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 
+#include "console/text/utc_text.h"
 #include "console/watch/record_file.h"
 #include "socket_text.h"
 

@@ -17,7 +17,10 @@
 #include "console/event_hook.h"
 #include "console/lookups/result_text.h"
 #include "console/system.h"
+#include "console/text/address_text.h"
+#include "console/text/json_text.h"
 #include "console/text/terminal_text.h"
+#include "console/text/utc_text.h"
 #include "console/vendors/vendor_names.h"
 #include "console/watch/event_burst.h"
 #include "console/watch/neighbour_record.h"
@@ -51,18 +54,6 @@ const char* KindName(WatchEvent::Kind kind) {
             return "burst";
     }
     return "?";
-}
-
-std::string PlainAddress(const IpAddress& address) {
-    return AddressText(address, [](std::uint32_t) { return std::string(); });
-}
-
-std::string AddressList(const std::vector<IpAddress>& addresses) {
-    std::string text;
-    for (std::size_t i = 0; i < addresses.size(); ++i) {
-        text += (i == 0 ? "" : ", ") + PlainAddress(addresses[i]);
-    }
-    return text;
 }
 
 // One line for a person:

@@ -5,7 +5,9 @@
 #include <iosfwd>
 
 #include "console/command/command_line.h"
-#include "console/lookups/lookup_command.h"
+#include "console/command/command_system.h"
+#include "console/command/exit_status.h"
+#include "console/lookups/targets.h"
 
 namespace varnock::console {
 

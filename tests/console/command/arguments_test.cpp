@@ -8,6 +8,7 @@
 #include "console/command/command_line.h"
 #include "console/command/usage_error.h"
 #include "console/lookups/targets.h"
+#include "console/text/address_text.h"
 
 namespace varnock::console {
 namespace {

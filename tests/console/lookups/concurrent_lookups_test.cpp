@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "console/lookups/targets.h"
+#include "console/text/address_text.h"
 #include "tests/support/scripted_neighbours.h"
 
 namespace varnock::console {

@@ -14,6 +14,7 @@
 
 #include "console/command/command_line.h"
 #include "console/lookups/result_text.h"
+#include "console/text/json_text.h"
 #include "console/text/terminal_text.h"
 #include "lookup/raw_method.h"
 #include "tests/support/scripted_neighbours.h"

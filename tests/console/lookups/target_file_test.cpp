@@ -8,6 +8,7 @@
 #include <string>
 
 #include "console/command/usage_error.h"
+#include "console/text/address_text.h"
 #include "tests/support/text_input.h"
 
 namespace varnock::console {
