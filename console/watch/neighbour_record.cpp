@@ -56,7 +56,7 @@ std::vector<WatchEvent> NeighbourRecord::Apply(const NeighbourEntry& entry,
         events.push_back(event(WatchEvent::Kind::kNew, seen));
         Share(seen, now, events);
         seen_.emplace(key, std::move(seen));
-        changed_ = true;
+        ++version_;
         return events;
     }
     SeenNeighbour& seen = found->second;
@@ -77,7 +77,7 @@ std::vector<WatchEvent> NeighbourRecord::Apply(const NeighbourEntry& entry,
         Share(seen, now, events);
     }
     seen.lastSeen = now;
-    changed_ = true;
+    ++version_;
     return events;
 }
 
@@ -100,7 +100,7 @@ std::vector<WatchEvent> NeighbourRecord::Settle(WallClock::time_point now) {
         stopped.firstSeen = seen.firstSeen;
         stopped.lastSeen = seen.lastSeen;
         events.push_back(std::move(stopped));
-        changed_ = true;
+        ++version_;
         pending = pendingStops_.erase(pending);
     }
     return events;
@@ -180,7 +180,7 @@ std::size_t NeighbourRecord::Forget(WallClock::time_point cutoff) {
         it = seen_.erase(it);
         ++dropped;
     }
-    changed_ = changed_ || dropped > 0;
+    version_ += dropped > 0 ? 1 : 0;
     return dropped;
 }
 
@@ -201,10 +201,6 @@ std::vector<SeenNeighbour> NeighbourRecord::Seen() const {
         seen.push_back(neighbour);
     }
     return seen;
-}
-
-bool NeighbourRecord::TakeChanged() {
-    return std::exchange(changed_, false);
 }
 
 }  // namespace varnock::console

@@ -99,8 +99,9 @@ public:
     std::size_t Size() const { return seen_.size(); }
     std::vector<SeenNeighbour> Seen() const;
 
-    // Whether anything changed since the last call.
-    bool TakeChanged();
+    // Grows with every change of what the record holds: a writer that keeps
+    // the version it last wrote knows whether it has anything new to write.
+    std::uint64_t Version() const { return version_; }
 
 private:
     using Key = std::tuple<std::string, int, std::array<std::uint8_t, 16>>;
@@ -116,7 +117,7 @@ private:
     std::map<Key, SeenNeighbour> seen_;
     std::map<SharedKey, std::vector<IpAddress>> shared_;
     std::map<Key, WallClock::time_point> pendingStops_;  // FAILED at, not yet certain
-    bool changed_ = false;
+    std::uint64_t version_ = 0;
 };
 
 }  // namespace varnock::console

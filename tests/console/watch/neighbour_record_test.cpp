@@ -106,9 +106,9 @@ TEST(NeighbourRecord, ForgetsWhatWasNotSeenAndKeepsToItsCap) {
     const auto start = WallClock::now();
     record.Apply(Entry(2, kHost), "eth0", start);
     record.Apply(Entry(3, kOther), "eth0", start + std::chrono::hours(1));
-    record.TakeChanged();
+    const auto before = record.Version();
     EXPECT_EQ(record.Forget(start + std::chrono::minutes(1)), 1u);
-    EXPECT_TRUE(record.TakeChanged());
+    EXPECT_NE(record.Version(), before);
     ASSERT_EQ(record.Seen().size(), 1u);
     EXPECT_EQ(record.Seen()[0].hardwareAddress, kOther);
     // Full: the one seen least lately makes room.
