@@ -188,10 +188,19 @@ void NeighbourRecord::MakeRoom() {
     if (seen_.size() < kMostNeighbours) {
         return;
     }
-    auto oldest = std::min_element(seen_.begin(), seen_.end(), [](const auto& a, const auto& b) {
-        return a.second.lastSeen < b.second.lastSeen;
-    });
-    Forget(oldest->second.lastSeen + std::chrono::nanoseconds(1));
+    // Exactly one goes: times tie often (a restored record holds whole
+    // seconds, a batch shares one time), and the key (interface, family,
+    // address) breaks the tie the same way every time.
+    const auto oldest =
+        std::min_element(seen_.begin(), seen_.end(), [](const auto& a, const auto& b) {
+            return std::tie(a.second.lastSeen, a.first) < std::tie(b.second.lastSeen, b.first);
+        });
+    if (oldest->second.answering) {
+        Unshare(oldest->second);
+    }
+    pendingStops_.erase(oldest->first);
+    seen_.erase(oldest);
+    ++version_;
 }
 
 std::vector<SeenNeighbour> NeighbourRecord::Seen() const {

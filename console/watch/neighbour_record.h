@@ -93,7 +93,8 @@ public:
     std::size_t Forget(WallClock::time_point cutoff);
 
     // The most neighbours the record keeps: past it, the one seen least
-    // lately makes room for a new one.
+    // lately makes room for a new one (of those seen at the same time, the
+    // first by interface name, then address).
     static constexpr std::size_t kMostNeighbours = 10'000;
 
     std::size_t Size() const { return seen_.size(); }

@@ -14,7 +14,7 @@ std::string FormatWatchState(const std::vector<SeenNeighbour>& seen) {
         const SeenNeighbour& neighbour = seen[i];
         text += i == 0 ? "\n  " : ",\n  ";
         text += "{\"address\": " + JsonString(PlainAddress(neighbour.address));
-        text += ", \"interface\": " + JsonString(neighbour.interfaceName);
+        text += ", \"interface\": " + JsonBytes(neighbour.interfaceName);
         text += ", \"hardware_address\": " +
                 JsonString(HardwareAddressText(neighbour.hardwareAddress, ":"));
         text += ", \"first_seen\": " + JsonString(UtcText(neighbour.firstSeen));

@@ -12,6 +12,8 @@ namespace varnock::console {
 //   {"version": 1, "neighbours": [{"address": "192.0.2.2", "interface": "eth0",
 //     "hardware_address": "02:1A:2B:3C:4D:5E", "first_seen": "2026-12-07T14:00:00Z",
 //     "last_seen": "2026-12-07T15:00:00Z", "answering": true}, ...]}
+// An interface name is the kernel's bytes: a byte of it that is not UTF-8
+// is written as \udc80 to \udcff (JsonBytes), and read back as that byte.
 
 inline constexpr int kWatchStateVersion = 1;
 

@@ -214,7 +214,8 @@ private:
         }
     }
 
-    // Every escape JSON has, \uXXXX (surrogate pairs included) as UTF-8.
+    // Every escape JSON has, \uXXXX (surrogate pairs included) as UTF-8,
+    // and \udc80 to \udcff as the bytes 0x80 to 0xFF (JsonBytes).
     // Told where the backslash is.
     std::optional<unsigned> Escape() {
         const std::size_t backslash = at_ - 1;
@@ -240,6 +241,9 @@ private:
         auto code = Hex4();
         if (!code) {
             return Wrong("a unicode escape needs four hexadecimal digits");
+        }
+        if (*code >= 0xDC80 && *code <= 0xDCFF) {
+            return code;  // a byte that is not UTF-8 (JsonBytes)
         }
         if (*code >= 0xDC00 && *code <= 0xDFFF) {
             return Wrong("a lone low surrogate");
@@ -283,7 +287,11 @@ private:
             if (!code) {
                 return std::nullopt;
             }
-            AppendUtf8(text, *code);
+            if (*code >= 0xDC80 && *code <= 0xDCFF) {
+                text += static_cast<char>(*code - 0xDC00);
+            } else {
+                AppendUtf8(text, *code);
+            }
         }
         return Fail("a string without its closing quote");
     }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "console/watch/record_file.h"
 #include "console/watch/record_file_reader.h"
 
@@ -128,17 +130,85 @@ TEST(NeighbourRecord, ForgetsWhatWasNotSeenAndKeepsToItsCap) {
     EXPECT_EQ(onEth0, std::vector{Entry(4, kHost).address});  // .3 went, .4 came
 }
 
-TEST(WatchState, ReadsEveryEscapeItsWriterMakes) {
+// Restored from a file, a whole record can share one second: one new
+// neighbour makes room by forgetting exactly one of them.
+TEST(NeighbourRecord, MakesRoomForOneByForgettingOneOfTiedTimes) {
+    const auto second = std::chrono::floor<std::chrono::seconds>(WallClock::now());
+    std::vector<SeenNeighbour> full;
+    for (std::uint32_t i = 0; i < NeighbourRecord::kMostNeighbours; ++i) {
+        // 10.(i % 256).(i / 256).0, on eth2 and eth1 by turns.
+        full.push_back({IpAddress::V4(0x0000'000Au | (i << 8)), i % 2 == 0 ? "eth2" : "eth1", kHost,
+                        second, second, true});
+    }
+    NeighbourRecord record;
+    record.Restore(full);
+    auto expected = record.Seen();
+    // The first by interface, then address: eth1's 10.1.0.0 (i = 1).
+    const auto victim = std::find_if(expected.begin(), expected.end(), [](const auto& seen) {
+        return seen.interfaceName == "eth1" && seen.address == IpAddress::V4(0x0000'010Au);
+    });
+    ASSERT_NE(victim, expected.end());
+    expected.erase(victim);
+
+    const auto events = record.Apply(Entry(9, kOther), "eth0", second + std::chrono::seconds(1));
+    EXPECT_EQ(Kinds(events), std::vector{Kind::kNew});
+    expected.insert(expected.begin(), record.Seen().front());  // eth0 sorts first
+    const auto kept = record.Seen();
+    ASSERT_EQ(kept.size(), expected.size());
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(kept[i].interfaceName, expected[i].interfaceName) << i;
+        EXPECT_EQ(kept[i].address, expected[i].address) << i;
+    }
+    EXPECT_EQ(kept.front().address, Entry(9, kOther).address);
+}
+
+TEST(WatchState, InterfaceNamesComeBackByteForByte) {
     NeighbourRecord record;
     const auto now = std::chrono::floor<std::chrono::seconds>(WallClock::now());
-    // Interface names are the kernel's bytes: any of them can come back.
-    for (const char* name : {"new\nline", "tab\tcr\r", "\x01", "bad\xff", "quote\"\\"}) {
+    // Interface names are the kernel's bytes: any of them can come back,
+    // UTF-8 or not (a surrogate's own bytes, a lone continuation byte).
+    for (const char* name : {"new\nline", "tab\tcr\r", "\x01", "bad\xff", "quote\"\\",
+                             "M\xC3\xBCller", "\xED\xB2\x80", "\x80x"}) {
         record.Apply(Entry(2, kHost), name, now);
     }
     const std::string text = FormatWatchState(record.Seen());
-    const auto read = ParseWatchState(text);
+    auto read = ParseWatchState(text);
     ASSERT_TRUE(std::holds_alternative<std::vector<SeenNeighbour>>(read)) << std::get<1>(read);
-    EXPECT_EQ(std::get<0>(read).size(), 5u);
+    const auto& restored = std::get<0>(read);
+    ASSERT_EQ(restored.size(), record.Size());
+    for (std::size_t i = 0; i < restored.size(); ++i) {
+        EXPECT_EQ(restored[i].interfaceName, record.Seen()[i].interfaceName);
+        EXPECT_EQ(restored[i].address, record.Seen()[i].address);
+        EXPECT_EQ(restored[i].hardwareAddress, record.Seen()[i].hardwareAddress);
+        EXPECT_EQ(restored[i].lastSeen, record.Seen()[i].lastSeen);
+    }
+    // After a restart their neighbours are no news.
+    NeighbourRecord again;
+    again.Restore(restored);
+    EXPECT_TRUE(again.Apply(Entry(2, kHost), "bad\xff", now + std::chrono::hours(1)).empty());
+    // A name that is UTF-8 is written as it is, as before.
+    EXPECT_NE(text.find("\"M\xC3\xBCller\""), std::string::npos);
+}
+
+TEST(WatchState, OnlyTheLowSurrogatesOfBytesAreTaken) {
+    const auto entry = [](const std::string& name) {
+        return "{\"version\": 1, \"neighbours\": [{\"address\": \"192.0.2.2\", \"interface\": \"" +
+               name +
+               "\", \"hardware_address\": \"00:1A:2B:3C:4D:5E\", \"first_seen\": "
+               "\"2026-12-07T14:00:00Z\", \"last_seen\": \"2026-12-07T14:00:00Z\", \"answering\": "
+               "true}]}";
+    };
+    const auto read = ParseWatchState(entry("a\\udcffb"));
+    ASSERT_TRUE(std::holds_alternative<std::vector<SeenNeighbour>>(read)) << std::get<1>(read);
+    EXPECT_EQ(std::get<0>(read).at(0).interfaceName,
+              "a\xff"
+              "b");
+    // Below U+DC80 would be an ASCII byte, which is never escaped so.
+    for (const char* lone : {"\\udc7f", "\\udd00", "\\udfff"}) {
+        const auto wrong = ParseWatchState(entry(lone));
+        ASSERT_TRUE(std::holds_alternative<std::string>(wrong)) << lone;
+        EXPECT_NE(std::get<std::string>(wrong).find("a lone low surrogate"), std::string::npos);
+    }
 }
 
 TEST(WatchState, DamagedTextIsToldWhereAndWhy) {
