@@ -153,15 +153,16 @@ else
     echo "ok: --watch: new, changed and stopped from a changing table, nothing sent"
 fi
 
-# --exec: a batch file found on PATH gets the event on its standard input
+# --exec: a batch file found on PATH (in a folder whose name cmd.exe would
+# split or act on, were it not quoted) gets the event on its standard input
 # and in its environment; a run that overstays its limit (10 s) is ended
 # with everything it started, and so is a run still going when the watch is
 # killed. heartbeat.exe rewrites its file ten times a second while it runs.
 cp "$heartbeat" heartbeat.exe
-mkdir hooks
+mkdir "hooks & co"
 printf '%s\r\n' '@echo off' 'set /p line=' '>event.txt echo %line%' \
     '>environment.txt echo %VARNOCK_EVENT_TYPE% %VARNOCK_ADDRESS% %VARNOCK_INTERFACE% %VARNOCK_HARDWARE_ADDRESS% [%VARNOCK_IP_HELPER_SCRIPT%]' \
-    '>>environment.txt echo %VARNOCK_EVENT%' 'exit /b 3' >hooks/tell.cmd
+    '>>environment.txt echo %VARNOCK_EVENT%' 'exit /b 3' >'hooks & co/tell.cmd'
 printf '%s\r\n' '@echo off' 'start /b "" heartbeat.exe child-%VARNOCK_ADDRESS%.beat' \
     'heartbeat.exe hook-%VARNOCK_ADDRESS%.beat' >overstay.cmd
 # start_watch PATTERN ARGS...: a watch in the background, until its
@@ -169,12 +170,19 @@ printf '%s\r\n' '@echo off' 'start /b "" heartbeat.exe child-%VARNOCK_ADDRESS%.b
 start_watch() {
     local pattern=$1 deadline=$((SECONDS + 90))
     shift
-    "${wine_run[@]}" ./varnock-cli.exe --watch "$@" >watch.out 2>watch.err &
+    : >watch.out
+    : >watch.err
+    "${wine_run[@]}" ./varnock-cli.exe --watch "$@" >>watch.out 2>>watch.err &
     watch_pid=$!
     until grep -q -- "$pattern" watch.err || ((SECONDS >= deadline)); do sleep 0.2; done
 }
+# stop_watch SIGNAL: INT is Ctrl+C under wine (the watch ends as it
+# chooses), TERM ends the process at once.
 stop_watch() {
-    kill "$watch_pid" 2>/dev/null
+    local deadline=$((SECONDS + 30))
+    kill "-$1" "$watch_pid" 2>/dev/null
+    while kill -0 "$watch_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.2; done
+    kill -KILL "$watch_pid" 2>/dev/null
     wait "$watch_pid" 2>/dev/null
     watch_pid=''
 }
@@ -183,7 +191,7 @@ stop_watch() {
 beat() {
     local count=''
     for _ in 1 2 3 4 5; do
-        count=$(tr -dc 0-9 <"$1" 2>/dev/null) && [[ -n "$count" ]] && break
+        count=$({ tr -dc 0-9 <"$1"; } 2>/dev/null) && [[ -n "$count" ]] && break
         sleep 0.05
     done
     echo "$count"
@@ -202,9 +210,9 @@ still_beating() {
 }
 
 printf 'adapter 7 Ethernet up ethernet 02:00:00:00:00:01 192.0.2.1/29\ntable\nneighbour 7 192.0.2.2 02:1a:2b:3c:4d:5e 5\n' >script
-WINEPATH="$(cd hooks && pwd -P | sed 's|/|\\|g; s|^|Z:|')" \
+WINEPATH="$(cd 'hooks & co' && pwd -P | sed 's|/|\\|g; s|^|Z:|')" \
     start_watch 'ended with status' --jsonl --exec tell
-stop_watch
+stop_watch INT
 event=$(tr -d '\r' <watch.out)
 hook_saw=$(tr -d '\r' <event.txt 2>/dev/null)
 environment=$(tr -d '\r' <environment.txt 2>/dev/null)
@@ -221,7 +229,7 @@ else
 fi
 
 start_watch 'cannot be started' --exec missing
-stop_watch
+stop_watch INT
 if [[ "$(tr -d '\r' <watch.err)" != 'varnock-cli: --exec missing: cannot be started: No such file or directory' ]]; then
     printf 'FAIL: --exec missing\n%s\n' "$(cat watch.err)" >&2
     failures=$((failures + 1))
@@ -237,12 +245,12 @@ first=$(still_beating {hook,child}-192.0.2.2.beat)
 deadline=$((SECONDS + 30))
 until [[ -n "$(beat hook-192.0.2.3.beat)" && -n "$(beat child-192.0.2.3.beat)" ]] ||
     ((SECONDS >= deadline)); do sleep 0.2; done
-stop_watch
+stop_watch TERM
 second=$(still_beating {hook,child}-192.0.2.3.beat)
 if [[ "$(tr -d '\r' <watch.err)" != 'varnock-cli: --exec ./overstay.cmd: took longer than 10 s and was stopped' ||
     -n "$first" || -n "$second" ]]; then
-    printf 'FAIL: --exec of a hook that overstays\n--- standard error\n%s\n--- still running (or never ran) after its limit\n%s\n--- after the watch was killed\n%s\n' \
-        "$(cat watch.err)" "$first" "$second" >&2
+    printf 'FAIL: --exec of a hook that overstays\n--- standard output\n%s\n--- standard error\n%s\n--- still running (or never ran) after its limit\n%s\n--- after the watch was killed\n%s\n' \
+        "$(cat watch.out)" "$(cat watch.err)" "$first" "$second" >&2
     failures=$((failures + 1))
 else
     echo "ok: --exec: a run past its limit ends with what it started; the watch's end ends the next"
