@@ -228,13 +228,17 @@ else
     echo "ok: --exec: a batch file on PATH reads the event and its environment; its status is told"
 fi
 
+# A bare name is looked for on PATH only, never in the current folder.
+printf '%s\r\n' '@echo off' 'echo ran>ran.txt' >missing.cmd
 start_watch 'cannot be started' --exec missing
 stop_watch INT
-if [[ "$(tr -d '\r' <watch.err)" != 'varnock-cli: --exec missing: cannot be started: No such file or directory' ]]; then
-    printf 'FAIL: --exec missing\n%s\n' "$(cat watch.err)" >&2
+if [[ "$(tr -d '\r' <watch.err)" != 'varnock-cli: --exec missing: cannot be started: No such file or directory' ||
+    -e ran.txt ]]; then
+    printf 'FAIL: --exec missing (ran from the current folder: %s)\n%s\n' \
+        "$([[ -e ran.txt ]] && echo yes || echo no)" "$(cat watch.err)" >&2
     failures=$((failures + 1))
 else
-    echo "ok: --exec of a command that is nowhere is told"
+    echo "ok: --exec of a command that is not on PATH is told, and not taken from the current folder"
 fi
 
 # A second neighbour comes while the first run goes: its run starts when
