@@ -3,16 +3,16 @@
 # (WINEDLLOVERRIDES=iphlpapi=n): one address, a sweep, --jsonl, vendor
 # names (a list of the user's, and the form shipped beside the program),
 # -I, --localnet, --cached and --watch on a changing table, each checked for
-# its output, its exit status and what IP Helper was asked.
+# its output, its exit status and what IP Helper was asked; and --exec.
 #
-#   scripted_cli_test.sh VARNOCK_CLI_EXE IP_HELPER_DLL MAKE_VENDOR_FILE_EXE LAUNCHER...
+#   scripted_cli_test.sh VARNOCK_CLI_EXE IP_HELPER_DLL MAKE_VENDOR_FILE_EXE HEARTBEAT_EXE LAUNCHER...
 #
 # LAUNCHER is the build's emulator (cmake/toolchains/wine-run.sh and its
 # prefix).
 set -uo pipefail
-(($# >= 4)) || { echo "usage: $0 VARNOCK_CLI_EXE IP_HELPER_DLL MAKE_VENDOR_FILE_EXE LAUNCHER..." >&2; exit 2; }
-program=$1 ip_helper=$2 make_vendor_file=$3
-shift 3
+(($# >= 5)) || { echo "usage: $0 VARNOCK_CLI_EXE IP_HELPER_DLL MAKE_VENDOR_FILE_EXE HEARTBEAT_EXE LAUNCHER..." >&2; exit 2; }
+program=$1 ip_helper=$2 make_vendor_file=$3 heartbeat=$4
+shift 4
 wine_run=("$@")
 work=$(mktemp -d "${TMPDIR:-/tmp}/varnock-scripted-cli.XXXXXX")
 watch_pid=''
@@ -151,6 +151,113 @@ if [[ "$events" != "$wanted" ]] || grep -q '^SendARP' record; then
     failures=$((failures + 1))
 else
     echo "ok: --watch: new, changed and stopped from a changing table, nothing sent"
+fi
+
+# --exec: a batch file found on PATH (in a folder whose name cmd.exe would
+# split or act on, were it not quoted) gets the event on its standard input
+# and in its environment; a run that overstays its limit (10 s) is ended
+# with everything it started, and so is a run still going when the watch is
+# killed. heartbeat.exe rewrites its file ten times a second while it runs.
+cp "$heartbeat" heartbeat.exe
+mkdir "hooks & co"
+printf '%s\r\n' '@echo off' 'set /p line=' '>event.txt echo %line%' \
+    '>environment.txt echo %VARNOCK_EVENT_TYPE% %VARNOCK_ADDRESS% %VARNOCK_INTERFACE% %VARNOCK_HARDWARE_ADDRESS% [%VARNOCK_IP_HELPER_SCRIPT%]' \
+    '>>environment.txt echo %VARNOCK_EVENT%' 'exit /b 3' >'hooks & co/tell.cmd'
+printf '%s\r\n' '@echo off' 'start /b "" heartbeat.exe child-%VARNOCK_ADDRESS%.beat' \
+    'heartbeat.exe hook-%VARNOCK_ADDRESS%.beat' >overstay.cmd
+# start_watch PATTERN ARGS...: a watch in the background, until its
+# standard error matches PATTERN (at most 90 s).
+start_watch() {
+    local pattern=$1 deadline=$((SECONDS + 90))
+    shift
+    : >watch.out
+    : >watch.err
+    "${wine_run[@]}" ./varnock-cli.exe --watch "$@" >>watch.out 2>>watch.err &
+    watch_pid=$!
+    until grep -q -- "$pattern" watch.err || ((SECONDS >= deadline)); do sleep 0.2; done
+}
+# stop_watch SIGNAL: INT is Ctrl+C under wine (the watch ends as it
+# chooses), TERM ends the process at once.
+stop_watch() {
+    local deadline=$((SECONDS + 30))
+    kill "-$1" "$watch_pid" 2>/dev/null
+    while kill -0 "$watch_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.2; done
+    kill -KILL "$watch_pid" 2>/dev/null
+    wait "$watch_pid" 2>/dev/null
+    watch_pid=''
+}
+# A heartbeat's count; empty when it never ran (read again if caught
+# between truncation and writing).
+beat() {
+    local count=''
+    for _ in 1 2 3 4 5; do
+        count=$({ tr -dc 0-9 <"$1"; } 2>/dev/null) && [[ -n "$count" ]] && break
+        sleep 0.05
+    done
+    echo "$count"
+}
+# still_beating FILE...: the names of those whose count moves in 2 s, or
+# that never beat at all.
+still_beating() {
+    local file before=()
+    for file; do before+=("$(beat "$file")"); done
+    sleep 2
+    local i=0
+    for file; do
+        [[ -z "${before[i]}" || "$(beat "$file")" != "${before[i]}" ]] && echo "$file"
+        i=$((i + 1))
+    done
+}
+
+printf 'adapter 7 Ethernet up ethernet 02:00:00:00:00:01 192.0.2.1/29\ntable\nneighbour 7 192.0.2.2 02:1a:2b:3c:4d:5e 5\n' >script
+WINEPATH="$(cd 'hooks & co' && pwd -P | sed 's|/|\\|g; s|^|Z:|')" \
+    start_watch 'ended with status' --jsonl --exec tell
+stop_watch INT
+event=$(tr -d '\r' <watch.out)
+hook_saw=$(tr -d '\r' <event.txt 2>/dev/null)
+environment=$(tr -d '\r' <environment.txt 2>/dev/null)
+wanted_environment="new 192.0.2.2 Ethernet 02:1A:2B:3C:4D:5E []
+$event"
+if [[ "$(tr -d '\r' <watch.err)" != 'varnock-cli: --exec tell: ended with status 3' ||
+    "$event" != '{"type": "new", '* || "$hook_saw" != "$event" ||
+    "$environment" != "$wanted_environment" ]]; then
+    printf 'FAIL: --exec tell\n--- event\n%s\n--- the hook read\n%s\n--- its environment\n%s\n--- wanted\n%s\n--- standard error\n%s\n' \
+        "$event" "$hook_saw" "$environment" "$wanted_environment" "$(cat watch.err)" >&2
+    failures=$((failures + 1))
+else
+    echo "ok: --exec: a batch file on PATH reads the event and its environment; its status is told"
+fi
+
+# A bare name is looked for on PATH only, never in the current folder.
+printf '%s\r\n' '@echo off' 'echo ran>ran.txt' >missing.cmd
+start_watch 'cannot be started' --exec missing
+stop_watch INT
+if [[ "$(tr -d '\r' <watch.err)" != 'varnock-cli: --exec missing: cannot be started: No such file or directory' ||
+    -e ran.txt ]]; then
+    printf 'FAIL: --exec missing (ran from the current folder: %s)\n%s\n' \
+        "$([[ -e ran.txt ]] && echo yes || echo no)" "$(cat watch.err)" >&2
+    failures=$((failures + 1))
+else
+    echo "ok: --exec of a command that is not on PATH is told, and not taken from the current folder"
+fi
+
+# A second neighbour comes while the first run goes: its run starts when
+# the first is stopped, and is the one going when the watch is killed.
+printf 'adapter 7 Ethernet up ethernet 02:00:00:00:00:01 192.0.2.1/29\ntable calls=3\nneighbour 7 192.0.2.2 02:1a:2b:3c:4d:5e 5\ntable\nneighbour 7 192.0.2.2 02:1a:2b:3c:4d:5e 5\nneighbour 7 192.0.2.3 00:1a:2b:3c:4d:5e 5\n' >script
+start_watch 'took longer than' --exec ./overstay.cmd
+first=$(still_beating {hook,child}-192.0.2.2.beat)
+deadline=$((SECONDS + 30))
+until [[ -n "$(beat hook-192.0.2.3.beat)" && -n "$(beat child-192.0.2.3.beat)" ]] ||
+    ((SECONDS >= deadline)); do sleep 0.2; done
+stop_watch TERM
+second=$(still_beating {hook,child}-192.0.2.3.beat)
+if [[ "$(tr -d '\r' <watch.err)" != 'varnock-cli: --exec ./overstay.cmd: took longer than 10 s and was stopped' ||
+    -n "$first" || -n "$second" ]]; then
+    printf 'FAIL: --exec of a hook that overstays\n--- standard output\n%s\n--- standard error\n%s\n--- still running (or never ran) after its limit\n%s\n--- after the watch was killed\n%s\n' \
+        "$(cat watch.out)" "$(cat watch.err)" "$first" "$second" >&2
+    failures=$((failures + 1))
+else
+    echo "ok: --exec: a run past its limit ends with what it started; the watch's end ends the next"
 fi
 
 # The vendor form shipped beside the program serves when the system has no
