@@ -49,7 +49,8 @@ struct NeighbourAnswer {
     std::uint32_t interfaceIndex = 0;            // the interface asked, when known
     std::optional<AnswerProvenance> provenance;  // answers from the table as it stands,
                                                  // and the unconfirmed address
-    // arp_status::kSystemError: why the system could not be asked.
+    // arp_status::kSystemError: why the system could not be asked;
+    // arp_status::kInterfaceWouldNotSend: the interface's refusal (strerror).
     std::string systemError;
     // An IPv4 answer whose hardware address already answered for another
     // IPv4 address on the same interface in this engine's life: that address.
