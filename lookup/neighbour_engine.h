@@ -141,8 +141,9 @@ std::vector<AttachedNetwork> AttachedIpv4Networks(std::uint32_t interfaceIndex =
 // traffic, the count being the machine's over every namespace). Each call
 // reads the table afresh, and the gauge learns from the kernel's own
 // counters over its calls what the count cannot show (entries of other
-// namespaces that the kernel never collects). Nothing where the system has
-// no such limit to heed or it cannot be read.
+// namespaces that the kernel never collects); a table full of such entries
+// gets room for one lookup at a time, never none for ever. Nothing where
+// the system has no such limit to heed or it cannot be read.
 using NeighbourTableGauge = std::function<std::optional<std::size_t>(IpAddress::Family)>;
 NeighbourTableGauge MakeNeighbourTableGauge();
 
