@@ -96,5 +96,16 @@ class LabNetwork:
         return ["ip", "netns", "exec", self.hosts, *command]
 
     def flush(self):
-        run(*self.in_client("ip", "neigh", "flush", "dev", "c0"))
-        run(*self.in_client("ip", "-6", "neigh", "flush", "dev", "c0"))
+        """A cold table for the next run: the client's entries and those the
+        hosts made for it, and the multicast ones (NOARP) that each IPv6
+        solicitation makes for its solicited-node group, which `ip neigh
+        flush` leaves and which would linger a minute into the next run."""
+        for ns in (self.client, self.hosts):
+            run("ip", "-n", ns, "neigh", "flush", "all")
+            run("ip", "-n", ns, "-6", "neigh", "flush", "all")
+            groups = [line.split()[:3] for line in
+                      run("ip", "-n", ns, "-6", "neigh", "show", "nud", "noarp").stdout.splitlines()
+                      if line.startswith("ff02::1:ff")]
+            if groups:
+                self.batch(ns, [f"neigh del {address} dev {device}"
+                                for address, _, device in groups])

@@ -354,6 +354,15 @@ def table(results):
                          f"found {r['raw_sweep_rawv6_found']} (own included); kernel "
                          f"{r['raw_sweep_kernelv6_found']}", r["raw_sweep_rawv6_ms"], "ms",
                          "--method kernel as nobody", r["raw_sweep_kernelv6_ms"], "every host found"))
+    if "raw_sweep_kernelv6_table_peak" in r and "raw_sweep_kernel24_ms" in r:
+        lines.append(row(f"2001:db8::/120 sweep, {r['raw_sweep_hostsv6']} hosts, --method kernel as nobody, "
+                         f"kernel defaults; found {r['raw_sweep_kernelv6_found']}; ND table peak "
+                         f"{r['raw_sweep_kernelv6_table_peak']}, {r['raw_sweep_kernelv6_forced']} forced "
+                         f"collections (the /24: ARP table peak {r['raw_sweep_kernel24_table_peak']}, "
+                         f"{r['raw_sweep_kernel24_forced']})", r["raw_sweep_kernelv6_ms"], "ms",
+                         f"10.0.0.0/24, the same {r['raw_sweep_hosts24']} hosts, as nobody",
+                         r["raw_sweep_kernel24_ms"],
+                         "≈ the /24, where the table takes it (two entries an IPv6 address)"))
     if "watch_rss_kb" in r:
         (rss0, rss1), (fd0, fd1) = r["watch_rss_kb"], r["watch_fds"]
         lines.append(f"| --watch under {r['watch_seconds']} s of churn (a /24 sweep a second, flushes, "

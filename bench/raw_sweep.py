@@ -4,11 +4,14 @@ method against arp-scan (as root, its defaults) in the same run, and the
 kernel's method beside them. Nothing here reaches the machine's own network.
 Root only.
 
-  bench/raw_sweep.py VARNOCK_CLI RESULTS.json [20|16|v6|stale]...   (default: 20)
+  bench/raw_sweep.py VARNOCK_CLI RESULTS.json [20|16|v6|24|stale]...   (default: 20)
 
 A /20 holds 100 live hosts, a /16 250, and v6 is 2001:db8::/120 (the largest
 IPv6 network the program sweeps) with 50 hosts, where the kernel's method is
-the peer (arp-scan speaks no IPv6); each is a row. On the /20 the raw method
+the peer (arp-scan speaks no IPv6); 24 is 10.0.0.0/24 with the same 50 hosts,
+the IPv4 peer of v6 (both methods, as for v6, with the neighbour table's peak
+and the kernel's forced collections during the kernel's run); each is a
+row. On the /20 the raw method
 also runs at higher rates, to see what the link takes, and the kernel's
 method runs beside it unless VARNOCK_BENCH_KERNEL=0. stale: a stale entry of
 a firewalled host, raw against the kernel's method.
@@ -19,11 +22,12 @@ import re
 import shutil
 import subprocess
 import sys
+import threading
 import time
 
 from lab_network import LabNetwork, run, spread_hosts
 
-HOSTS = {"20": 100, "16": 250, "v6": 50}
+HOSTS = {"20": 100, "16": 250, "v6": 50, "24": 50}
 NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--inh-caps=-all",
           "--bounding-set=-all"]
 FOUND = re.compile(r"^[0-9a-f.:]+\s+[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}")
@@ -33,12 +37,38 @@ def network_of(size):
     return "2001:db8::/120" if size == "v6" else f"10.0.0.0/{size}"
 
 
-def timed(lab, measured, name, expected, command):
-    """Records NAME_ms and NAME_found for one cold run of `command`."""
+def table_reading(table):
+    """The machine's count of entries in `table` and its forced collections so far."""
+    text = run("ip", "-s", "ntable", "show", "name", table).stdout
+    entries = re.search(r"entries (\d+)", text)
+    forced = re.search(r"forced_gc_runs (\d+)", text)
+    return int(entries.group(1)) if entries else 0, int(forced.group(1)) if forced else 0
+
+
+def timed(lab, measured, name, expected, command, table=None):
+    """Records NAME_ms and NAME_found for one cold run of `command`; with
+    `table`, also the peak of the machine's count of entries in it (sampled
+    every 100 ms) and the kernel's forced collections during the run."""
     lab.flush()
+    running = True
+    peak, forced_before = table_reading(table) if table else (0, 0)
+
+    def sample():
+        nonlocal peak
+        while running:
+            peak = max(peak, table_reading(table)[0])
+            time.sleep(0.1)
+    sampler = threading.Thread(target=sample) if table else None
+    if sampler:
+        sampler.start()
     start = time.perf_counter()
     done = subprocess.run(lab.in_client(*command), capture_output=True, text=True)
     measured[f"{name}_ms"] = round((time.perf_counter() - start) * 1000)
+    if sampler:
+        running = False
+        sampler.join()
+        measured[f"{name}_table_peak"] = peak
+        measured[f"{name}_forced"] = table_reading(table)[1] - forced_before
     measured[f"{name}_found"] = sum(1 for line in done.stdout.splitlines() if FOUND.match(line))
     if done.returncode != expected:
         sys.exit(f"raw_sweep: {' '.join(command)} exited {done.returncode}, expected {expected}")
@@ -51,8 +81,9 @@ def sweep(lab, measured, cli, size):
     lab.set_hosts(spread_hosts(network, HOSTS[size]))
     print(f"raw_sweep: {network}, {HOSTS[size]} live hosts", file=sys.stderr)
     timed(lab, measured, f"raw{size}", 1, [cli, "--method", "raw", network])
-    if size == "v6":
-        timed(lab, measured, f"kernel{size}", 1, NOBODY + [cli, "--method", "kernel", network])
+    if size in ("v6", "24"):
+        timed(lab, measured, f"kernel{size}", 1, NOBODY + [cli, "--method", "kernel", network],
+              table="ndisc_cache" if size == "v6" else "arp_cache")
     else:
         timed(lab, measured, f"arpscan{size}", 0, ["arp-scan", "-q", "-I", "c0", network])
         # The kernel's method takes minutes on a /16 (about 42 addresses a
@@ -105,7 +136,9 @@ def main():
     if os.geteuid() != 0:
         print("raw_sweep: needs root (namespaces, arp-scan)", file=sys.stderr)
         return 77
-    for tool in ("ip", "arp-scan", "setpriv") + (("nft",) if "stale" in sizes else ()):
+    needs_arpscan = any(size in ("20", "16") for size in sizes)
+    for tool in (("ip", "setpriv") + (("arp-scan",) if needs_arpscan else ())
+                 + (("nft",) if "stale" in sizes else ())):
         if shutil.which(tool) is None:
             print(f"raw_sweep: {tool} is missing", file=sys.stderr)
             return 77

@@ -40,6 +40,8 @@ inline constexpr std::uint32_t kNeedsInterface = 0x2000'000A;  // link-local wit
 inline constexpr std::uint32_t kNotConfirmed =
     0x2000'000B;  // an old address nobody confirmed in time
 inline constexpr std::uint32_t kSystemError = 0x2000'000C;  // the system could not be asked
+inline constexpr std::uint32_t kInterfaceWouldNotSend =
+    0x2000'000D;  // no request went out: the interface refused them (a full queue)
 }  // namespace arp_status
 
 // A short English reason for a result code, for front ends that explain

@@ -38,6 +38,8 @@ std::string_view DescribeArpStatus(std::uint32_t status) {
             return "not confirmed in time";
         case arp_status::kSystemError:
             return "the system could not be asked";
+        case arp_status::kInterfaceWouldNotSend:
+            return "the interface would not send";
         default:
             return "lookup failed";
     }

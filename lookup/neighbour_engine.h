@@ -49,7 +49,8 @@ struct NeighbourAnswer {
     std::uint32_t interfaceIndex = 0;            // the interface asked, when known
     std::optional<AnswerProvenance> provenance;  // answers from the table as it stands,
                                                  // and the unconfirmed address
-    // arp_status::kSystemError: why the system could not be asked.
+    // arp_status::kSystemError: why the system could not be asked;
+    // arp_status::kInterfaceWouldNotSend: the interface's refusal (strerror).
     std::string systemError;
     // An IPv4 answer whose hardware address already answered for another
     // IPv4 address on the same interface in this engine's life: that address.
@@ -140,8 +141,9 @@ std::vector<AttachedNetwork> AttachedIpv4Networks(std::uint32_t interfaceIndex =
 // traffic, the count being the machine's over every namespace). Each call
 // reads the table afresh, and the gauge learns from the kernel's own
 // counters over its calls what the count cannot show (entries of other
-// namespaces that the kernel never collects). Nothing where the system has
-// no such limit to heed or it cannot be read.
+// namespaces that the kernel never collects); a table full of such entries
+// gets room for one lookup at a time, never none for ever. Nothing where
+// the system has no such limit to heed or it cannot be read.
 using NeighbourTableGauge = std::function<std::optional<std::size_t>(IpAddress::Family)>;
 NeighbourTableGauge MakeNeighbourTableGauge();
 

@@ -25,7 +25,8 @@ struct RawMethodSettings {
     // The wait for a reply after the first request; each further try waits
     // twice as long as the one before. With the defaults an address nobody
     // holds is given up 1.5 s after its first request (NeighbourQuery's
-    // maxWait, counted from that request, caps it).
+    // maxWait, counted from that request, caps it). A try the interface
+    // would not send is sent again within its wait and counts all the same.
     std::chrono::milliseconds firstReplyWait{500};
 };
 

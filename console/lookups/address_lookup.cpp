@@ -55,6 +55,8 @@ std::string ReasonForNoAnswer(const NeighbourAnswer& answer, const LookupSetting
             return "empty answer";
         case arp_status::kSystemError:
             return "the system could not be asked: " + answer.systemError;
+        case arp_status::kInterfaceWouldNotSend:
+            return "the interface would not send: " + answer.systemError;
         case arp_status::kNotConfirmed: {
             std::string reason = "not confirmed";
             if (settings.maxWait) {

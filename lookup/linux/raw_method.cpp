@@ -39,7 +39,7 @@ std::unique_ptr<NeighbourEngine> OpenRawNeighbourEngine(const RawMethodSettings&
         }
     }
     return std::make_unique<linux_backend::RawNeighbourEngine>(
-        std::move(*arp), std::move(neighbourDiscovery), settings);
+        linux_backend::SystemRawSockets(std::move(*arp), std::move(neighbourDiscovery)), settings);
 }
 
 void DropPrivileges() {

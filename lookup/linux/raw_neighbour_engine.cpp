@@ -24,11 +24,12 @@ using Clock = NeighbourEngine::Clock;
 constexpr std::chrono::seconds kKernelAnswer{2};
 // Interfaces and their addresses are read again after this.
 constexpr std::chrono::seconds kSettingsLifetime{10};
-// A send the kernel had no buffer for is tried again after this.
+// A send the kernel had no buffer for is tried again after this, within
+// its try's wait.
 constexpr std::chrono::milliseconds kBufferRetry{1};
 
 // What a failed send says; nothing when it is worth trying again shortly
-// (the device queue was full).
+// (the device queue was full, which may pass).
 std::optional<NeighbourAnswer> RefusalOfSend(int error, std::uint32_t interfaceIndex) {
     switch (error) {
         case ENOBUFS:
@@ -51,6 +52,13 @@ std::optional<NeighbourAnswer> RefusalOfSend(int error, std::uint32_t interfaceI
     }
 }
 
+// An address none of whose requests went out: the interface's reason.
+NeighbourAnswer WouldNotSend(int error, std::uint32_t interfaceIndex) {
+    NeighbourAnswer answer = Refused(arp_status::kInterfaceWouldNotSend, interfaceIndex);
+    answer.systemError = std::strerror(error);
+    return answer;
+}
+
 packets::Ipv6Bytes V6Bytes(const IpAddress& address) {
     packets::Ipv6Bytes bytes{};
     std::copy(address.bytes.begin(), address.bytes.end(), bytes.begin());
@@ -59,11 +67,9 @@ packets::Ipv6Bytes V6Bytes(const IpAddress& address) {
 
 }  // namespace
 
-RawNeighbourEngine::RawNeighbourEngine(ArpSocket arp,
-                                       std::optional<NeighbourDiscoverySocket> neighbourDiscovery,
+RawNeighbourEngine::RawNeighbourEngine(std::unique_ptr<RawNeighbourSockets> sockets,
                                        const RawMethodSettings& settings)
-    : arp_(std::move(arp)),
-      neighbourDiscovery_(std::move(neighbourDiscovery)),
+    : sockets_(std::move(sockets)),
       requests_(NetlinkSocket::Mode::kRequests),
       settings_(settings),
       pacer_(settings.packetsPerSecond) {
@@ -90,7 +96,7 @@ void RawNeighbourEngine::Cancel(Ticket ticket) {
 std::optional<NeighbourAnswer> RawNeighbourEngine::Prepare(Ticket ticket, Lookup& lookup) {
     const NeighbourQuery& query = lookup.query;
     const IpAddress& destination = query.address;
-    if (destination.IsV6() && !neighbourDiscovery_) {
+    if (destination.IsV6() && !sockets_->HasNeighbourDiscovery()) {
         return CouldNotAsk("the system has no IPv6 neighbour discovery");
     }
     const std::uint32_t chosenInterface =
@@ -152,30 +158,39 @@ Ipv4Address RawNeighbourEngine::SourceFor(const Lookup& lookup) {
 }
 
 std::optional<NeighbourAnswer> RawNeighbourEngine::SendTry(Lookup& lookup, Clock::time_point now) {
+    if (!lookup.unsent) {
+        // A new try: its wait, and the query's cap, count from its first
+        // send, whether the interface takes it or not.
+        ++lookup.tries;
+        lookup.unsent = true;
+        if (!lookup.deadline && lookup.query.maxWait) {
+            lookup.deadline = now + *lookup.query.maxWait;
+        }
+        lookup.tryEnd = now + ReplyWait(settings_.firstReplyWait, lookup.tries);
+        if (lookup.deadline) {
+            lookup.tryEnd = std::min(lookup.tryEnd, *lookup.deadline);
+        }
+    }
     const IpAddress& destination = lookup.query.address;
     const int error =
         destination.IsV6()
-            ? neighbourDiscovery_->SendSolicitation(lookup.interfaceIndex, V6Bytes(destination),
-                                                    lookup.ownHardware)
-            : arp_.SendRequest(lookup.interfaceIndex,
-                               packets::BuildArpRequest(lookup.ownHardware, lookup.source,
-                                                        destination.V4Value()));
+            ? sockets_->SendSolicitation(lookup.interfaceIndex, V6Bytes(destination),
+                                         lookup.ownHardware)
+            : sockets_->SendArpRequest(lookup.interfaceIndex,
+                                       packets::BuildArpRequest(lookup.ownHardware, lookup.source,
+                                                                destination.V4Value()));
     if (error != 0) {
         if (auto refused = RefusalOfSend(error, lookup.interfaceIndex)) {
             return refused;
         }
-        // Not sent: the same try goes again shortly.
-        lookup.waitEnd = now + kBufferRetry;
+        // Not sent: the same try goes again shortly, while its wait lasts.
+        lookup.lastRefusal = error;
+        lookup.waitEnd = std::min(now + kBufferRetry, lookup.tryEnd);
         return std::nullopt;
     }
+    lookup.unsent = false;
     ++lookup.sent;
-    if (lookup.sent == 1 && lookup.query.maxWait) {
-        lookup.deadline = now + *lookup.query.maxWait;
-    }
-    lookup.waitEnd = now + ReplyWait(settings_.firstReplyWait, lookup.sent);
-    if (lookup.deadline) {
-        lookup.waitEnd = std::min(lookup.waitEnd, *lookup.deadline);
-    }
+    lookup.waitEnd = lookup.tryEnd;
     return std::nullopt;
 }
 
@@ -226,26 +241,40 @@ void RawNeighbourEngine::Expire(Clock::time_point now) {
             continue;
         }
         Lookup& lookup = found->second;
+        lookup.waitEnd = {};
+        if (lookup.unsent && now < lookup.tryEnd) {
+            retries_.push_back(ticket);  // the same try, not sent yet
+            continue;
+        }
+        lookup.unsent = false;  // a try that never went out is spent all the same
         const bool timeLeft = !lookup.deadline || now < *lookup.deadline;
-        if (lookup.sent < settings_.tries && timeLeft) {
-            lookup.waitEnd = {};
+        if (lookup.tries < settings_.tries && timeLeft) {
             retries_.push_back(ticket);
         } else {
-            Finish(ticket, Refused(arp_status::kNoAnswer, lookup.interfaceIndex));
+            Finish(ticket, GivenUp(lookup));
         }
     }
 }
 
+NeighbourAnswer RawNeighbourEngine::GivenUp(const Lookup& lookup) const {
+    // A request that went out and was not answered is "no answer", even
+    // when later ones could not be sent.
+    if (lookup.sent == 0 && lookup.lastRefusal != 0) {
+        return WouldNotSend(lookup.lastRefusal, lookup.interfaceIndex);
+    }
+    return Refused(arp_status::kNoAnswer, lookup.interfaceIndex);
+}
+
 void RawNeighbourEngine::ReadReplies() {
-    while (const auto received = arp_.Receive()) {
+    while (const auto received = sockets_->ReceiveArpReply()) {
         IpAddress sender = IpAddress::V4(received->reply.senderIp);
         Heard({received->interfaceIndex, sender.family, sender.bytes},
               received->reply.senderHardware);
     }
-    if (!neighbourDiscovery_) {
+    if (!sockets_->HasNeighbourDiscovery()) {
         return;
     }
-    while (const auto received = neighbourDiscovery_->Receive()) {
+    while (const auto received = sockets_->ReceiveAdvertisement()) {
         // A router or a host elsewhere cannot send with 255 hops left.
         if (received->hopLimit != 255) {
             continue;
@@ -309,9 +338,9 @@ void RawNeighbourEngine::Run(Clock::time_point until) {
         if (!retries_.empty() || !firstTries_.empty()) {
             wake = std::min(wake, pacer_.NextSlot());
         }
-        std::array<pollfd, 2> watched{{{arp_.Fd(), POLLIN, 0}, {-1, POLLIN, 0}}};
-        if (neighbourDiscovery_) {
-            watched[1].fd = neighbourDiscovery_->Fd();
+        std::array<pollfd, 2> watched{{{sockets_->ArpFd(), POLLIN, 0}, {-1, POLLIN, 0}}};
+        if (sockets_->HasNeighbourDiscovery()) {
+            watched[1].fd = sockets_->NeighbourDiscoveryFd();
         }
         // Nanoseconds, not poll's milliseconds: the pace is finer than that.
         const auto remaining = std::clamp<Clock::duration>(wake - Clock::now(), Clock::duration{0},
@@ -333,7 +362,7 @@ const RawNeighbourEngine::InterfaceInfo& RawNeighbourEngine::Interface(std::uint
         return known;
     }
     known = InterfaceInfo{now, std::nullopt, {}};
-    const auto facts = AskInterface(arp_.Fd(), index);
+    const auto facts = AskInterface(sockets_->ArpFd(), index);
     const auto link = QueryLink(requests_, index);
     if (!facts || !link) {
         known.refusal = arp_status::kNoRoute;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -31,9 +32,15 @@ struct RawLookup {
     std::uint32_t interfaceIndex = 0;
     packets::HardwareAddress ownHardware{};
     Ipv4Address source = 0;
-    unsigned sent = 0;
-    Clock::time_point waitEnd{};                  // of the try in flight
-    std::optional<Clock::time_point> deadline{};  // the query's cap, from the first request
+    unsigned sent = 0;   // requests that went out
+    unsigned tries = 0;  // tries begun, whether they went out or not
+    // The try begun has not gone out yet: the interface would not take it
+    // (a full queue), and it is sent again until its wait is over.
+    bool unsent = false;
+    int lastRefusal = 0;          // the errno of the last send the interface would not take
+    Clock::time_point tryEnd{};   // the end of the wait of the try begun
+    Clock::time_point waitEnd{};  // when the lookup is looked at next
+    std::optional<Clock::time_point> deadline{};  // the query's cap, from the first try
 };
 
 // Asks the hosts itself: ARP requests and neighbour solicitations go out on
@@ -47,12 +54,16 @@ struct RawLookup {
 // sender (ARP) or target (an advertisement with hop limit 255) and came in
 // on the interface the request went out on. Requests go out at a fixed
 // pace, first tries in the order submitted and retries of unanswered
-// addresses before them.
+// addresses before them. A try that the interface would not send (its queue
+// full) is sent again until its wait is over and counts as a try all the
+// same: an address whose requests never go out is given up at its deadline
+// or after its tries, with the interface's reason.
 class RawNeighbourEngine final : public NeighbourEngine, private LookupBook<RawLookup> {
 public:
-    // `neighbourDiscovery`: nothing where the system has no IPv6; IPv6
-    // lookups are then answered with arp_status::kSystemError.
-    RawNeighbourEngine(ArpSocket arp, std::optional<NeighbourDiscoverySocket> neighbourDiscovery,
+    // `sockets`: SystemRawSockets, or a stand-in. Where they have no
+    // neighbour discovery, IPv6 lookups are answered with
+    // arp_status::kSystemError.
+    RawNeighbourEngine(std::unique_ptr<RawNeighbourSockets> sockets,
                        const RawMethodSettings& settings);
 
     Ticket Submit(const NeighbourQuery& query, Finished finished) override;
@@ -77,14 +88,15 @@ private:
     std::optional<NeighbourAnswer> SendTry(Lookup& lookup, Clock::time_point now);
     void SendDue(Clock::time_point now);
     void Expire(Clock::time_point now);
+    // The answer of a lookup whose tries are over.
+    NeighbourAnswer GivenUp(const Lookup& lookup) const;
     void ReadReplies();
     void Heard(const NeighbourKey& key, const packets::HardwareAddress& hardware);
     const InterfaceInfo& Interface(std::uint32_t index);
     const std::vector<rtnl::InterfaceAddress>& Addresses(IpAddress::Family family);
     Ipv4Address SourceFor(const Lookup& lookup);
 
-    ArpSocket arp_;
-    std::optional<NeighbourDiscoverySocket> neighbourDiscovery_;
+    std::unique_ptr<RawNeighbourSockets> sockets_;
     NetlinkSocket requests_;
     RawMethodSettings settings_;
     SendPacer pacer_;

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 namespace varnock::linux_backend {
 namespace {
@@ -39,6 +40,32 @@ void SetInt(int fd, int level, int name, int value, const char* what) {
 int SentOrError(ssize_t sent) {
     return sent >= 0 ? 0 : errno;
 }
+
+class OpenedRawSockets final : public RawNeighbourSockets {
+public:
+    OpenedRawSockets(ArpSocket arp, std::optional<NeighbourDiscoverySocket> neighbourDiscovery)
+        : arp_(std::move(arp)), neighbourDiscovery_(std::move(neighbourDiscovery)) {}
+
+    int ArpFd() const override { return arp_.Fd(); }
+    int SendArpRequest(std::uint32_t interfaceIndex, const packets::ArpPacket& request) override {
+        return arp_.SendRequest(interfaceIndex, request);
+    }
+    std::optional<ArpSocket::Received> ReceiveArpReply() override { return arp_.Receive(); }
+
+    bool HasNeighbourDiscovery() const override { return neighbourDiscovery_.has_value(); }
+    int NeighbourDiscoveryFd() const override { return neighbourDiscovery_->Fd(); }
+    int SendSolicitation(std::uint32_t interfaceIndex, const packets::Ipv6Bytes& target,
+                         const packets::HardwareAddress& sender) override {
+        return neighbourDiscovery_->SendSolicitation(interfaceIndex, target, sender);
+    }
+    std::optional<NeighbourDiscoverySocket::Received> ReceiveAdvertisement() override {
+        return neighbourDiscovery_->Receive();
+    }
+
+private:
+    ArpSocket arp_;
+    std::optional<NeighbourDiscoverySocket> neighbourDiscovery_;
+};
 
 }  // namespace
 
@@ -173,6 +200,11 @@ std::optional<NeighbourDiscoverySocket::Received> NeighbourDiscoverySocket::Rece
             return received;
         }
     }
+}
+
+std::unique_ptr<RawNeighbourSockets> SystemRawSockets(
+    ArpSocket arp, std::optional<NeighbourDiscoverySocket> neighbourDiscovery) {
+    return std::make_unique<OpenedRawSockets>(std::move(arp), std::move(neighbourDiscovery));
 }
 
 }  // namespace varnock::linux_backend

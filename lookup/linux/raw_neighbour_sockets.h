@@ -5,6 +5,7 @@
 // its privileges up right after opening them.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -65,5 +66,32 @@ public:
 private:
     UniqueFd fd_;
 };
+
+// What the raw method sends and reads through: the sockets above on a real
+// system, a scripted stand-in in tests. Sends return 0 or the errno the send
+// failed with; receives the next well-formed reply waiting, nothing when
+// none waits.
+class RawNeighbourSockets {
+public:
+    virtual ~RawNeighbourSockets() = default;
+
+    // Readable when an ARP reply may wait; a socket, so that the interfaces
+    // can be asked through it too.
+    virtual int ArpFd() const = 0;
+    virtual int SendArpRequest(std::uint32_t interfaceIndex, const packets::ArpPacket& request) = 0;
+    virtual std::optional<ArpSocket::Received> ReceiveArpReply() = 0;
+
+    // The system has IPv6 neighbour discovery; the three below only then.
+    virtual bool HasNeighbourDiscovery() const = 0;
+    virtual int NeighbourDiscoveryFd() const = 0;
+    virtual int SendSolicitation(std::uint32_t interfaceIndex, const packets::Ipv6Bytes& target,
+                                 const packets::HardwareAddress& sender) = 0;
+    virtual std::optional<NeighbourDiscoverySocket::Received> ReceiveAdvertisement() = 0;
+};
+
+// The real sockets. `neighbourDiscovery`: nothing where the system has no
+// IPv6.
+std::unique_ptr<RawNeighbourSockets> SystemRawSockets(
+    ArpSocket arp, std::optional<NeighbourDiscoverySocket> neighbourDiscovery);
 
 }  // namespace varnock::linux_backend

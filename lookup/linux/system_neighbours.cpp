@@ -97,7 +97,7 @@ NeighbourTableGauge MakeNeighbourTableGauge() {
                 }
                 reading->permanentRead = now;
             }
-            return reading->gauges[family].Room(*table, reading->permanent[family]);
+            return reading->gauges[family].Room(*table, reading->permanent[family], now);
         } catch (const std::exception&) {
             // A table that cannot be read sets no limit we could heed; the
             // next reading starts on a fresh socket.

@@ -2,7 +2,8 @@
 # The raw method in the lab: it gives every capability up before it reads a
 # target, fills no neighbour table, is chosen only where the capability is,
 # answers only replies to what it asked on the interface it asked on, asks
-# an unanswered address again, and speaks IPv6 too. Runs as root on the
+# an unanswered address again, speaks IPv6 too, and gives up on an interface
+# that will not send. Runs as root on the
 # lab's client (run-in-lab.sh --privileged).
 #   lab_raw_method_test.sh VARNOCK_CLI
 set -euo pipefail
@@ -19,6 +20,7 @@ chmod 755 "$scratch"
 background=()
 cleanup() {
     for pid in "${background[@]}"; do kill "$pid" 2>/dev/null || true; done
+    tc qdisc del dev c0 root 2>/dev/null || true
     ip netns del "$rogue" 2>/dev/null || true
     rm -rf "$scratch"
 }
@@ -208,5 +210,15 @@ echo 1 | ip netns exec "$gateway_ns" tee /proc/sys/net/ipv4/conf/g0/proxy_arp >/
 echo 0 | ip netns exec "$gateway_ns" tee /proc/sys/net/ipv4/neigh/g0/proxy_delay >/dev/null
 run "$cli" --method raw --json 192.0.2.201 192.0.2.202
 check "proxy ARP is shown as such" grep -q '"also_answers_for": "192.0.2.201"' <<<"$out"
+
+# --- A transmit queue that refuses every frame: each send fails with
+# ENOBUFS. The lookup ends at its --timeout with the interface's reason and
+# exit 1 (the command's own limit here is only a guard against a loop).
+tc qdisc replace dev c0 root pfifo limit 0
+run timeout 60 "$cli" --method raw --timeout 1000 "$live"
+tc qdisc del dev c0 root
+check "a queue that refuses every frame: exit 1 at the timeout, with the interface's reason" \
+    eval 'test "$status" -eq 1 -a "$took" -lt 20000 &&
+        grep -qE "^$live +the interface would not send: No buffer space available" <<<"$out"'
 
 finish
