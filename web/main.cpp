@@ -9,9 +9,12 @@
 #include <system_error>
 #include <vector>
 
+#include "web/http/exposure.h"
 #include "web/http/http_server.h"
 #include "web/http/listen_address.h"
+#include "web/http/socket_activation.h"
 #include "web/http/unique_fd.h"
+#include "web/http/web_config.h"
 #include "web/web_command_line.h"
 
 namespace {
@@ -76,17 +79,35 @@ int Run(std::span<const std::string_view> arguments) {
         std::cout << "varnock-web " << VARNOCK_VERSION_TEXT << '\n';
         return 0;
     }
-    const std::vector<std::string> texts =
-        line.listen.empty() ? DefaultListenAddresses() : line.listen;
-    std::vector<ListenAddress> addresses;
-    for (const std::string& text : texts) addresses.push_back(ParseListenAddress(text));
-
     ServerSettings settings;
-    UniqueFd signals = BlockStopSignals();
-    std::vector<UniqueFd> listeners;
-    for (const ListenAddress& address : addresses) {
-        listeners.push_back(OpenListeningSocket(address));
+    if (line.webConfig) {
+        WebConfig config = ReadWebConfig(*line.webConfig);
+        settings.tls = std::move(config.tls);
+        settings.users = BasicAuthUsers(std::move(config.users));
     }
+    // Sockets from systemd win over --listen: the unit decides where.
+    std::vector<UniqueFd> listeners = TakeActivatedSockets();
+    std::vector<BoundSocket> bound;
+    if (!listeners.empty()) {
+        for (const UniqueFd& listener : listeners) {
+            bound.push_back({BoundAddress(listener.Get()),
+                             "the socket passed as descriptor " + std::to_string(listener.Get())});
+        }
+        RequireSafeExposure(bound, settings.tls.has_value(), !settings.users.Empty());
+    } else {
+        std::vector<ListenAddress> addresses;
+        for (const std::string& text :
+             line.listen.empty() ? DefaultListenAddresses() : line.listen) {
+            addresses.push_back(ParseListenAddress(text));
+            bound.push_back({addresses.back().socket, addresses.back().text});
+        }
+        // Refused before anything is opened.
+        RequireSafeExposure(bound, settings.tls.has_value(), !settings.users.Empty());
+        for (const ListenAddress& address : addresses) {
+            listeners.push_back(OpenListeningSocket(address));
+        }
+    }
+    UniqueFd signals = BlockStopSignals();
     RaiseDescriptorLimit(listeners.size(), settings.limits);
     HttpServer server(std::move(listeners), std::move(settings), StubPage);
     WaitForStop(signals);
@@ -103,6 +124,12 @@ int main(int argc, char* argv[]) {
         std::cerr << "varnock-web: " << error.what() << '\n';
         return kExitUsage;
     } catch (const BadListenAddress& error) {
+        std::cerr << "varnock-web: " << error.what() << '\n';
+        return kExitUsage;
+    } catch (const WebConfigError& error) {
+        std::cerr << "varnock-web: " << error.what() << '\n';
+        return kExitUsage;
+    } catch (const ExposureRefused& error) {
         std::cerr << "varnock-web: " << error.what() << '\n';
         return kExitUsage;
     } catch (const std::exception& error) {

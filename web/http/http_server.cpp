@@ -117,7 +117,7 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char*, const c
     if (!request->incoming) {
         shared.deadlines.RequestArrived(connection);
         request->incoming = ReadRequest(connection, method, std::move(request->target),
-                                        !shared.settings.users.empty());
+                                        !shared.settings.users.Empty());
         const bool servable =
             (request->incoming->method == "GET" || request->incoming->method == "HEAD") &&
             !request->incoming->hasBody;

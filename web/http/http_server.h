@@ -46,7 +46,7 @@ struct ServerSettings {
     ServerLimits limits;
     std::optional<TlsCredentials> tls;
     // When not empty, every request needs one of them by basic auth.
-    std::vector<BasicAuthUser> users;
+    BasicAuthUsers users;
 };
 
 // The HTTP server: one libmicrohttpd daemon per listening socket, each with

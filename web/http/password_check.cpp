@@ -56,4 +56,22 @@ bool UserMatches(const std::vector<BasicAuthUser>& users, std::string_view name,
     return PasswordMatches(password, found->hash);
 }
 
+bool BasicAuthUsers::Allows(std::string_view name, std::string_view password) const {
+    std::string pair(name);
+    pair.push_back('\0');
+    pair.append(password);
+    {
+        const std::lock_guard lock(mutex_);
+        for (const std::string& known : matched_) {
+            if (SameText(known, pair)) return true;
+        }
+    }
+    if (!UserMatches(users_, name, password)) return false;
+    const std::lock_guard lock(mutex_);
+    constexpr std::size_t kRemembered = 16;
+    if (matched_.size() == kRemembered) matched_.erase(matched_.begin());
+    matched_.push_back(std::move(pair));
+    return true;
+}
+
 }  // namespace varnock::web

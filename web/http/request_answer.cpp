@@ -24,9 +24,9 @@ HttpResponse WithSecurityHeaders(HttpResponse response) {
 }
 
 HttpResponse Dispatch(const IncomingRequest& request, const RequestHandler& handler,
-                      const std::vector<BasicAuthUser>& users) {
-    if (!users.empty() && (!request.credentials || !UserMatches(users, request.credentials->name,
-                                                                request.credentials->password))) {
+                      const BasicAuthUsers& users) {
+    if (!users.Empty() && (!request.credentials || !users.Allows(request.credentials->name,
+                                                                 request.credentials->password))) {
         HttpResponse response = PlainText(401, "Authentication required");
         response.headers.emplace_back("WWW-Authenticate", "Basic realm=\"varnock\"");
         return response;
@@ -64,7 +64,7 @@ HttpResponse Dispatch(const IncomingRequest& request, const RequestHandler& hand
 }  // namespace
 
 HttpResponse AnswerRequest(const IncomingRequest& request, const RequestHandler& handler,
-                           const std::vector<BasicAuthUser>& users) {
+                           const BasicAuthUsers& users) {
     return WithSecurityHeaders(Dispatch(request, handler, users));
 }
 

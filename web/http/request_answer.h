@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "web/http/http_message.h"
 #include "web/http/http_server.h"
@@ -31,6 +30,6 @@ struct IncomingRequest {
 // then the handler, whose exceptions become a 500. The security headers are
 // on every answer this returns.
 HttpResponse AnswerRequest(const IncomingRequest& request, const RequestHandler& handler,
-                           const std::vector<BasicAuthUser>& users);
+                           const BasicAuthUsers& users);
 
 }  // namespace varnock::web
