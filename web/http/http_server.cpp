@@ -65,11 +65,18 @@ std::string HeaderValue(MHD_Connection* connection, const char* name) {
     return value != nullptr ? value : "";
 }
 
-MHD_Result Queue(MHD_Connection* connection, const HttpResponse& answer) {
-    // The library keeps its own copy: the answer may go out after we return.
-    MHD_Response* response = MHD_create_response_from_buffer(
-        answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
+void FreeBody(void* body) {
+    delete static_cast<std::string*>(body);
+}
+
+MHD_Result Queue(MHD_Connection* connection, HttpResponse answer) {
+    // The body moves to the library, which frees it once sent: an API answer
+    // over thousands of devices is not copied again.
+    auto body = std::make_unique<std::string>(std::move(answer.body));
+    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+        body->size(), body->data(), &FreeBody, body.get());
     if (response == nullptr) return MHD_NO;
+    body.release();
     if (!answer.contentType.empty()) {
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
     }
