@@ -54,6 +54,50 @@ void RaiseDescriptorLimit(std::size_t sockets, const ServerLimits& limits) {
     }
 }
 
+// The sockets to serve on: systemd's when it passed some (the unit decides
+// where), else --listen's or the loopback defaults. Refuses, before anything
+// is opened, to listen beyond loopback unprotected. `names` gets how each is
+// told in the log.
+std::vector<UniqueFd> OpenListeners(const WebCommandLine& line, const ServerSettings& settings,
+                                    std::vector<std::string>& names) {
+    const bool tls = settings.tls.has_value();
+    const bool users = !settings.users.Empty();
+    std::vector<UniqueFd> listeners = TakeActivatedSockets();
+    std::vector<BoundSocket> bound;
+    if (!listeners.empty()) {
+        for (const UniqueFd& listener : listeners) {
+            bound.push_back({BoundAddress(listener.Get()),
+                             "the socket passed as descriptor " + std::to_string(listener.Get())});
+            names.push_back(bound.back().text);
+        }
+        RequireSafeExposure(bound, tls, users);
+        return listeners;
+    }
+    const bool defaults = line.listen.empty();
+    std::vector<ListenAddress> addresses;
+    for (const std::string& text : defaults ? DefaultListenAddresses() : line.listen) {
+        addresses.push_back(ParseListenAddress(text));
+        bound.push_back({addresses.back().socket, addresses.back().text});
+    }
+    RequireSafeExposure(bound, tls, users);
+    for (const ListenAddress& address : addresses) {
+        try {
+            listeners.push_back(OpenListeningSocket(address));
+            names.push_back(address.text);
+        } catch (const std::system_error& error) {
+            // A machine without IPv6 on loopback still serves the default on
+            // 127.0.0.1; an address the user named must work or stop us.
+            const bool familyMissing = error.code() == std::errc::address_not_available ||
+                                       error.code() == std::errc::address_family_not_supported;
+            if (!defaults || !familyMissing) throw;
+            std::cerr << "varnock-web: not listening on " << address.text << ": "
+                      << error.code().message() << '\n';
+        }
+    }
+    if (listeners.empty()) throw std::runtime_error("no address to listen on");
+    return listeners;
+}
+
 HttpResponse StubPage(const HttpRequest& request) {
     HttpResponse response;
     if (request.path != "/") {
@@ -85,31 +129,15 @@ int Run(std::span<const std::string_view> arguments) {
         settings.tls = std::move(config.tls);
         settings.users = BasicAuthUsers(std::move(config.users));
     }
-    // Sockets from systemd win over --listen: the unit decides where.
-    std::vector<UniqueFd> listeners = TakeActivatedSockets();
-    std::vector<BoundSocket> bound;
-    if (!listeners.empty()) {
-        for (const UniqueFd& listener : listeners) {
-            bound.push_back({BoundAddress(listener.Get()),
-                             "the socket passed as descriptor " + std::to_string(listener.Get())});
-        }
-        RequireSafeExposure(bound, settings.tls.has_value(), !settings.users.Empty());
-    } else {
-        std::vector<ListenAddress> addresses;
-        for (const std::string& text :
-             line.listen.empty() ? DefaultListenAddresses() : line.listen) {
-            addresses.push_back(ParseListenAddress(text));
-            bound.push_back({addresses.back().socket, addresses.back().text});
-        }
-        // Refused before anything is opened.
-        RequireSafeExposure(bound, settings.tls.has_value(), !settings.users.Empty());
-        for (const ListenAddress& address : addresses) {
-            listeners.push_back(OpenListeningSocket(address));
-        }
-    }
+    std::vector<std::string> names;
+    std::vector<UniqueFd> listeners = OpenListeners(line, settings, names);
     UniqueFd signals = BlockStopSignals();
     RaiseDescriptorLimit(listeners.size(), settings.limits);
+    const char* scheme = settings.tls ? "https" : "http";
     HttpServer server(std::move(listeners), std::move(settings), StubPage);
+    for (const std::string& name : names) {
+        std::cerr << "varnock-web: serving " << scheme << " on " << name << '\n';
+    }
     WaitForStop(signals);
     return 0;
 }
