@@ -255,6 +255,10 @@ def main():
         # The slow client runs beside the other checks: it takes the longest.
         slow_thread = threading.Thread(target=check_slow_headers, args=(port, slow))
         slow_thread.start()
+        taken = subprocess.run([program, "--state", "x", "--listen", f"127.0.0.1:{port}"],
+                               capture_output=True, text=True, timeout=20)
+        check(taken.returncode == 1 and "cannot listen on" in taken.stderr,
+              f"a port already taken is exit 1 ({taken.returncode}: {taken.stderr.strip()})")
         check_methods(port)
         check_dot_dot(port)
         check_large_header(port)
