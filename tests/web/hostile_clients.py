@@ -247,6 +247,27 @@ def check_tls_and_users(program, folder):
             check(not plain.startswith(b"HTTP/1.1 200"), "plain HTTP gets no page from the HTTPS port")
 
 
+def check_socket_activation(program):
+    """A socket passed as systemd passes it is served; --listen is ignored."""
+    with socket.socket() as listener:
+        listener.bind(("127.0.0.1", 0))
+        listener.listen()
+        port = listener.getsockname()[1]
+        # The shell puts the socket at descriptor 3 and names its own PID,
+        # which exec keeps; --listen names an address that would be refused.
+        process = subprocess.Popen(
+            ["sh", "-c", f'exec 3<&{listener.fileno()}; export LISTEN_PID=$$ LISTEN_FDS=1; '
+             'exec "$0" "$@"', program, "--state", "x", "--listen", "192.0.2.1:8841"],
+            pass_fds=(listener.fileno(),), stderr=subprocess.PIPE, text=True)
+    try:
+        response, _ = get(port, "/")
+        check(response.status == 200, f"a socket passed by LISTEN_FDS is served ({response.status})")
+    finally:
+        process.terminate()
+        status = process.wait(timeout=20)
+    check(status == 0, f"and --listen was ignored (exit {status}: {process.stderr.read().strip()})")
+
+
 def main():
     program = sys.argv[1]
     port = free_port()
@@ -268,6 +289,7 @@ def main():
         check(dropped is not None and HEADER_DEADLINE - 1 <= dropped <= HEADER_DEADLINE + SLACK,
               f"a client sending its headers a byte a second is dropped at the deadline "
               f"(after {dropped if dropped is None else round(dropped, 1)} s)")
+        check_socket_activation(program)
         check_tls_and_users(program, folder)
     if failures:
         print(f"{len(failures)} failed", file=sys.stderr)
