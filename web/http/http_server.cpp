@@ -167,8 +167,10 @@ HttpServer::HttpServer(std::vector<UniqueFd> listeners, ServerSettings settings,
             MHD_OPTION_NOTIFY_COMPLETED, &OnRequestEnded, shared_.get(),  //
             MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, shared_.get(),   //
             tls ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END,
-            tls ? tls->certificatePem.c_str() : nullptr,                    //
-            MHD_OPTION_HTTPS_MEM_KEY, tls ? tls->keyPem.c_str() : nullptr,  //
+            tls ? tls->certificatePem.c_str() : nullptr,  //
+            MHD_OPTION_HTTPS_MEM_KEY, tls ? tls->keyPem.c_str() : nullptr,
+            // TLS 1.2 and 1.3 only, GnuTLS's usual choice of ciphers in them.
+            MHD_OPTION_HTTPS_PRIORITIES, "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2",  //
             MHD_OPTION_END);
         if (daemon == nullptr) {
             throw std::runtime_error(tls ? "cannot start the HTTPS server (is the certificate "
