@@ -3,18 +3,25 @@
 #include <sys/signalfd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <iterator>
+#include <memory>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "console/system.h"
+#include "console/vendor_names.h"
 #include "web/http/exposure.h"
 #include "web/http/http_server.h"
 #include "web/http/listen_address.h"
 #include "web/http/socket_activation.h"
 #include "web/http/unique_fd.h"
 #include "web/http/web_config.h"
+#include "web/site/record_source.h"
+#include "web/site/site.h"
 #include "web/web_command_line.h"
 
 namespace {
@@ -98,19 +105,33 @@ std::vector<UniqueFd> OpenListeners(const WebCommandLine& line, const ServerSett
     return listeners;
 }
 
-HttpResponse StubPage(const HttpRequest& request) {
-    HttpResponse response;
-    if (request.path != "/") {
-        response.status = 404;
-        response.contentType = "text/plain; charset=utf-8";
-        response.body = "Not found\n";
-        return response;
+// Where the site reads from: the options, then the system's name and
+// vendor lists as varnock-cli reads them.
+RecordPaths RecordPathsOf(const WebCommandLine& line) {
+    RecordPaths paths;
+    for (const auto& file : line.stateFiles) paths.stateFiles.push_back(file.string());
+    if (line.stateDirectory) paths.stateDirectory = line.stateDirectory->string();
+    for (const auto& file : line.logFiles) paths.logFiles.push_back(file.string());
+    paths.systemNamesFile = "/etc/ethers";
+    if (line.namesFile) paths.namesFiles.push_back(line.namesFile->string());
+    paths.vendors.systemFiles.assign(std::begin(varnock::console::kSystemVendorFiles),
+                                     std::end(varnock::console::kSystemVendorFiles));
+    // Registries kept elsewhere than Debian keeps them, or none (an empty
+    // value): a list of files, apart as in PATH, as varnock-cli takes it.
+    if (const char* lists = std::getenv("VARNOCK_VENDOR_LISTS"); lists != nullptr) {
+        paths.vendors.systemFiles.clear();
+        std::string_view rest = lists;
+        while (!rest.empty()) {
+            const std::size_t separator = rest.find(':');
+            if (const auto file = rest.substr(0, separator); !file.empty()) {
+                paths.vendors.systemFiles.emplace_back(file);
+            }
+            rest.remove_prefix(separator == std::string_view::npos ? rest.size() : separator + 1);
+        }
     }
-    response.contentType = "text/html; charset=utf-8";
-    response.body =
-        "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-        "<title>Varnock</title></head><body><h1>Varnock</h1></body></html>\n";
-    return response;
+    if (line.vendorFile) paths.vendors.userFile = line.vendorFile->string();
+    paths.vendors.cacheDirectory = varnock::console::UserCacheDirectory();
+    return paths;
 }
 
 int Run(std::span<const std::string_view> arguments) {
@@ -131,10 +152,16 @@ int Run(std::span<const std::string_view> arguments) {
     }
     std::vector<std::string> names;
     std::vector<UniqueFd> listeners = OpenListeners(line, settings, names);
+    // Read once before serving, so that the first page is whole; the
+    // handler may run on any of the server's threads at once.
+    auto records = std::make_shared<RecordSource>(RecordPathsOf(line));
+    const RequestHandler handler = [records](const HttpRequest& request) {
+        return Serve(request, *records->Current());
+    };
     UniqueFd signals = BlockStopSignals();
     RaiseDescriptorLimit(listeners.size(), settings.limits);
     const char* scheme = settings.tls ? "https" : "http";
-    HttpServer server(std::move(listeners), std::move(settings), StubPage);
+    HttpServer server(std::move(listeners), std::move(settings), handler);
     for (const std::string& name : names) {
         std::cerr << "varnock-web: serving " << scheme << " on " << name << '\n';
     }
