@@ -36,9 +36,15 @@ struct RequestContext {
     bool answered = false;
 };
 
+// No exception may leave a callback into C. Out of memory, the library is
+// told so (a null context, MHD_NO) and closes the connection.
 void* OnRequestLine(void*, const char* uri, MHD_Connection*) {
-    // The library frees nothing of ours: OnRequestEnded does.
-    return new RequestContext{uri != nullptr ? uri : "", std::nullopt, false};
+    try {
+        // The library frees nothing of ours: OnRequestEnded does.
+        return new RequestContext{uri != nullptr ? uri : "", std::nullopt, false};
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 void OnRequestEnded(void* cls, MHD_Connection* connection, void** context,
@@ -54,7 +60,11 @@ void OnConnection(void* cls, MHD_Connection* connection, void**,
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         const MHD_ConnectionInfo* info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-        deadlines.Opened(connection, info != nullptr ? info->connect_fd : -1);
+        try {
+            deadlines.Opened(connection, info != nullptr ? info->connect_fd : -1);
+        } catch (...) {
+            // Without a deadline, the library's own timeout still ends it.
+        }
     } else {
         deadlines.Closed(connection);
     }
@@ -116,8 +126,8 @@ IncomingRequest ReadRequest(MHD_Connection* connection, const char* method, std:
 // (the library then closes the connection rather than read the body); any
 // other is answered on the next call, when the request is complete, so that
 // the connection can be kept for the next one.
-MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char*, const char* method,
-                     const char*, const char*, size_t* uploadSize, void** context) {
+MHD_Result Respond(void* cls, MHD_Connection* connection, const char* method, size_t* uploadSize,
+                   void** context) {
     auto& shared = *static_cast<HttpServer::Shared*>(cls);
     auto* request = static_cast<RequestContext*>(*context);
     if (request == nullptr) return MHD_NO;  // the request line callback always runs first
@@ -137,6 +147,15 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char*, const c
     request->answered = true;
     return Queue(connection,
                  AnswerRequest(*request->incoming, shared.handler, shared.settings.users));
+}
+
+MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char*, const char* method,
+                     const char*, const char*, size_t* uploadSize, void** context) {
+    try {
+        return Respond(cls, connection, method, uploadSize, context);
+    } catch (...) {
+        return MHD_NO;
+    }
 }
 
 }  // namespace
