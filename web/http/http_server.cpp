@@ -181,7 +181,9 @@ HttpServer::HttpServer(std::vector<UniqueFd> listeners, ServerSettings settings,
             MHD_OPTION_CONNECTION_LIMIT, limits.connections,                   //
             MHD_OPTION_PER_IP_CONNECTION_LIMIT, limits.connectionsPerAddress,  //
             MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(limits.requestTime.count()),
-            MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits.connectionMemory,  //
+            MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits.connectionMemory,
+            // Malformed request lines and headers are refused, not guessed at.
+            MHD_OPTION_STRICT_FOR_CLIENT, 1,                              //
             MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, shared_.get(),   //
             MHD_OPTION_NOTIFY_COMPLETED, &OnRequestEnded, shared_.get(),  //
             MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, shared_.get(),   //
