@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "tests/web/site/site_fixture.h"
 
@@ -130,6 +133,36 @@ TEST_F(RecordSourceFiles, LooksAtTheFilesNoMoreOftenThanAsked) {
     const auto first = source.Current();
     Write("eth0.json", console::FormatWatchState(Eth0Neighbours()));
     EXPECT_EQ(source.Current(), first);
+}
+
+// Threads that ask while the record is replaced each get a whole snapshot,
+// before or after, never one in between.
+TEST_F(RecordSourceFiles, ThreadsAskingWhileTheRecordChangesGetWholeSnapshots) {
+    const std::string empty = console::FormatWatchState({});
+    const std::string full = console::FormatWatchState(Eth0Neighbours());
+    RecordPaths paths = Paths();
+    paths.stateFiles = {Write("eth0.json", empty)};
+    RecordSource source(std::move(paths), std::chrono::steady_clock::duration::zero());
+    std::atomic<bool> whole{true};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 4; ++i) {
+        readers.emplace_back([&] {
+            for (int round = 0; round < 200; ++round) {
+                const auto snapshot = source.Current();
+                const std::size_t devices = snapshot->devices.size();
+                whole = whole && (devices == 0 || devices == 3);
+            }
+        });
+    }
+    for (int round = 0; round < 50; ++round) {
+        Write("eth0.json", round % 2 == 0 ? full : empty);
+    }
+    Write("eth0.json", full);
+    for (std::thread& reader : readers) {
+        reader.join();
+    }
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(source.Current()->devices.size(), 3u);
 }
 
 TEST(EventLog, ReadsTheWatchsLinesAndCountsTheRest) {
