@@ -125,6 +125,25 @@ TEST_F(RecordSourceFiles, ReadsAgainOnlyWhatChanged) {
     EXPECT_EQ(gone->records.at(0).state, RecordStatus::State::kMissing);
 }
 
+TEST_F(RecordSourceFiles, ReadsWhatTheWatchAddsToItsLogAndOnlyWholeLines) {
+    const std::string log = EventLog();
+    const std::size_t second = log.find('\n') + 1;
+    RecordPaths paths = Paths();
+    paths.logFiles = {Write("events.jsonl", log.substr(0, second + 20))};  // a line half written
+    RecordSource source(std::move(paths), std::chrono::steady_clock::duration::zero());
+    EXPECT_EQ(source.Current()->events.size(), 1u);
+    EXPECT_EQ(source.Current()->logs.at(0).badLines, 0u);
+
+    std::ofstream(Path("events.jsonl"), std::ios::app) << log.substr(second + 20);  // appended
+    const auto appended = source.Current();
+    EXPECT_EQ(appended->events.size(), 5u);
+    EXPECT_EQ(appended->logs.at(0).badLines, 1u);  // the fixture's own cut line
+
+    Write("events.jsonl", log.substr(0, second));  // rotated: another file under the name
+    EXPECT_EQ(source.Current()->events.size(), 1u);
+    EXPECT_EQ(source.Current()->logs.at(0).badLines, 0u);
+}
+
 TEST_F(RecordSourceFiles, LooksAtTheFilesNoMoreOftenThanAsked) {
     const std::string record = Write("eth0.json", console::FormatWatchState({}));
     RecordPaths paths = Paths();
