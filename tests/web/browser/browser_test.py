@@ -31,6 +31,7 @@ import sys
 import tempfile
 import time
 import urllib.parse
+import urllib.error
 import urllib.request
 
 REQUIRED = os.environ.get("VARNOCK_REQUIRE_LAB") == "1"
@@ -139,7 +140,8 @@ def main():
         cannot_run(f"no axe-core at {args.axe}")
     os.makedirs(args.artifacts, exist_ok=True)
 
-    work = tempfile.mkdtemp(prefix="varnock-browser.")
+    # In /tmp: the lab's own TMPDIR is root's alone, and nobody must reach this.
+    work = tempfile.mkdtemp(prefix="varnock-browser.", dir="/tmp")
     os.chmod(work, 0o777)
     processes = []
     driver = None
@@ -173,7 +175,9 @@ def main():
             return all(f'"{mac}"' in text for mac in macs)
 
         check("the watch's record holds the three live hosts",
-              until(lambda: record_holds(LIVE_MAC, "02:1A:2B:00:00:11", "02:1A:2B:00:00:12"), 30))
+              until(lambda: watch.poll() is not None
+                    or record_holds(LIVE_MAC, "02:1A:2B:00:00:11", "02:1A:2B:00:00:12"), 30)
+              and watch.poll() is None)
 
         port = free_port()
         base = f"http://127.0.0.1:{port}"
@@ -185,13 +189,17 @@ def main():
         processes.append(web)
 
         def answers():
+            if web.poll() is not None:
+                return "ended"
             try:
                 return fetch(base + "/api/v1/records")
+            except urllib.error.HTTPError as error:
+                return f"status {error.code}"  # up; what it says is checked below
             except OSError:
                 return None
 
-        if not until(answers, 20):
-            check("varnock-web answers on 127.0.0.1", False)
+        if until(answers, 20) in (None, "ended"):
+            check("varnock-web answers on 127.0.0.1", False, f"exit status {web.poll()}")
             return
 
         without_scripts(base)

@@ -7,7 +7,7 @@
 # VARNOCK_REQUIRE_LAB=1, as CI sets).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-cli=$1 web=$2 node=$3 artifacts=$4
+cli=$(realpath "$1") web=$(realpath "$2") node=$(realpath -m "$3") artifacts=$(realpath -m "$4")
 
 cannot_run() {
     echo "browser test: cannot run here: $*" >&2
