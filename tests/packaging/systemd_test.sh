@@ -112,8 +112,10 @@ systemd-nspawn -D "$root" -b --register=no --keep-unit --volatile=overlay \
     --network-namespace-path="/run/netns/$container_ns" --console=passive --resolv-conf=off \
     --machine="$prefix" --bind-ro="$debs:/mnt/debs" >"$artifacts/nspawn.txt" 2>&1 &
 nspawn_pid=$!
-for _ in $(seq 100); do
-    init_pid=$(ps -o pid= --ppid "$nspawn_pid" | head -n1 | tr -d ' ')
+# nspawn forks a helper first, which starts the container's init and ends:
+# the init is the child named systemd.
+for _ in $(seq 300); do
+    init_pid=$( (ps -o pid=,comm= --ppid "$nspawn_pid" || true) | awk '$2 == "systemd" {print $1}')
     [[ -n "$init_pid" ]] && break
     sleep 0.1
 done
@@ -131,7 +133,13 @@ check() { # check WHAT COMMAND...
     fi
 }
 
-state=$(timeout 120 nsenter -t "$init_pid" -a systemctl is-system-running --wait 2>&1) || true
+# Until its bus is up systemctl cannot ask; then "starting" until boot ends.
+state=""
+for _ in $(seq 240); do
+    state=$(timeout 10 nsenter -t "$init_pid" -a systemctl is-system-running 2>/dev/null) || true
+    [[ "$state" == running || "$state" == degraded || "$state" == maintenance ]] && break
+    sleep 0.5
+done
 echo "container: $state after $((SECONDS - started)) s"
 if [[ "$state" != running ]]; then
     inside systemctl --failed --no-pager >&2 || true
@@ -171,8 +179,9 @@ check "the page shows the device table with both hosts" \
     grep -q 'data-device="lab0/02:1A:2B:3C:4D:5E"' "$artifacts/page.html"
 check "the API on [::1]:8841 reads the record, readable" \
     grep -q '"readable": *true' "$artifacts/records.json"
-check "an address outside 127.0.0.1 and ::1 is not listened on" \
-    bash -c "! nsenter -t $init_pid -a curl -fsS --max-time 5 http://192.0.2.1:8841/ >/dev/null 2>&1"
+check "the link's own address 192.0.2.1 is not listened on (127.0.0.1 is)" \
+    bash -c "nsenter -t $init_pid -a curl -sS --max-time 5 -o /dev/null http://127.0.0.1:8841/ &&
+        ! nsenter -t $init_pid -a curl -sS --max-time 5 -o /dev/null http://192.0.2.1:8841/ 2>/dev/null"
 
 # --- The web service's identity and sandbox ----------------------------------------------------
 web_pid=$(inside systemctl show -p MainPID --value varnock-web.service)
@@ -195,32 +204,37 @@ check "mounted read-only there" \
     bash -c "nsenter -t $init_pid -a nsenter -t $web_pid -m -- findmnt -no OPTIONS /var/lib/varnock-watch | grep -qE '(^|,)ro(,|$)'"
 
 # --- Nobody but the watch writes the record -------------------------------------------------
-check "the record is the watch's, readable by its group only (640, group varnock-watch)" \
-    test "$(inside stat -c '%a %G' "$record")" = "640 varnock-watch"
+check "the record is the watch's, readable by its group only (640, varnock-watch's)" \
+    test "$(inside stat -c '%a %U %G' "$record")" = "640 varnock-watch varnock-watch"
 check "its folder lets the group read, not write (750)" \
-    test "$(inside stat -c '%a %G' /var/lib/private/varnock-watch)" = "750 varnock-watch"
+    test "$(inside stat -c '%a %U %G' /var/lib/private/varnock-watch)" = "750 varnock-watch varnock-watch"
 # As the web service's own user and groups, with no capability: inside its
 # namespace, and in the container's (where only the file's mode stops it).
 as_web=(setpriv "--reuid=$web_uid" "--regid=$web_uid" "--groups=$group"
     --bounding-set=-all --inh-caps=-all --no-new-privs)
+# Each attempt first proves it runs where and as whom it should (the record
+# is readable there), so that a wrong context cannot pass for a refusal.
+records=/var/lib/varnock-watch
+as_web_in_its_namespace() {
+    web_ns "${as_web[@]}" sh -c "test -r $records/lab0.json && $1"
+}
 check "as the web service, in its namespace, the record is read" \
-    web_ns "${as_web[@]}" grep -q 02:1A:2B:3C:4D:5E /var/lib/varnock-watch/lab0.json
+    as_web_in_its_namespace "grep -q 02:1A:2B:3C:4D:5E $records/lab0.json"
 check "as the web service, in its namespace, the record cannot be written" \
-    bash -c "! nsenter -t $init_pid -a nsenter -t $web_pid -m -- ${as_web[*]} \
-        sh -c 'echo x >>/var/lib/varnock-watch/lab0.json' 2>/dev/null"
+    as_web_in_its_namespace "! (echo x >>$records/lab0.json) 2>/dev/null"
 check "nor a file made beside it" \
-    bash -c "! nsenter -t $init_pid -a nsenter -t $web_pid -m -- ${as_web[*]} \
-        sh -c ': >/var/lib/varnock-watch/new.json' 2>/dev/null"
+    as_web_in_its_namespace "! (: >$records/new.json) 2>/dev/null"
 # Outside it, the folder bound writable where the web's user may reach it:
 # now only the modes the watch gave stop the write, and let the read.
-outside() {
+as_web_outside() {
     inside unshare -m sh -c 'mkdir -p /run/records && mount --bind "$0" /run/records &&
-        exec "$@"' /var/lib/private/varnock-watch "${as_web[@]}" sh -c "$1"
+        exec "$@"' /var/lib/private/varnock-watch "${as_web[@]}" \
+        sh -c "test -r /run/records/lab0.json && $1"
 }
 check "as the web's user outside its namespace, the record is read (group)" \
-    outside 'grep -q 02:1A:2B:3C:4D:5E /run/records/lab0.json'
-check "but cannot be written" outside '! echo x 2>/dev/null >>/run/records/lab0.json'
-check "nor replaced" outside '! : 2>/dev/null >/run/records/lab0.json.new'
+    as_web_outside 'grep -q 02:1A:2B:3C:4D:5E /run/records/lab0.json'
+check "but cannot be written" as_web_outside '! (echo x >>/run/records/lab0.json) 2>/dev/null'
+check "nor replaced" as_web_outside '! (: >/run/records/lab0.json.new) 2>/dev/null'
 check "and the record is still the watch's JSON" \
     bash -c "nsenter -t $init_pid -a tail -c 3 $record | grep -q '}'"
 
