@@ -36,9 +36,15 @@ struct RequestContext {
     bool answered = false;
 };
 
+// No exception may leave a callback into C. Out of memory, the library is
+// told so (a null context, MHD_NO) and closes the connection.
 void* OnRequestLine(void*, const char* uri, MHD_Connection*) {
-    // The library frees nothing of ours: OnRequestEnded does.
-    return new RequestContext{uri != nullptr ? uri : "", std::nullopt, false};
+    try {
+        // The library frees nothing of ours: OnRequestEnded does.
+        return new RequestContext{uri != nullptr ? uri : "", std::nullopt, false};
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 void OnRequestEnded(void* cls, MHD_Connection* connection, void** context,
@@ -54,7 +60,11 @@ void OnConnection(void* cls, MHD_Connection* connection, void**,
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         const MHD_ConnectionInfo* info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-        deadlines.Opened(connection, info != nullptr ? info->connect_fd : -1);
+        try {
+            deadlines.Opened(connection, info != nullptr ? info->connect_fd : -1);
+        } catch (...) {
+            // Without a deadline, the library's own timeout still ends it.
+        }
     } else {
         deadlines.Closed(connection);
     }
@@ -65,11 +75,18 @@ std::string HeaderValue(MHD_Connection* connection, const char* name) {
     return value != nullptr ? value : "";
 }
 
-MHD_Result Queue(MHD_Connection* connection, const HttpResponse& answer) {
-    // The library keeps its own copy: the answer may go out after we return.
-    MHD_Response* response = MHD_create_response_from_buffer(
-        answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
+void FreeBody(void* body) {
+    delete static_cast<std::string*>(body);
+}
+
+MHD_Result Queue(MHD_Connection* connection, HttpResponse answer) {
+    // The body moves to the library, which frees it once sent: an API answer
+    // over thousands of devices is not copied again.
+    auto body = std::make_unique<std::string>(std::move(answer.body));
+    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+        body->size(), body->data(), &FreeBody, body.get());
     if (response == nullptr) return MHD_NO;
+    body.release();
     if (!answer.contentType.empty()) {
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
     }
@@ -109,8 +126,8 @@ IncomingRequest ReadRequest(MHD_Connection* connection, const char* method, std:
 // (the library then closes the connection rather than read the body); any
 // other is answered on the next call, when the request is complete, so that
 // the connection can be kept for the next one.
-MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char*, const char* method,
-                     const char*, const char*, size_t* uploadSize, void** context) {
+MHD_Result Respond(void* cls, MHD_Connection* connection, const char* method, size_t* uploadSize,
+                   void** context) {
     auto& shared = *static_cast<HttpServer::Shared*>(cls);
     auto* request = static_cast<RequestContext*>(*context);
     if (request == nullptr) return MHD_NO;  // the request line callback always runs first
@@ -130,6 +147,15 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char*, const c
     request->answered = true;
     return Queue(connection,
                  AnswerRequest(*request->incoming, shared.handler, shared.settings.users));
+}
+
+MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char*, const char* method,
+                     const char*, const char*, size_t* uploadSize, void** context) {
+    try {
+        return Respond(cls, connection, method, uploadSize, context);
+    } catch (...) {
+        return MHD_NO;
+    }
 }
 
 }  // namespace
@@ -155,13 +181,17 @@ HttpServer::HttpServer(std::vector<UniqueFd> listeners, ServerSettings settings,
             MHD_OPTION_CONNECTION_LIMIT, limits.connections,                   //
             MHD_OPTION_PER_IP_CONNECTION_LIMIT, limits.connectionsPerAddress,  //
             MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(limits.requestTime.count()),
-            MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits.connectionMemory,  //
+            MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits.connectionMemory,
+            // Malformed request lines and headers are refused, not guessed at.
+            MHD_OPTION_STRICT_FOR_CLIENT, 1,                              //
             MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, shared_.get(),   //
             MHD_OPTION_NOTIFY_COMPLETED, &OnRequestEnded, shared_.get(),  //
             MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, shared_.get(),   //
             tls ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END,
-            tls ? tls->certificatePem.c_str() : nullptr,                    //
-            MHD_OPTION_HTTPS_MEM_KEY, tls ? tls->keyPem.c_str() : nullptr,  //
+            tls ? tls->certificatePem.c_str() : nullptr,  //
+            MHD_OPTION_HTTPS_MEM_KEY, tls ? tls->keyPem.c_str() : nullptr,
+            // TLS 1.2 and 1.3 only, GnuTLS's usual choice of ciphers in them.
+            MHD_OPTION_HTTPS_PRIORITIES, "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2",  //
             MHD_OPTION_END);
         if (daemon == nullptr) {
             throw std::runtime_error(tls ? "cannot start the HTTPS server (is the certificate "
