@@ -50,7 +50,7 @@ def until_answers(url, seconds=20):
 
 def wrk(url, seconds):
     """Requests a second and p99 latency in ms, wrk's latency report."""
-    command = ["wrk", "-t2", f"-c{CONNECTIONS}", f"-d{seconds}s", "--latency", url]
+    command = ["wrk", "-t2", f"-c{CONNECTIONS}", f"-d{seconds}s", "--timeout", "30s", "--latency", url]
     output = subprocess.run(command, capture_output=True, text=True, check=True,
                             timeout=seconds + 30).stdout
     rate = float(re.search(r"Requests/sec:\s*([\d.]+)", output).group(1))
@@ -176,6 +176,7 @@ def main():
             raise SystemExit(f"{tool} is not installed (tools/packages/bench.txt)")
 
     work = tempfile.mkdtemp(prefix="varnock-web-bench.")
+    os.chmod(work, 0o755)  # nginx's workers run as nobody when started by root
     processes = []
     try:
         record = f"{work}/eth0.json"
