@@ -41,7 +41,7 @@ cache=$(realpath "$cache")
 # needs no network inside; curl fetches the page.
 depends=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' |
     sed -e 's/|.*//' -e 's/(.*)//' -e 's/^ *//' -e 's/ *$//' | grep -v '^$' | sort -u)
-include="systemd,systemd-sysv,dbus,iproute2,curl,$(paste -sd, <<<"$depends")"
+include=$(printf '%s\n' systemd systemd-sysv dbus iproute2 curl $depends | sort -u | paste -sd,)
 key=$(printf '%s' "$include" | sha256sum | cut -c1-16)
 root=$cache/bookworm-$key
 if [[ ! -d "$root" ]]; then
