@@ -12,7 +12,6 @@
 #include <system_error>
 #include <vector>
 
-#include "console/system.h"
 #include "console/vendor_names.h"
 #include "web/http/exposure.h"
 #include "web/http/http_server.h"
@@ -130,7 +129,8 @@ RecordPaths RecordPathsOf(const WebCommandLine& line) {
         }
     }
     if (line.vendorFile) paths.vendors.userFile = line.vendorFile->string();
-    paths.vendors.cacheDirectory = varnock::console::UserCacheDirectory();
+    // No cache of the registries: a server reads them once for its life,
+    // and writes nothing anywhere.
     return paths;
 }
 
