@@ -44,7 +44,7 @@ def cannot_run(why):
 
 try:
     from selenium import webdriver
-    from selenium.common.exceptions import TimeoutException
+    from selenium.common.exceptions import StaleElementReferenceException, TimeoutException
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.by import By
     from selenium.webdriver.support.ui import WebDriverWait
@@ -239,44 +239,71 @@ def without_scripts(base):
           page.count("<tr data-device="))
 
 
-def rows(driver, visible_only=True):
-    found = driver.find_elements(By.CSS_SELECTOR, "#devices tbody tr[data-device]")
-    return [r for r in found if r.is_displayed()] if visible_only else found
+# The live update builds the table's body again whenever the record changes,
+# so rows are read in one script each time, never held as elements.
+SHOWN = """return Array.from(document.querySelectorAll('#devices tbody tr[data-device]'))
+    .filter(r => r.offsetParent !== null).map(r => r.getAttribute('data-device'));"""
 
 
-def row(driver, mac):
-    found = driver.find_elements(By.CSS_SELECTOR, f'#devices tbody tr[data-device="c0/{mac}"]')
-    return found[0] if found else None
+def shown(driver):
+    return driver.execute_script(SHOWN)
+
+
+def row_text(driver, mac):
+    """The row's text as shown, or None when there is no such row."""
+    return driver.execute_script(
+        "const r = document.querySelector(`#devices tbody tr[data-device=\"${arguments[0]}\"]`);"
+        "return r ? r.innerText : null;", f"c0/{mac}")
+
+
+def fresh(action, tries=5):
+    """Runs an action on elements found anew, again if the body was rebuilt meanwhile."""
+    for attempt in range(tries):
+        try:
+            return action()
+        except StaleElementReferenceException:
+            if attempt == tries - 1:
+                raise
+            time.sleep(0.2)
 
 
 def in_browser(driver, base, lab, args):
     driver.get(base + "/")
-    wait = WebDriverWait(driver, 20)
-    try:
-        wait.until(lambda d: len(rows(d)) >= 3)
-    except TimeoutException:
-        pass
-    shown = {r.get_attribute("data-device") for r in rows(driver)}
+    until(lambda: len(shown(driver)) >= 3, 20)
+    listed = set(shown(driver))
     check("the page lists the lab's three live hosts",
-          {f"c0/{m}" for m in (LIVE_MAC, "02:1A:2B:00:00:11", "02:1A:2B:00:00:12")} <= shown, shown)
-    live = row(driver, LIVE_MAC)
-    live_text = live.text if live else ""
+          {f"c0/{m}" for m in (LIVE_MAC, "02:1A:2B:00:00:11", "02:1A:2B:00:00:12")} <= listed, listed)
+    live_text = row_text(driver, LIVE_MAC) or ""
     check("the live host's vendor and name show as text", FORMULA in live_text and SCRIPT in live_text,
           live_text)
-    printer = row(driver, "02:1A:2B:00:00:11")
-    check("the other hosts' vendor shows as text", printer is not None and IMAGE in printer.text)
+    check("the other hosts' vendor shows as text", IMAGE in (row_text(driver, "02:1A:2B:00:00:11") or ""))
     check("the hostile texts made no element",
           driver.execute_script(
               "return document.querySelectorAll('img[src=\"x\"], tbody script').length") == 0)
     check("a locally administered address is marked",
-          live is not None and live.find_elements(By.CSS_SELECTOR, "abbr.random"))
+          driver.execute_script(
+              "return document.querySelectorAll("
+              "`#devices tbody tr[data-device=\"c0/${arguments[0]}\"] abbr.random`).length", LIVE_MAC) == 1)
+
+    # The watchers themselves: the hook notes a call, and the page's policy
+    # refuses an inline script and reports it. Then both start empty.
+    driver.execute_script("alert('probe');")
+    driver.execute_script(
+        "const s = document.createElement('script'); s.textContent = 'window.__ran = 1;';"
+        "document.head.appendChild(s);")
+    reported = until(lambda: driver.execute_script("return window.__violations.length"), 5)
+    check("the alert hook notes a call", driver.execute_script("return window.__calls") == ["alert: probe"])
+    check("the page's policy refuses an inline script, and says so",
+          reported and not driver.execute_script("return window.__ran === 1"))
+    driver.execute_script("window.__calls = []; window.__violations = [];")
+    driver.get_log("browser")  # the refusal's console message is ours, not the page's
 
     # A host that comes up appears by itself.
     driver.execute_script("window.__sameDocument = true;")
     lab.host("m8", True)
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
         s.sendto(b"", ("192.0.2.18", 9))  # the kernel resolves it: the watch hears
-    appeared = until(lambda: row(driver, LATE_MAC) is not None, 40, 0.5)
+    appeared = until(lambda: row_text(driver, LATE_MAC) is not None, 40, 0.5)
     check("a host brought up appears without a reload",
           appeared and driver.execute_script("return window.__sameDocument === true;"))
     counts = driver.find_element(By.ID, "counts").get_attribute("data-total")
@@ -285,25 +312,25 @@ def in_browser(driver, base, lab, args):
     # Filtering in place.
     q = driver.find_element(By.ID, "q")
     q.send_keys("printer")
-    filtered = until(lambda: [r.get_attribute("data-device") for r in rows(driver)]
-                     == ["c0/02:1A:2B:00:00:11"], 10)
-    check("typing in the filter leaves the printer's row only", filtered,
-          [r.get_attribute("data-device") for r in rows(driver)])
+    filtered = until(lambda: shown(driver) == ["c0/02:1A:2B:00:00:11"], 10)
+    check("typing in the filter leaves the printer's row only", filtered, shown(driver))
     csv_export(driver)
     q.clear()
     q.send_keys(" ")  # clear() alone sends no input event
     q.clear()
     driver.execute_script("arguments[0].dispatchEvent(new Event('input', {bubbles: true}));", q)
-    check("clearing the filter shows every row again", until(lambda: len(rows(driver)) == 4, 10))
+    check("clearing the filter shows every row again", until(lambda: len(shown(driver)) == 4, 10))
 
     # Sorting by a column, both ways.
     def order():
-        return [r.get_attribute("data-device") for r in rows(driver)]
+        return shown(driver)
 
     def sort_by(column):
-        header = driver.find_element(By.CSS_SELECTOR, f'#devices th[data-sort="{column}"]')
-        buttons = header.find_elements(By.TAG_NAME, "button")
-        (buttons[0] if buttons else header).click()
+        def click():
+            header = driver.find_element(By.CSS_SELECTOR, f'#devices th[data-sort="{column}"]')
+            buttons = header.find_elements(By.TAG_NAME, "button")
+            (buttons[0] if buttons else header).click()
+        fresh(click)
 
     sort_by("hardware_address")
     first = until(lambda: order() if order() == sorted(order()) else None, 5)
@@ -323,8 +350,8 @@ def in_browser(driver, base, lab, args):
     accessible(driver, args.axe, "the inventory")
 
     # The device view, through the row's link.
-    link = row(driver, LIVE_MAC).find_element(By.CSS_SELECTOR, "a[href*='/device/']")
-    link.click()
+    fresh(lambda: driver.find_element(
+        By.CSS_SELECTOR, f'#devices tbody tr[data-device="c0/{LIVE_MAC}"] a[href*="/device/"]').click())
     WebDriverWait(driver, 10).until(lambda d: "/device/" in d.current_url)
     body = driver.find_element(By.TAG_NAME, "body").text
     check("the device view names the host's address", "192.0.2.2" in body, body[:300])
