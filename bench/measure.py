@@ -379,6 +379,22 @@ def table(results):
         lines.append(row("the plain form: peak resident memory", r["plain_form_peak_rss_mb"], "MB",
                          "bare Qt Widgets window", r["bare_window_peak_rss_mb"],
                          "(what stock controls and text cost)"))
+    if "web_api_rps" in r:
+        lines.append(f"| web: /api/v1/devices, 10,000 devices ({r['web_api_bytes'] / 1e6:.1f} MB), "
+                     f"50 connections, requests a second (wrk) | {r['web_api_rps']:.0f} /s | "
+                     f"nginx, the same bytes as a file {r['nginx_api_rps']:.0f} /s | "
+                     f"{r['web_api_rps'] / r['nginx_api_rps']:.2f} | ≥ 0.5 × nginx |")
+        lines.append(row("web: /api/v1/devices, 99th percentile latency", r["web_api_p99_ms"], "ms",
+                         "nginx, the same bytes", r["nginx_api_p99_ms"], "≤ 2 × nginx"))
+    if "web_page_shown_ms" in r:
+        lines.append(row("web: the page with 10,000 devices in headless chromium, to the table shown",
+                         r["web_page_shown_ms"], "ms", "nginx, the same page", r["nginx_page_shown_ms"],
+                         "(first contentful paint)"))
+        lines.append(row("web: a filter applied to the 10,000 rows in the page", r["web_page_filter_ms"],
+                         "ms", target="(typed to the rows shown)"))
+    if "web_peak_rss_kb" in r:
+        lines.append(row("web: varnock-web's peak resident memory, 10,000 devices, after the runs above",
+                         r["web_peak_rss_kb"] / 1024, "MB"))
     return "\n".join(lines)
 
 

@@ -29,6 +29,10 @@ sweeps=(20 v6 stale)
 if [[ "${VARNOCK_BENCH_LARGE:-0}" == 1 ]]; then sweeps+=(16); fi
 python3 "$root/bench/raw_sweep.py" "$build/console/varnock-cli" "$results" "${sweeps[@]}" || (($? == 77))
 
+# varnock-web over a 10,000-device record against nginx, on 127.0.0.1 only
+# (about a minute).
+/usr/bin/python3 "$root/bench/web_bench.py" --web "$build/web/varnock-web" --results "$results"
+
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!

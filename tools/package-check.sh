@@ -84,12 +84,13 @@ while read -r path; do
 done <"$work/files"
 
 step "The installed files"
-for path in /usr/bin/varnock /usr/bin/varnock-cli \
+for path in /usr/bin/varnock /usr/bin/varnock-cli /usr/bin/varnock-web \
     /usr/share/applications/example.orbelund.Varnock.desktop \
     /usr/share/metainfo/example.orbelund.Varnock.metainfo.xml \
     /usr/share/icons/hicolor/16x16/apps/example.orbelund.Varnock.png \
     /usr/share/icons/hicolor/32x32/apps/example.orbelund.Varnock.png \
     /usr/share/man/man1/varnock.1.gz /usr/share/man/man1/varnock-cli.1.gz \
+    /usr/share/man/man1/varnock-web.1.gz \
     /usr/share/bash-completion/completions/varnock-cli \
     /usr/share/doc/varnock/copyright; do
     grep -qxF "$path" "$work/files" || fail "the package does not install $path"
@@ -103,19 +104,25 @@ while read -r kind path; do
 done <"$work/kinds"
 echo "$(grep -c '^f' "$work/kinds") files; none set-id, none with capabilities, none in /usr/local"
 
-step "The watch's systemd unit: systemd-analyze verify and security"
-unit=$(grep -E '/systemd/system/varnock-watch@\.service$' "$work/files") ||
-    fail "the package does not install varnock-watch@.service"
-verify_output=$(systemd-analyze verify --man=no "$unit" 2>&1) ||
-    fail "systemd-analyze verify: $verify_output"
-[[ -z "$verify_output" ]] || fail "systemd-analyze verify: $verify_output"
-security=$(systemd-analyze security --offline=true --no-pager "$unit" 2>&1) ||
-    fail "systemd-analyze security: $security"
-exposure=$(sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p' <<<"$security")
-[[ -n "$exposure" ]] || fail "systemd-analyze security gave no exposure level: $security"
-echo "exposure level $exposure (at most 2.0)"
-awk -v level="$exposure" 'BEGIN { exit !(level <= 2.0) }' ||
-    fail "the watch's unit is too exposed ($exposure > 2.0): $security"
+step "The systemd units: systemd-analyze verify and security (exposure at most 2.0)"
+for name in 'varnock-watch@.service' varnock-web.service varnock-web.socket; do
+    unit=$(grep -E "/systemd/system/${name//./\\.}\$" "$work/files") ||
+        fail "the package does not install $name"
+    verify_output=$(systemd-analyze verify --man=no "$unit" 2>&1) ||
+        fail "systemd-analyze verify $name: $verify_output"
+    [[ -z "$verify_output" ]] || fail "systemd-analyze verify $name: $verify_output"
+    [[ "$name" == *.service ]] || continue
+    security=$(systemd-analyze security --offline=true --no-pager "$unit" 2>&1) ||
+        fail "systemd-analyze security $name: $security"
+    exposure=$(sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p' <<<"$security")
+    [[ -n "$exposure" ]] || fail "systemd-analyze security gave no exposure level for $name: $security"
+    echo "$name: exposure level $exposure"
+    awk -v level="$exposure" 'BEGIN { exit !(level <= 2.0) }' ||
+        fail "$name is too exposed ($exposure > 2.0): $security"
+done
+grep -qxF /usr/lib/sysusers.d/varnock.conf "$work/files" ||
+    fail "the package does not install its group (sysusers.d/varnock.conf)"
+getent group varnock-watch >/dev/null || fail "the install made no group varnock-watch"
 
 step "/usr/bin/varnock-cli --version"
 /usr/bin/varnock-cli --version
@@ -149,6 +156,12 @@ if [[ ! -f "$points" ]]; then
 fi
 VARNOCK_PROGRAM=/usr/bin/varnock tests/desktop/desktop_test.sh cmake "$work/no-build" \
     build/package-check/desktop-artifacts "$points"
+
+step "The units under a real systemd (tests/packaging/systemd_test.sh)"
+# A Debian 12 root booted with systemd-nspawn, the package installed in it,
+# a watch on a link with lab hosts behind it and the page served through
+# the socket. The root is made once and kept in build/systemd-root/.
+tests/packaging/systemd_test.sh "$deb" build/systemd-root build/package-check/systemd
 
 # --- Purge -----------------------------------------------------------------------------
 step "apt-get purge varnock"
