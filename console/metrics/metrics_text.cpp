@@ -77,11 +77,12 @@ std::string PlainAddressText(IpAddress address) {
     return AddressText(address, [](std::uint32_t) { return std::string(); });
 }
 
-// One hardware address on one interface, with all its addresses.
-struct Device {
-    const std::string* name = nullptr;  // null: unknown
+// A known device: one hardware address on one interface, with all its
+// addresses.
+struct KnownDevice {
+    std::string hardwareText;
+    const std::string* name = nullptr;
     bool up = false;
-    WallClock::time_point firstSeen = WallClock::time_point::max();
     WallClock::time_point lastSeen = WallClock::time_point::min();
     std::vector<IpAddress> addresses;
 };
@@ -90,13 +91,27 @@ struct Device {
 struct InterfaceMetrics {
     // [family][state]: IPv4 0, IPv6 1; stopped 0, answering 1.
     std::array<std::array<std::uint64_t, 2>, 2> neighbours{};
-    std::map<std::string, Device> devices;  // by hardware address text
+    std::vector<KnownDevice> known;  // by hardware address
+    std::uint64_t unknown = 0;
+    std::optional<WallClock::time_point> newestUnknown;  // first seen
     std::map<WatchEvent::Kind, std::uint64_t> events;
 };
 
 // Addresses in a stable order: IPv4 before IPv6, then by their bytes.
 bool AddressBefore(const IpAddress& a, const IpAddress& b) {
     return std::tie(a.family, a.bytes) < std::tie(b.family, b.bytes);
+}
+
+// Hardware addresses by their bytes, which is also the order of their texts.
+// Compared by hand: GCC 12 at -O3 takes the vector's own ordering for a read
+// past the end (see console/event_burst.h).
+int CompareBytes(const HardwareAddressBytes& a, const HardwareAddressBytes& b) {
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (a[i] != b[i]) {
+            return a[i] < b[i] ? -1 : 1;
+        }
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
 std::string AddressesLabel(std::vector<IpAddress> addresses) {
@@ -108,25 +123,33 @@ std::string AddressesLabel(std::vector<IpAddress> addresses) {
     return text;
 }
 
-// The records gathered by interface: each record once, each address once
-// (the one seen last where records overlap).
+// Each address once, where records overlap the one seen last.
+std::vector<const SeenNeighbour*> EachAddressOnce(std::vector<const SeenNeighbour*> all) {
+    const auto key = [](const SeenNeighbour* n) {
+        return std::tie(n->interfaceName, n->address.family, n->address.bytes);
+    };
+    std::sort(all.begin(), all.end(), [&](const SeenNeighbour* a, const SeenNeighbour* b) {
+        return key(a) < key(b) || (key(a) == key(b) && a->lastSeen > b->lastSeen);
+    });
+    all.erase(std::unique(
+                  all.begin(), all.end(),
+                  [&](const SeenNeighbour* a, const SeenNeighbour* b) { return key(a) == key(b); }),
+              all.end());
+    return all;
+}
+
+// The records gathered by interface: each record once, each address once.
 std::map<std::string, InterfaceMetrics> Gather(std::span<const RecordMetrics> records,
                                                const DeviceNameOf& nameOf) {
     std::set<std::string_view> recordNames;
-    using AddressKey = std::tuple<std::string, IpAddress::Family, std::array<std::uint8_t, 16>>;
-    std::map<AddressKey, const SeenNeighbour*> addresses;
+    std::vector<const SeenNeighbour*> all;
     std::map<std::string, InterfaceMetrics> interfaces;
     for (const RecordMetrics& record : records) {
         if (!recordNames.insert(record.name).second) {
             continue;
         }
         for (const SeenNeighbour& neighbour : record.neighbours) {
-            const AddressKey key{neighbour.interfaceName, neighbour.address.family,
-                                 neighbour.address.bytes};
-            const auto [place, added] = addresses.try_emplace(key, &neighbour);
-            if (!added && place->second->lastSeen < neighbour.lastSeen) {
-                place->second = &neighbour;
-            }
+            all.push_back(&neighbour);
         }
         if (record.events != nullptr) {
             for (const auto& [key, count] : record.events->All()) {
@@ -134,19 +157,47 @@ std::map<std::string, InterfaceMetrics> Gather(std::span<const RecordMetrics> re
             }
         }
     }
-    for (const auto& [key, neighbour] : addresses) {
-        InterfaceMetrics& interface = interfaces[neighbour->interfaceName];
-        interface.neighbours[neighbour->address.IsV6() ? 1 : 0][neighbour->answering ? 1 : 0]++;
-        const auto [place, added] =
-            interface.devices.try_emplace(HardwareAddressText(neighbour->hardwareAddress, ":"));
-        Device& device = place->second;
-        if (added) {
-            device.name = nameOf(neighbour->hardwareAddress);
+    all = EachAddressOnce(std::move(all));
+    // By device: interface, then hardware address.
+    std::sort(all.begin(), all.end(), [](const SeenNeighbour* a, const SeenNeighbour* b) {
+        const int order = a->interfaceName.compare(b->interfaceName);
+        return order < 0 ||
+               (order == 0 && CompareBytes(a->hardwareAddress, b->hardwareAddress) < 0);
+    });
+    InterfaceMetrics* interface = nullptr;
+    for (auto device = all.begin(); device != all.end();) {
+        const SeenNeighbour& first = **device;
+        if (interface == nullptr || (*(device - 1))->interfaceName != first.interfaceName) {
+            interface = &interfaces[first.interfaceName];
         }
-        device.up = device.up || neighbour->answering;
-        device.firstSeen = std::min(device.firstSeen, neighbour->firstSeen);
-        device.lastSeen = std::max(device.lastSeen, neighbour->lastSeen);
-        device.addresses.push_back(neighbour->address);
+        const auto end = std::find_if(device, all.end(), [&](const SeenNeighbour* n) {
+            return n->interfaceName != first.interfaceName ||
+                   CompareBytes(n->hardwareAddress, first.hardwareAddress) != 0;
+        });
+        const std::string* name = nameOf(first.hardwareAddress);
+        KnownDevice known;
+        WallClock::time_point firstSeen = WallClock::time_point::max();
+        for (auto at = device; at != end; ++at) {
+            const SeenNeighbour& neighbour = **at;
+            interface->neighbours[neighbour.address.IsV6() ? 1 : 0][neighbour.answering ? 1 : 0]++;
+            firstSeen = std::min(firstSeen, neighbour.firstSeen);
+            known.up = known.up || neighbour.answering;
+            known.lastSeen = std::max(known.lastSeen, neighbour.lastSeen);
+            if (name != nullptr) {
+                known.addresses.push_back(neighbour.address);
+            }
+        }
+        if (name != nullptr) {
+            known.name = name;
+            known.hardwareText = HardwareAddressText(first.hardwareAddress, ":");
+            interface->known.push_back(std::move(known));
+        } else {
+            interface->unknown++;
+            if (!interface->newestUnknown || *interface->newestUnknown < firstSeen) {
+                interface->newestUnknown = firstSeen;
+            }
+        }
+        device = end;
     }
     return interfaces;
 }
@@ -180,10 +231,8 @@ std::string FormatMetrics(std::span<const RecordMetrics> records, const DeviceNa
     // address; `write` gives each known one's sample.
     const auto eachKnown = [&](const auto& write) {
         for (const auto& [interfaceName, interface] : interfaces) {
-            for (const auto& [hardwareAddress, device] : interface.devices) {
-                if (device.name != nullptr) {
-                    write(interfaceName, hardwareAddress, device);
-                }
+            for (const KnownDevice& device : interface.known) {
+                write(interfaceName, device.hardwareText, device);
             }
         }
     };
@@ -195,7 +244,7 @@ std::string FormatMetrics(std::span<const RecordMetrics> records, const DeviceNa
     out.Family("varnock_device_info", "gauge",
                "A known device's name and addresses (sorted, comma-separated); always 1.");
     eachKnown([&](const std::string& interfaceName, const std::string& hardwareAddress,
-                  const Device& device) {
+                  const KnownDevice& device) {
         out.Sample("varnock_device_info",
                    {{"interface", interfaceName},
                     {"hardware_address", hardwareAddress},
@@ -206,7 +255,7 @@ std::string FormatMetrics(std::span<const RecordMetrics> records, const DeviceNa
     out.Family("varnock_device_last_seen_timestamp_seconds", "gauge",
                "When a known device last answered, in seconds since 1970.");
     eachKnown([&](const std::string& interfaceName, const std::string& hardwareAddress,
-                  const Device& device) {
+                  const KnownDevice& device) {
         out.Sample("varnock_device_last_seen_timestamp_seconds",
                    {{"interface", interfaceName}, {"hardware_address", hardwareAddress}},
                    SecondsText(device.lastSeen));
@@ -214,7 +263,7 @@ std::string FormatMetrics(std::span<const RecordMetrics> records, const DeviceNa
     out.Family("varnock_device_up", "gauge",
                "Whether any address of a known device answers (1) or none does (0).");
     eachKnown([&](const std::string& interfaceName, const std::string& hardwareAddress,
-                  const Device& device) {
+                  const KnownDevice& device) {
         out.Sample("varnock_device_up",
                    {{"interface", interfaceName}, {"hardware_address", hardwareAddress}},
                    device.up ? 1 : 0);
@@ -223,12 +272,10 @@ std::string FormatMetrics(std::span<const RecordMetrics> records, const DeviceNa
     out.Family("varnock_devices", "gauge",
                "Devices (hardware addresses) seen on an interface, known (named) or not.");
     for (const auto& [interfaceName, interface] : interfaces) {
-        const auto known = static_cast<std::uint64_t>(
-            std::count_if(interface.devices.begin(), interface.devices.end(),
-                          [](const auto& device) { return device.second.name != nullptr; }));
         out.Sample("varnock_devices", {{"interface", interfaceName}, {"known", "false"}},
-                   interface.devices.size() - known);
-        out.Sample("varnock_devices", {{"interface", interfaceName}, {"known", "true"}}, known);
+                   interface.unknown);
+        out.Sample("varnock_devices", {{"interface", interfaceName}, {"known", "true"}},
+                   interface.known.size());
     }
 
     out.Family("varnock_events_total", "counter",
@@ -264,15 +311,9 @@ std::string FormatMetrics(std::span<const RecordMetrics> records, const DeviceNa
                "When the newest unknown device on an interface was first seen, in seconds "
                "since 1970.");
     for (const auto& [interfaceName, interface] : interfaces) {
-        std::optional<WallClock::time_point> newest;
-        for (const auto& [hardwareAddress, device] : interface.devices) {
-            if (device.name == nullptr && (!newest || *newest < device.firstSeen)) {
-                newest = device.firstSeen;
-            }
-        }
-        if (newest) {
+        if (interface.newestUnknown) {
             out.Sample("varnock_newest_unknown_device_first_seen_timestamp_seconds",
-                       {{"interface", interfaceName}}, SecondsText(*newest));
+                       {{"interface", interfaceName}}, SecondsText(*interface.newestUnknown));
         }
     }
 
