@@ -29,6 +29,12 @@ sweeps=(20 v6 stale)
 if [[ "${VARNOCK_BENCH_LARGE:-0}" == 1 ]]; then sweeps+=(16); fi
 python3 "$root/bench/raw_sweep.py" "$build/console/varnock-cli" "$results" "${sweeps[@]}" || (($? == 77))
 
+# /metrics of a 10,000-device record against node_exporter's, both on
+# 127.0.0.1; varnock-web's over HTTP when it was built.
+web="$build/web/varnock-web"
+[[ -x "$web" ]] || web=""
+python3 "$root/bench/metrics_bench.py" "$build" "$results" ${web:+"$web"}
+
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
