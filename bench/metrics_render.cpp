@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "console/metrics/metrics_text.h"
-#include "console/watch_state_reader.h"
+#include "console/watch/record_file_reader.h"
 
 namespace {
 

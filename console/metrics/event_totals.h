@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-#include "console/neighbour_record.h"
+#include "console/watch/neighbour_record.h"
 
 namespace varnock::console {
 

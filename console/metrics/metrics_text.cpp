@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "console/metrics/label_text.h"
-#include "console/targets.h"
+#include "console/text/address_text.h"
 
 namespace varnock::console {
 namespace {
@@ -73,8 +73,8 @@ std::string SecondsText(WallClock::time_point time) {
 }
 
 std::string PlainAddressText(IpAddress address) {
-    address.scope = 0;  // the interface is a label of its own
-    return AddressText(address, [](std::uint32_t) { return std::string(); });
+    address.scope = 0;  // the interface is a label of its own: no "%..."
+    return PlainAddress(address);
 }
 
 // A known device: one hardware address on one interface, with all its

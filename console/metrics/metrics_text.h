@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "console/metrics/event_totals.h"
-#include "console/neighbour_record.h"
+#include "console/watch/neighbour_record.h"
 #include "lookup/hardware_address_text.h"
 
 namespace varnock::console {

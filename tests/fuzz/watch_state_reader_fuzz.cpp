@@ -8,8 +8,8 @@
 #include <string_view>
 #include <variant>
 
-#include "console/watch_state.h"
-#include "console/watch_state_reader.h"
+#include "console/watch/record_file.h"
+#include "console/watch/record_file_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace varnock::console;
