@@ -13,6 +13,7 @@
 
 #include "console/metrics/label_text.h"
 #include "console/text/address_text.h"
+#include "console/watch/event_text.h"
 
 namespace varnock::console {
 namespace {
@@ -284,7 +285,7 @@ std::string FormatMetrics(std::span<const RecordMetrics> records, const DeviceNa
         std::map<std::string_view, std::uint64_t> byType;  // sorted by the type's name
         for (const WatchEvent::Kind kind : kEventKinds) {
             const auto counted = interface.events.find(kind);
-            byType[EventKindName(kind)] = counted == interface.events.end() ? 0 : counted->second;
+            byType[KindName(kind)] = counted == interface.events.end() ? 0 : counted->second;
         }
         for (const auto& [type, count] : byType) {
             out.Sample("varnock_events_total", {{"interface", interfaceName}, {"type", type}},

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "console/metrics/event_totals.h"
+#include "console/watch/event_totals.h"
 #include "console/watch/neighbour_record.h"
 #include "lookup/hardware_address_text.h"
 

@@ -20,6 +20,7 @@ std::variant<WatchOutputs, std::string> WatchOutputsOf(const CommandLine& line, 
         }
         auto& state = std::get<OpenedStateFile>(opened);
         outputs.restored = std::move(state.restored);
+        outputs.told = std::move(state.told);
         outputs.writers.push_back(std::move(state.writer));
     }
     outputs.events.push_back(StandardOutputEvents(out, line.format, std::move(outputGone)));

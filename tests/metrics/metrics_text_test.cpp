@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <limits>
 #include <sstream>
 
 #include "metrics_fixture.h"
@@ -93,14 +92,6 @@ TEST(MetricsText, EachRecordAndEachAddressCountsOnce) {
     // Two watches told their own events: both count.
     EXPECT_EQ(Samples(text, "varnock_events_total{interface=\"eth0\",type=\"new\"}"),
               std::vector<std::string>{R"(varnock_events_total{interface="eth0",type="new"} 2)"});
-}
-
-TEST(EventTotals, NeverWrapsBackToZero) {
-    EventTotals totals;
-    constexpr auto kLargest = std::numeric_limits<std::uint64_t>::max();
-    totals.Add("eth0", WatchEvent::Kind::kNew, kLargest - 1);
-    totals.Add("eth0", WatchEvent::Kind::kNew, 5);
-    EXPECT_EQ(totals.All().at({"eth0", WatchEvent::Kind::kNew}), kLargest);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "console/watch/neighbour_record.h"
+#include "console/watch/record_file_reader.h"
 #include "tests/support/scripted_neighbours.h"
 
 namespace varnock::console {
@@ -145,6 +146,26 @@ TEST_F(Watch, ADamagedStateFileIsRefusedWithWhereAndLeftAsItIs) {
     std::stringstream text;
     text << kept.rdbuf();
     EXPECT_EQ(text.str(), damaged);
+}
+
+TEST_F(Watch, CountsTheEventsToldInItsRecordAcrossRestarts) {
+    line_.stateFile = (directory_ / "seen.json").string();
+    script_.table = {Entry(2)};
+    script_.steps = {{{Entry(2, State::kFailed)}}};
+    ASSERT_EQ(Run(), kExitAnswered) << err_.str();
+    // Restarted on the same record: .2 comes back, .3 is new.
+    script_ = {};
+    script_.steps = {{{Entry(2)}}, {{Entry(3)}}};
+    ASSERT_EQ(Run(), kExitAnswered) << err_.str();
+    std::ifstream saved(*line_.stateFile);
+    std::stringstream text;
+    text << saved.rdbuf();
+    const auto read = ParseWatchRecord(text.str());
+    ASSERT_TRUE(std::holds_alternative<WatchRecordRead>(read)) << text.str();
+    EXPECT_EQ(std::get<WatchRecordRead>(read).told.All(),
+              (std::map<EventTotals::Key, std::uint64_t>{{{"eth0", WatchEvent::Kind::kNew}, 2},
+                                                         {{"eth0", WatchEvent::Kind::kStopped}, 1},
+                                                         {{"eth0", WatchEvent::Kind::kBack}, 1}}));
 }
 
 }  // namespace
