@@ -1,0 +1,135 @@
+#include "web/http/request_target.h"
+
+#include <cstdint>
+
+namespace varnock::web {
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Well-formed UTF-8 only: no overlong forms, no surrogates, nothing above
+// U+10FFFF, so that every later step sees the same text a browser meant.
+bool IsUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<std::uint8_t>(text[i]);
+        std::size_t length = 0;
+        std::uint32_t point = 0;
+        std::uint32_t smallest = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2;
+            point = lead & 0x1Fu;
+            smallest = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3;
+            point = lead & 0x0Fu;
+            smallest = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4;
+            point = lead & 0x07u;
+            smallest = 0x10000;
+        } else {
+            return false;
+        }
+        if (text.size() - i < length) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<std::uint8_t>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            point = (point << 6) | (next & 0x3Fu);
+        }
+        if (point < smallest || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::string PercentDecode(std::string_view raw, bool plusIsSpace, const char* what) {
+    std::string decoded;
+    decoded.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '%') {
+            const int high = i + 1 < raw.size() ? HexValue(raw[i + 1]) : -1;
+            const int low = i + 2 < raw.size() ? HexValue(raw[i + 2]) : -1;
+            if (high < 0 || low < 0) {
+                throw BadRequestTarget(std::string("bad percent escape in the ") + what);
+            }
+            decoded.push_back(static_cast<char>(high * 16 + low));
+            i += 2;
+        } else if (c == '+' && plusIsSpace) {
+            decoded.push_back(' ');
+        } else {
+            decoded.push_back(c);
+        }
+    }
+    if (decoded.find('\0') != std::string::npos) {
+        throw BadRequestTarget(std::string("NUL in the ") + what);
+    }
+    if (!IsUtf8(decoded)) {
+        throw BadRequestTarget(std::string("the ") + what + " is not UTF-8");
+    }
+    return decoded;
+}
+
+}  // namespace
+
+std::string DecodePath(std::string_view raw) {
+    if (raw.empty() || raw.front() != '/') {
+        throw BadRequestTarget("the path must start with '/'");
+    }
+    std::string path = PercentDecode(raw, false, "path");
+    // Nothing here serves files, but a ".." must never reach a handler that
+    // might one day join it to a folder.
+    for (std::size_t start = 0; start < path.size();) {
+        std::size_t end = path.find('/', start + 1);
+        if (end == std::string::npos) end = path.size();
+        if (std::string_view(path).substr(start + 1, end - start - 1) == "..") {
+            throw BadRequestTarget("a \"..\" segment in the path");
+        }
+        start = end;
+    }
+    return path;
+}
+
+QueryParameters ParseQuery(std::string_view raw) {
+    QueryParameters query;
+    while (!raw.empty()) {
+        const std::size_t end = raw.find('&');
+        const std::string_view piece = raw.substr(0, end);
+        raw.remove_prefix(end == std::string_view::npos ? raw.size() : end + 1);
+        if (piece.empty()) continue;
+        const std::size_t equals = piece.find('=');
+        std::string name = PercentDecode(piece.substr(0, equals), true, "query");
+        std::string value = equals == std::string_view::npos
+                                ? std::string()
+                                : PercentDecode(piece.substr(equals + 1), true, "query");
+        query.emplace_back(std::move(name), std::move(value));
+    }
+    return query;
+}
+
+RequestTarget ParseRequestTarget(std::string_view raw) {
+    // A fragment never travels on the wire; one here is a malformed target.
+    if (raw.find('#') != std::string_view::npos) {
+        throw BadRequestTarget("a '#' in the request target");
+    }
+    const std::size_t question = raw.find('?');
+    RequestTarget target;
+    target.path = DecodePath(raw.substr(0, question));
+    if (question != std::string_view::npos) {
+        target.query = ParseQuery(raw.substr(question + 1));
+    }
+    return target;
+}
+
+}  // namespace varnock::web

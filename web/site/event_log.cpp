@@ -1,0 +1,146 @@
+#include "web/site/event_log.h"
+
+#include "console/text/terminal_text.h"
+#include "console/text/utc_text.h"
+#include "web/site/json_value.h"
+
+namespace varnock::web {
+namespace {
+
+// Longer lines are no event of the watch's (a burst's line lists at most a
+// few addresses).
+constexpr std::size_t kLongestLine = 64 * 1024;
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// The history hands the line on as it was written: it must be UTF-8.
+bool IsUtf8(std::string_view text) {
+    while (!text.empty()) {
+        const std::size_t length =
+            static_cast<unsigned char>(text.front()) < 0x80 ? 1 : console::Utf8SequenceLength(text);
+        if (length == 0) {
+            return false;
+        }
+        text.remove_prefix(length);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<HardwareAddressBytes> ParseHardwareText(std::string_view text) {
+    constexpr std::size_t kLongest = 32;
+    HardwareAddressBytes bytes;
+    char separator = 0;
+    std::size_t at = 0;
+    while (true) {
+        unsigned value = 0;
+        std::size_t digits = 0;
+        while (at < text.size() && digits < 3 && HexValue(text[at]) >= 0) {
+            value = value * 16 + static_cast<unsigned>(HexValue(text[at++]));
+            ++digits;
+        }
+        if (digits == 0 || digits > 2 || bytes.size() == kLongest) {
+            return std::nullopt;
+        }
+        bytes.push_back(static_cast<std::uint8_t>(value));
+        if (at == text.size()) {
+            return bytes;
+        }
+        if ((text[at] != ':' && text[at] != '-') || (separator != 0 && text[at] != separator)) {
+            return std::nullopt;
+        }
+        separator = text[at++];
+    }
+}
+
+std::optional<LogEvent> ParseEventLine(std::string_view line) {
+    if (line.size() > kLongestLine || !IsUtf8(line)) {
+        return std::nullopt;
+    }
+    const auto json = ParseJson(line);
+    if (!json || json->type != JsonValue::Type::kObject) {
+        return std::nullopt;
+    }
+    const std::string* type = json->String("type");
+    const std::string* time = json->String("time");
+    const std::string* link = json->String("interface");
+    const std::string* hardware = json->String("hardware_address");
+    if (!type || !time || !link || !hardware) {
+        return std::nullopt;
+    }
+    const auto when = console::ParseUtcText(*time);
+    const auto bytes = ParseHardwareText(*hardware);
+    if (!when || !bytes) {
+        return std::nullopt;
+    }
+    LogEvent event;
+    event.type = *type;
+    event.time = *when;
+    event.interfaceName = *link;
+    event.hardwareAddress = *bytes;
+    if (const std::string* previous = json->String("previous_hardware_address")) {
+        if (const auto before = ParseHardwareText(*previous)) {
+            event.previous = *before;
+        }
+    }
+    if (const std::string* address = json->String("address")) {
+        event.address = *address;
+    }
+    if (const JsonValue* list = json->Member("addresses", JsonValue::Type::kArray)) {
+        for (const JsonValue& item : list->items) {
+            if (item.type == JsonValue::Type::kString) {
+                event.addresses.push_back(item.text);
+            }
+        }
+    }
+    if (const JsonValue* count = json->Member("count", JsonValue::Type::kNumber)) {
+        event.count = count->text;
+    }
+    // Kept as written, without the blanks around it: the history gives the
+    // watch's own objects.
+    std::size_t begin = 0;
+    std::size_t end = line.size();
+    while (begin < end && (line[begin] == ' ' || line[begin] == '\t')) {
+        ++begin;
+    }
+    while (end > begin &&
+           (line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '\r')) {
+        --end;
+    }
+    event.json = std::string(line.substr(begin, end - begin));
+    return event;
+}
+
+LogRead ReadEventLog(std::string_view text, const std::string& path) {
+    LogRead read;
+    read.status.path = path;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.find_first_not_of(" \t\r") == std::string_view::npos) {
+            continue;
+        }
+        if (auto event = ParseEventLine(line)) {
+            read.events.push_back(std::move(*event));
+        } else {
+            ++read.status.badLines;
+        }
+    }
+    read.status.events = read.events.size();
+    return read;
+}
+
+}  // namespace varnock::web
