@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The metrics end to end with the real servers, in the lab: a watch as
-# nobody keeps a record, two servers of its metrics stand for two machines
+# nobody keeps a record, two varnock-web serve it as two machines would
 # (127.0.0.1 and 127.0.0.2), Debian's prometheus scrapes both with the
 # shipped rules (their `for:` shortened) and the configuration of
 # packaging/prometheus, and prometheus-alertmanager sends to a webhook
@@ -8,12 +8,12 @@
 # client's loopback; the namespace is the test's, so the ports are free.
 # Runs as root on the lab's client (run-in-lab.sh --privileged) only to
 # change the lab.
-#   lab_prometheus_test.sh VARNOCK_CLI RECORD_METRICS
+#   lab_prometheus_test.sh VARNOCK_CLI VARNOCK_WEB
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../lab/scenario.sh"
-serve_metrics=$2
+web=$2
 packaging=$here/../../packaging/prometheus
 helper=("/usr/bin/python3" "$here/prometheus_lab.py")
 
@@ -87,12 +87,10 @@ names=$work/names
 watcher=$!
 until_catches_stop "$watcher" || true
 
-# Two machines: each serves what the record says, on its own address.
+# Two machines: each serves the record on its own address.
 for instance in 127.0.0.1 127.0.0.2; do
-    mkdir "$work/$instance" && chmod 777 "$work/$instance"
-    in_background "metrics-$instance" "$serve_metrics" "$names" "$work/$instance/metrics" "$state"
-    in_background "http-$instance" /usr/bin/python3 -m http.server --bind "$instance" \
-        --directory "$work/$instance" 8841
+    in_background "web-$instance" "$web" --state "$state" --names "$names" \
+        --listen "$instance:8841"
 done
 in_background webhook "${helper[@]}" receive 127.0.0.1 19095 "$webhook"
 
@@ -126,6 +124,8 @@ check "the unknown device's alert reaches the webhook from both machines" \
     within 60 eval '(($(alerts | grep -cE "^firing UnknownDeviceAppeared instance=127\.0\.0\.[12]:8841 interface=c0 ") == 2))'
 check "the unknown device has no series of its own" \
     test -z "$(query '{hardware_address="02:1A:2B:00:00:18"}')"
+check "the watch's events are counted from its record" \
+    within 60 results_are 2 'varnock_events_total{interface="c0",type="new"} >= 9'
 
 # --- A named host misses answers for a moment: seen down, then up again
 # well within `for:`.
