@@ -168,5 +168,26 @@ TEST_F(Watch, CountsTheEventsToldInItsRecordAcrossRestarts) {
                                                          {{"eth0", WatchEvent::Kind::kBack}, 1}}));
 }
 
+TEST_F(Watch, WritesItsRecordAsMetricsWithTheNamedDevicesOwnSeries) {
+    line_.metricsFile = (directory_ / "watch.prom").string();
+    line_.namesFiles = {(directory_ / "names").string()};
+    std::ofstream(line_.namesFiles[0]) << "02:1a:2b:3c:4d:02 printer\n";
+    script_.table = {Entry(2), Entry(3)};
+    script_.steps = {{{Entry(3, State::kFailed)}}};
+    ASSERT_EQ(Run(), kExitAnswered) << err_.str();
+    std::ifstream written(*line_.metricsFile);
+    std::stringstream text;
+    text << written.rdbuf();
+    const std::string record = "{record=\"" + *line_.metricsFile + "\"}";
+    for (const std::string& line : std::vector<std::string>{
+             "varnock_device_up{interface=\"eth0\",hardware_address=\"02:1A:2B:3C:4D:02\"} 1\n",
+             "varnock_devices{interface=\"eth0\",known=\"false\"} 1\n",
+             "varnock_events_total{interface=\"eth0\",type=\"stopped\"} 1\n",
+             "varnock_record_readable" + record + " 1\n",
+         }) {
+        EXPECT_NE(text.str().find(line), std::string::npos) << line << "not in:\n" << text.str();
+    }
+}
+
 }  // namespace
 }  // namespace varnock::console
