@@ -68,8 +68,8 @@ void LookupRun::StartWhatMay() {
             --*room_[target.address.family];
         }
         nextStart_ = Clock::now() + limits_.startInterval;
-        // The engine may answer within Submit, before the ticket is known:
-        // the answer is kept by index.
+        // The answer comes only from within the engine's Run
+        // (lookup/neighbour_engine.h), after the ticket is in inFlight_.
         const auto ticket = engine_.Submit(
             *query, [this, index](NeighbourEngine::Ticket done, NeighbourAnswer&& answer) {
                 inFlight_.erase(done);

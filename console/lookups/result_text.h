@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "console/lookups/address_lookup.h"
+#include "console/vendors/vendor_names.h"
 
 namespace varnock::console {
 
@@ -22,12 +23,6 @@ struct ResultNaming {
 // The first column of a result's line: its address, and the host name it
 // came from, "192.0.2.2 (labhost)".
 std::string TargetColumn(const AddressResult& result, const ResultNaming& naming);
-
-// What a result shows besides itself: its vendor, by the registries.
-struct Vendor {
-    std::optional<std::string_view> name;
-    bool locallyAdministered = false;
-};
 
 // One line for a person, without the line end: the target, then the
 // hardware address and its vendor (or that it is locally administered),

@@ -23,6 +23,13 @@ inline constexpr const char* kSystemVendorFiles[] = {
 // is about 1.7 MB); a larger file there is no cache of ours.
 inline constexpr std::uint64_t kLargestVendorCache = 64 * 1024 * 1024;
 
+// What a result or an event shows besides itself: its vendor, by the
+// registries, or that its address is locally administered.
+struct Vendor {
+    std::optional<std::string_view> name;
+    bool locallyAdministered = false;
+};
+
 struct VendorSources {
     std::vector<std::string> systemFiles;  // those that are missing are skipped
     std::optional<std::string> userFile;   // --vendor-file: wins over the system's

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "console/lookups/result_text.h"
+#include "console/vendors/vendor_names.h"
 #include "console/watch/neighbour_record.h"
 
 namespace varnock::console {
