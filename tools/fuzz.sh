@@ -14,7 +14,8 @@ cd "$root"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 targets=(address_text_fuzz hardware_address_text_fuzz neighbour_packets_fuzz rtnetlink_fuzz target_file_fuzz
-    vendor_list_fuzz watch_state_reader_fuzz device_names_fuzz web_request_target_fuzz)
+    vendor_list_fuzz watch_state_reader_fuzz device_names_fuzz web_request_target_fuzz web_query_fuzz
+    event_log_fuzz)
 
 for target in "${targets[@]}"; do
     corpus=$(mktemp -d)

@@ -130,7 +130,8 @@ RecordPaths RecordPathsOf(const WebCommandLine& line) {
         }
     }
     if (line.vendorFile) paths.vendors.userFile = line.vendorFile->string();
-    paths.vendors.cacheDirectory = varnock::console::UserCacheDirectory();
+    // No cache of the registries: a server reads them once for its life,
+    // and writes nothing anywhere.
     return paths;
 }
 

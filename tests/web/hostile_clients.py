@@ -14,6 +14,8 @@ VARNOCK_REQUIRE_LAB=1 demands it.
 
 import base64
 import contextlib
+import ctypes
+import ctypes.util
 import http.client
 import os
 import resource
@@ -25,7 +27,6 @@ import sys
 import tempfile
 import threading
 import time
-import warnings
 
 # What a request's headers may take before the server drops the connection
 # (the program's fixed 10 s), and how loosely a busy machine is allowed to
@@ -186,6 +187,18 @@ def check_slow_headers(port, outcome):
     outcome["dropped_after"] = dropped_after
 
 
+def bcrypt_hash(password):
+    """A bcrypt hash from libcrypt itself, the library the server checks with
+    (through ctypes: Python's own crypt module is going away)."""
+    libcrypt = ctypes.CDLL(ctypes.util.find_library("crypt") or "libcrypt.so.1")
+    libcrypt.crypt_gensalt.restype = ctypes.c_char_p
+    libcrypt.crypt_gensalt.argtypes = [ctypes.c_char_p, ctypes.c_ulong, ctypes.c_char_p, ctypes.c_int]
+    libcrypt.crypt.restype = ctypes.c_char_p
+    libcrypt.crypt.argtypes = [ctypes.c_char_p, ctypes.c_char_p]
+    salt = libcrypt.crypt_gensalt(b"$2b$", 4, None, 0)  # the lowest cost: a test's speed
+    return libcrypt.crypt(password.encode(), salt).decode()
+
+
 def check_tls_and_users(program, folder):
     if shutil.which("openssl") is None:
         if os.environ.get("VARNOCK_REQUIRE_LAB") == "1":
@@ -197,10 +210,7 @@ def check_tls_and_users(program, folder):
                     "-subj", "/CN=localhost", "-keyout", os.path.join(folder, "key.pem"),
                     "-out", os.path.join(folder, "cert.pem")],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", DeprecationWarning)
-        import crypt  # libcrypt's crypt(3), as the server checks it
-        hashed = crypt.crypt("open sesame", crypt.mksalt(crypt.METHOD_BLOWFISH, rounds=1 << 4))
+    hashed = bcrypt_hash("open sesame")
     config = os.path.join(folder, "web.yml")
     with open(config, "w") as out:
         out.write(f"tls_server_config:\n  cert_file: cert.pem\n  key_file: key.pem\n"

@@ -66,8 +66,14 @@
         if (since && data.firstSeen < since) return false;
         if (fields.random.checked && data.random !== "1") return false;
         if (fields.unnamed.checked && data.named !== "0") return false;
+        // The fields the server matches: hardware address and interface (in
+        // data-device), name and note, vendor, addresses; not the marks.
         const text = fields.q.value.trim().toLowerCase();
-        return !text || row.textContent.toLowerCase().includes(text);
+        if (!text) return true;
+        const cells = row.cells;
+        const haystack = [data.device, cells[1].textContent, cells[2].textContent,
+            cells[4].textContent].join("\n").toLowerCase();
+        return haystack.includes(text);
     }
 
     function sortKey(row, index) {

@@ -88,6 +88,13 @@ std::string DecodePath(std::string_view raw) {
         throw BadRequestTarget("the path must start with '/'");
     }
     std::string path = PercentDecode(raw, false, "path");
+    // No path here has a control character; one could only end up in a
+    // header or a log line where it does harm.
+    for (const char c : path) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            throw BadRequestTarget("a control character in the path");
+        }
+    }
     // Nothing here serves files, but a ".." must never reach a handler that
     // might one day join it to a folder.
     for (std::size_t start = 0; start < path.size();) {

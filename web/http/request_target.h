@@ -28,7 +28,7 @@ struct RequestTarget {
 // ".." segment once decoded (so "%2e%2e" is caught as well as "..").
 RequestTarget ParseRequestTarget(std::string_view raw);
 
-// The path half alone.
+// The path half alone; a control character in it is refused too.
 std::string DecodePath(std::string_view raw);
 
 // The query half alone ("a=1&b=x+y"): '+' is a space, as a form sends it; a

@@ -8,7 +8,7 @@
 
 namespace varnock::web {
 
-// The API's documents (docs/web.md lists their fields; openapi.cpp
+// The API's documents (docs/web-api.md lists their fields; openapi.cpp
 // describes them). Field names are a stable interface.
 
 // One device:

@@ -187,9 +187,10 @@ std::variant<DeviceFilter, std::string> ParseDeviceFilter(
             }
             (name == "random" ? filter.randomOnly : filter.unnamedOnly) = *flag;
         } else if (name == "sort") {
+            const std::string& wanted = value;  // a lambda cannot name a structured binding (clang)
             const auto* found =
                 std::find_if(std::begin(kSortColumns), std::end(kSortColumns),
-                             [&](const auto& column) { return value == column.second; });
+                             [&](const auto& column) { return wanted == column.second; });
             if (value.empty()) {
                 filter.sort.reset();
             } else if (found == std::end(kSortColumns)) {

@@ -52,7 +52,7 @@ FileStamp StampOf(const std::string& path) {
     return StampFrom(facts);
 }
 
-WholeFile ReadWholeFile(const std::string& path, std::uint64_t largest) {
+WholeFile ReadWholeFile(const std::string& path, std::uint64_t largest, std::uint64_t from) {
     WholeFile read;
     const Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     struct stat facts {};
@@ -78,16 +78,25 @@ WholeFile ReadWholeFile(const std::string& path, std::uint64_t largest) {
         read.problem = "larger than " + std::to_string(largest) + " bytes";
         return read;
     }
+    if (from >= read.stamp.size) {
+        return read;
+    }
+    if (::lseek(fd.Get(), static_cast<off_t>(from), SEEK_SET) < 0) {
+        read.outcome = WholeFile::Outcome::kUnreadable;
+        read.problem = Reason(errno);
+        return read;
+    }
     // The size may change while it is read (a log being written): read to
     // the end, within the limit.
-    read.text.resize(static_cast<std::size_t>(read.stamp.size) + 4096);
+    const std::uint64_t room = largest - from;
+    read.text.resize(static_cast<std::size_t>(read.stamp.size - from) + 4096);
     std::size_t filled = 0;
     while (true) {
         if (filled == read.text.size()) {
-            if (read.text.size() > largest) {
+            if (read.text.size() > room) {
                 break;
             }
-            read.text.resize(std::min<std::uint64_t>(read.text.size() * 2, largest + 1));
+            read.text.resize(std::min<std::uint64_t>(read.text.size() * 2, room + 1));
         }
         const ssize_t count =
             ::read(fd.Get(), read.text.data() + filled, read.text.size() - filled);
@@ -105,7 +114,7 @@ WholeFile ReadWholeFile(const std::string& path, std::uint64_t largest) {
         }
         filled += static_cast<std::size_t>(count);
     }
-    read.text.resize(std::min<std::uint64_t>(filled, largest));
+    read.text.resize(std::min<std::uint64_t>(filled, room));
     return read;
 }
 

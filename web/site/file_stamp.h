@@ -18,7 +18,7 @@ struct FileStamp {
 };
 FileStamp StampOf(const std::string& path);
 
-// A whole file read at once, never more than `largest` bytes.
+// A file read at once from `from` to its end, never past its byte `largest`.
 struct WholeFile {
     enum class Outcome { kRead, kMissing, kUnreadable };
     Outcome outcome = Outcome::kRead;
@@ -28,7 +28,8 @@ struct WholeFile {
 };
 // Opening never waits (a FIFO is refused, not waited for); a directory, a
 // device or a file larger than `largest` is unreadable, with why.
-WholeFile ReadWholeFile(const std::string& path, std::uint64_t largest);
+// A file shorter than `from` reads as nothing.
+WholeFile ReadWholeFile(const std::string& path, std::uint64_t largest, std::uint64_t from = 0);
 
 // The regular files in `directory` whose names end with `suffix`, sorted;
 // nothing when it cannot be listed (`problem` says why).

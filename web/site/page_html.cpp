@@ -313,7 +313,8 @@ std::string DevicePage(const SiteSnapshot& snapshot, const Device& device) {
     fact("Last seen", TimeElement(device.lastSeen));
     fact("Record", "<code>" + HtmlText(device.record) + "</code>");
     page +=
-        "</dl>\n<h2>Addresses</h2>\n<div class=\"table-wrap\">\n<table "
+        "</dl>\n<h2>Addresses</h2>\n<div class=\"table-wrap\" role=\"region\" "
+        "aria-label=\"Addresses\" tabindex=\"0\">\n<table "
         "id=\"addresses\">\n<caption>Every address it answered for</caption>\n<thead><tr><th "
         "scope=\"col\">Address</th><th scope=\"col\">Family</th><th "
         "scope=\"col\">Answering</th><th scope=\"col\">First seen</th><th scope=\"col\">Last "
@@ -332,7 +333,9 @@ std::string DevicePage(const SiteSnapshot& snapshot, const Device& device) {
         page += "<p id=\"history-none\">Nothing in the watches' logs about this device.</p>\n";
     } else {
         page +=
-            "<div class=\"table-wrap\">\n<table id=\"history\">\n<caption>What the watches "
+            "<div class=\"table-wrap\" role=\"region\" aria-label=\"History\" "
+            "tabindex=\"0\">\n<table "
+            "id=\"history\">\n<caption>What the watches "
             "told of it, oldest first</caption>\n<thead><tr><th scope=\"col\">Time</th><th "
             "scope=\"col\">Event</th><th scope=\"col\">Address</th><th "
             "scope=\"col\">Details</th></tr></thead>\n<tbody>\n";

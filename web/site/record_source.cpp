@@ -76,6 +76,35 @@ std::map<std::string, FileStamp> RecordSource::StampsNow() const {
     return stamps;
 }
 
+RecordSource::KnownLog RecordSource::ReadLogOnward(const std::string& path, KnownLog known) {
+    // The watch only appends to its log: while the file is the same (its
+    // inode) and has not shrunk, only what was added is read. A rotated or
+    // cut log is read from its start.
+    const FileStamp stamp = StampOf(path);
+    if (!known.stamp.exists || stamp.inode != known.stamp.inode || stamp.size < known.consumed) {
+        known = KnownLog{};
+        known.read.status.path = path;
+    }
+    WholeFile file = ReadWholeFile(path, kLargestLog, known.consumed);
+    if (file.outcome != WholeFile::Outcome::kRead) {
+        KnownLog unread;
+        unread.read.status.path = path;
+        unread.read.status.problem = std::move(file.problem);
+        return unread;
+    }
+    // Only whole lines: the last may still be being written.
+    const std::size_t end = file.text.rfind('\n');
+    if (end != std::string::npos) {
+        LogRead more = ReadEventLog(std::string_view(file.text).substr(0, end + 1), path);
+        std::move(more.events.begin(), more.events.end(), std::back_inserter(known.read.events));
+        known.read.status.badLines += more.status.badLines;
+        known.read.status.events = known.read.events.size();
+        known.consumed += end + 1;
+    }
+    known.stamp = file.stamp;
+    return known;
+}
+
 void RecordSource::Reload(std::map<std::string, FileStamp> stamps) {
     stamps_ = std::move(stamps);
     std::string directoryProblem;
@@ -103,17 +132,15 @@ void RecordSource::Reload(std::map<std::string, FileStamp> stamps) {
     }
 
     std::vector<LogRead> logs;
+    std::map<std::string, KnownLog> known;
     for (const std::string& path : LogFiles()) {
-        WholeFile file = ReadWholeFile(path, kLargestLog);
-        if (file.outcome == WholeFile::Outcome::kRead) {
-            logs.push_back(ReadEventLog(file.text, path));
-        } else {
-            LogRead unread;
-            unread.status.path = path;
-            unread.status.problem = std::move(file.problem);
-            logs.push_back(std::move(unread));
+        KnownLog log = ReadLogOnward(path, std::move(knownLogs_[path]));
+        logs.push_back(log.read);
+        if (log.read.status.problem.empty()) {
+            known[path] = std::move(log);
         }
     }
+    knownLogs_ = std::move(known);
 
     console::DeviceNames names;
     if (paths_.systemNamesFile) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "console/vendors/vendor_names.h"
+#include "web/site/event_log.h"
 #include "web/site/file_stamp.h"
 #include "web/site/site_snapshot.h"
 
@@ -52,12 +53,22 @@ private:
     std::vector<std::string> LogFiles() const;
     void Reload(std::map<std::string, FileStamp> stamps);
 
+    // A log as far as it was read: its events, and how many of its bytes
+    // (whole lines) they came from.
+    struct KnownLog {
+        FileStamp stamp;
+        std::uint64_t consumed = 0;
+        LogRead read;
+    };
+    static KnownLog ReadLogOnward(const std::string& path, KnownLog known);
+
     const RecordPaths paths_;
     const std::chrono::steady_clock::duration lookInterval_;
     std::mutex reloading_;  // held by the one thread looking or re-reading
     console::VendorNames vendors_;
     std::vector<std::string> vendorProblems_;  // told by the lists once, kept for every snapshot
     std::map<std::string, FileStamp> stamps_;
+    std::map<std::string, KnownLog> knownLogs_;
     std::chrono::steady_clock::time_point lookedAt_;
     std::mutex currentMutex_;
     std::shared_ptr<const SiteSnapshot> current_;

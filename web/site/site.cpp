@@ -65,16 +65,11 @@ HttpResponse Answer(int status, std::string_view contentType, std::string body) 
     return response;
 }
 
-// A document made from the records: revalidated on each use, 304 when the
-// client holds these bytes already.
-HttpResponse Fresh(const HttpRequest& request, std::string_view contentType, std::string body) {
+// A document made from the records: revalidated on each use (Serve answers
+// 304 when the client holds these bytes already).
+HttpResponse Fresh(std::string_view contentType, std::string body) {
     HttpResponse response = Answer(200, contentType, std::move(body));
-    const std::string tag = EntityTag(response.body);
-    response.headers = {{"ETag", tag}, {"Cache-Control", "no-cache"}};
-    if (!request.ifNoneMatch.empty() && Matches(request.ifNoneMatch, tag)) {
-        response.status = 304;
-        response.body.clear();
-    }
+    response.headers = {{"ETag", EntityTag(response.body)}, {"Cache-Control", "no-cache"}};
     return response;
 }
 
@@ -124,12 +119,12 @@ HttpResponse Devices(const HttpRequest& request, const SiteSnapshot& snapshot, b
     }
     const DeviceFilter& filter = std::get<DeviceFilter>(parsed);
     if (page) {
-        return Fresh(request, kHtml, InventoryPage(snapshot, filter));
+        return Fresh(kHtml, InventoryPage(snapshot, filter));
     }
     if (!csv) {
-        return Fresh(request, kJson, DevicesDocument(snapshot, filter));
+        return Fresh(kJson, DevicesDocument(snapshot, filter));
     }
-    HttpResponse response = Fresh(request, "text/csv; charset=utf-8; header=present",
+    HttpResponse response = Fresh("text/csv; charset=utf-8; header=present",
                                   DevicesCsv(SelectDevices(snapshot, filter)));
     response.headers.emplace_back("Content-Disposition",
                                   "attachment; filename=\"varnock-devices.csv\"");
@@ -146,7 +141,7 @@ HttpResponse Events(const HttpRequest& request, const SiteSnapshot& snapshot) {
                 "since: a time such as 2026-12-07T14:00:00Z (UTC), not \"" + *text + "\"");
         }
     }
-    return Fresh(request, kJson, EventsDocument(snapshot, since));
+    return Fresh(kJson, EventsDocument(snapshot, since));
 }
 
 HttpResponse Asset(const HttpRequest& request) {
@@ -155,23 +150,13 @@ HttpResponse Asset(const HttpRequest& request) {
         return NotFound(request.path, "No such file: the page names its files with their hashes.");
     }
     HttpResponse response = Answer(200, AssetContentType(asset->name), std::string(asset->body));
-    const std::string tag = "\"" + std::string(asset->hash) + "\"";
-    response.headers = {{"Cache-Control", "public, max-age=31536000, immutable"}, {"ETag", tag}};
-    if (!request.ifNoneMatch.empty() && Matches(request.ifNoneMatch, tag)) {
-        response.status = 304;
-        response.body.clear();
-    }
+    response.headers = {{"Cache-Control", "public, max-age=31536000, immutable"},
+                        {"ETag", "\"" + std::string(asset->hash) + "\""}};
     return response;
 }
 
-}  // namespace
-
-HttpResponse Serve(const HttpRequest& request, const SiteSnapshot& snapshot) {
-    if (request.method != "GET" && request.method != "HEAD") {
-        HttpResponse response = Answer(405, "text/plain; charset=utf-8", "Only GET and HEAD.\n");
-        response.headers = {{"Allow", "GET, HEAD"}};
-        return response;
-    }
+// The answer to a GET of the request's path and query.
+HttpResponse Build(const HttpRequest& request, const SiteSnapshot& snapshot) {
     const std::string_view path = request.path;
     if (path == "/") {
         return Devices(request, snapshot, false, true);
@@ -186,10 +171,10 @@ HttpResponse Serve(const HttpRequest& request, const SiteSnapshot& snapshot) {
         return Events(request, snapshot);
     }
     if (path == "/api/v1/records") {
-        return Fresh(request, kJson, RecordsDocument(snapshot));
+        return Fresh(kJson, RecordsDocument(snapshot));
     }
     if (path == "/api/v1/openapi.json") {
-        return Fresh(request, kJson, std::string(OpenApiDocument()));
+        return Fresh(kJson, std::string(OpenApiDocument()));
     }
     if (path.starts_with("/assets/")) {
         return Asset(request);
@@ -207,10 +192,47 @@ HttpResponse Serve(const HttpRequest& request, const SiteSnapshot& snapshot) {
         if (device == nullptr) {
             return NotFound(path, "No such device in the records.");
         }
-        return prefix == kDeviceView ? Fresh(request, kHtml, DevicePage(snapshot, *device))
-                                     : Fresh(request, kJson, DeviceDocument(snapshot, *device));
+        return prefix == kDeviceView ? Fresh(kHtml, DevicePage(snapshot, *device))
+                                     : Fresh(kJson, DeviceDocument(snapshot, *device));
     }
     return NotFound(path, "Nothing is here.");
+}
+
+std::string TagOf(const HttpResponse& response) {
+    for (const auto& [name, value] : response.headers) {
+        if (name == "ETag") {
+            return value;
+        }
+    }
+    return "";
+}
+
+}  // namespace
+
+HttpResponse Serve(const HttpRequest& request, const SiteSnapshot& snapshot) {
+    if (request.method != "GET" && request.method != "HEAD") {
+        HttpResponse response = Answer(405, "text/plain; charset=utf-8", "Only GET and HEAD.\n");
+        response.headers = {{"Allow", "GET, HEAD"}};
+        return response;
+    }
+    // A snapshot's answers never change: each is made once (every open page
+    // asks for the same document every 2 s).
+    std::string key = request.path;
+    for (const auto& [name, value] : request.query) {
+        key += '\n' + name + '=' + value;
+    }
+    std::shared_ptr<const HttpResponse> made = snapshot.answers.Find(key);
+    if (!made) {
+        made = snapshot.answers.Keep(key, Build(request, snapshot));
+    }
+    const std::string tag = TagOf(*made);
+    if (made->status == 200 && !tag.empty() && !request.ifNoneMatch.empty() &&
+        Matches(request.ifNoneMatch, tag)) {
+        HttpResponse unchanged = Answer(304, made->contentType, "");
+        unchanged.headers = made->headers;
+        return unchanged;
+    }
+    return *made;
 }
 
 }  // namespace varnock::web

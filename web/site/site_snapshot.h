@@ -10,6 +10,7 @@
 #include "console/watch/neighbour_record.h"
 #include "lookup/hardware_address_text.h"
 #include "lookup/ip_address.h"
+#include "web/site/answer_memo.h"
 
 namespace varnock::web {
 
@@ -89,6 +90,8 @@ struct SiteSnapshot {
     // Lines of names files and vendor lists that could not be used.
     std::vector<std::string> nameProblems;
     std::vector<std::string> vendorProblems;
+    // What Serve made of this snapshot so far.
+    AnswerMemo answers;
 
     const Device* Find(const std::string& interfaceName,
                        const HardwareAddressBytes& hardwareAddress) const;

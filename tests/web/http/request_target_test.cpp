@@ -28,8 +28,8 @@ TEST(RequestTarget, RefusesDotDotSegmentsHoweverSpelt) {
 
 TEST(RequestTarget, RefusesWhatIsNotACleanPath) {
     for (const char* target :
-         {"", "*", "http://host/", "relative", "/%", "/%4", "/%G0", "/%0g", "/a%00b", "/%C0%AF",
-          "/%ED%A0%80", "/%FF", "/%C3", "/%F4%90%80%80"}) {
+         {"", "*", "http://host/", "relative", "/%", "/%4", "/%G0", "/%0g", "/a%00b", "/a%0Ab",
+          "/a%0d", "/%7F", "/a\tb", "/%C0%AF", "/%ED%A0%80", "/%FF", "/%C3", "/%F4%90%80%80"}) {
         EXPECT_THROW(DecodePath(target), BadRequestTarget) << target;
     }
 }

@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "tests/web/site/site_fixture.h"
 
@@ -122,6 +125,25 @@ TEST_F(RecordSourceFiles, ReadsAgainOnlyWhatChanged) {
     EXPECT_EQ(gone->records.at(0).state, RecordStatus::State::kMissing);
 }
 
+TEST_F(RecordSourceFiles, ReadsWhatTheWatchAddsToItsLogAndOnlyWholeLines) {
+    const std::string log = EventLog();
+    const std::size_t second = log.find('\n') + 1;
+    RecordPaths paths = Paths();
+    paths.logFiles = {Write("events.jsonl", log.substr(0, second + 20))};  // a line half written
+    RecordSource source(std::move(paths), std::chrono::steady_clock::duration::zero());
+    EXPECT_EQ(source.Current()->events.size(), 1u);
+    EXPECT_EQ(source.Current()->logs.at(0).badLines, 0u);
+
+    std::ofstream(Path("events.jsonl"), std::ios::app) << log.substr(second + 20);  // appended
+    const auto appended = source.Current();
+    EXPECT_EQ(appended->events.size(), 5u);
+    EXPECT_EQ(appended->logs.at(0).badLines, 1u);  // the fixture's own cut line
+
+    Write("events.jsonl", log.substr(0, second));  // rotated: another file under the name
+    EXPECT_EQ(source.Current()->events.size(), 1u);
+    EXPECT_EQ(source.Current()->logs.at(0).badLines, 0u);
+}
+
 TEST_F(RecordSourceFiles, LooksAtTheFilesNoMoreOftenThanAsked) {
     const std::string record = Write("eth0.json", console::FormatWatchState({}));
     RecordPaths paths = Paths();
@@ -130,6 +152,36 @@ TEST_F(RecordSourceFiles, LooksAtTheFilesNoMoreOftenThanAsked) {
     const auto first = source.Current();
     Write("eth0.json", console::FormatWatchState(Eth0Neighbours()));
     EXPECT_EQ(source.Current(), first);
+}
+
+// Threads that ask while the record is replaced each get a whole snapshot,
+// before or after, never one in between.
+TEST_F(RecordSourceFiles, ThreadsAskingWhileTheRecordChangesGetWholeSnapshots) {
+    const std::string empty = console::FormatWatchState({});
+    const std::string full = console::FormatWatchState(Eth0Neighbours());
+    RecordPaths paths = Paths();
+    paths.stateFiles = {Write("eth0.json", empty)};
+    RecordSource source(std::move(paths), std::chrono::steady_clock::duration::zero());
+    std::atomic<bool> whole{true};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 4; ++i) {
+        readers.emplace_back([&] {
+            for (int round = 0; round < 200; ++round) {
+                const auto snapshot = source.Current();
+                const std::size_t devices = snapshot->devices.size();
+                whole = whole && (devices == 0 || devices == 3);
+            }
+        });
+    }
+    for (int round = 0; round < 50; ++round) {
+        Write("eth0.json", round % 2 == 0 ? full : empty);
+    }
+    Write("eth0.json", full);
+    for (std::thread& reader : readers) {
+        reader.join();
+    }
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(source.Current()->devices.size(), 3u);
 }
 
 TEST(EventLog, ReadsTheWatchsLinesAndCountsTheRest) {

@@ -102,6 +102,20 @@ TEST(SiteRouting, AnUnchangedDocumentIs304ForItsTag) {
               Header(Serve(Get("/api/v1/devices.csv"), snapshot), "ETag"));
 }
 
+// Answers are kept per snapshot, within bounds: past them each request
+// still gets its own answer.
+TEST(SiteRouting, EachQueryGetsItsOwnAnswerHoweverManyAreAsked) {
+    const SiteSnapshot snapshot = MakeSnapshot();
+    const std::string all = Serve(Get("/api/v1/devices"), snapshot).body;
+    for (std::size_t i = 0; i < AnswerMemo::kMostAnswers + 10; ++i) {
+        const std::string text = std::to_string(i);
+        const std::string body = Serve(Get("/", {{"q", text}}), snapshot).body;
+        EXPECT_NE(body.find("value=\"" + text + "\""), std::string::npos) << text;
+    }
+    EXPECT_EQ(Serve(Get("/api/v1/devices"), snapshot).body, all);
+    EXPECT_NE(Serve(Get("/api/v1/devices", {{"q", "printer"}}), snapshot).body, all);
+}
+
 TEST(SiteRouting, OnlyGetAndHeadAreAnswered) {
     const SiteSnapshot snapshot = MakeSnapshot();
     HttpRequest head = Get("/api/v1/devices");
