@@ -14,6 +14,7 @@ import subprocess
 import sys
 import time
 
+import metrics_bench
 import wide_network
 
 LIVE = os.environ.get("VARNOCK_LAB_LIVE_HOST", "192.0.2.2")
@@ -368,6 +369,7 @@ def table(results):
         lines.append(f"| --watch under {r['watch_seconds']} s of churn (a /24 sweep a second, flushes, "
                      f"swapped addresses; {r['watch_events']} events, exit {r['watch_exit']}) | "
                      f"RSS {rss0} → {rss1} kB, descriptors {fd0} → {fd1} |  |  | flat |")
+    lines += metrics_bench.table_rows(r, row)
     if "plain_form_first_paint_ms" in r:
         lines.append(row("window: process start to first paint (xcb)", r["window_first_paint_ms"], "ms",
                          "plain Qt Widgets form", r["plain_form_first_paint_ms"], "≤ 1.15 × plain form"))

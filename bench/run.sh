@@ -32,6 +32,11 @@ python3 "$root/bench/raw_sweep.py" "$build/console/varnock-cli" "$results" "${sw
 # varnock-web over a 10,000-device record against nginx, on 127.0.0.1 only
 # (about a minute).
 /usr/bin/python3 "$root/bench/web_bench.py" --web "$build/web/varnock-web" --results "$results"
+# /metrics of a 10,000-device record against node_exporter's, both on
+# 127.0.0.1; varnock-web's over HTTP when it was built.
+web="$build/web/varnock-web"
+[[ -x "$web" ]] || web=""
+python3 "$root/bench/metrics_bench.py" "$build" "$results" ${web:+"$web"}
 
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &

@@ -92,6 +92,7 @@ for path in /usr/bin/varnock /usr/bin/varnock-cli /usr/bin/varnock-web \
     /usr/share/man/man1/varnock.1.gz /usr/share/man/man1/varnock-cli.1.gz \
     /usr/share/man/man1/varnock-web.1.gz \
     /usr/share/bash-completion/completions/varnock-cli \
+    /usr/share/varnock/prometheus/varnock.rules.yml \
     /usr/share/doc/varnock/copyright; do
     grep -qxF "$path" "$work/files" || fail "the package does not install $path"
 done

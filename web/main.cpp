@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "console/system.h"
 #include "console/vendors/vendor_names.h"
 #include "web/http/exposure.h"
 #include "web/http/http_server.h"

@@ -143,6 +143,10 @@ CommandLine ReadCommandLine(std::span<const std::string_view> arguments) {
             line.stateFile = std::string(*state);
         } else if (const auto log = value("--log")) {
             line.logFile = std::string(*log);
+        } else if (const auto metrics = value("--metrics-file")) {
+            line.metricsFile = std::string(*metrics);
+        } else if (const auto names = value("--names")) {
+            line.namesFiles.emplace_back(*names);
         } else if (const auto age = value("--forget-after")) {
             line.forgetAfter = ReadAge(*age);
         } else if (const auto command = value("--exec")) {
@@ -230,6 +234,13 @@ TARGET is any of
   --state FILE     with --watch: keep what was seen there across runs, so
                    that only what is new since the record began is new
   --log FILE       with --watch: also append each event there as a JSON line
+  --metrics-file FILE  with --watch: write the record there as Prometheus
+                   text (for node_exporter's textfile collector), replaced
+                   whole when it changed and at least once a minute
+  --names FILE     with --metrics-file: names of known devices, one
+                   "HARDWARE-ADDRESS NAME" a line as in /etc/ethers (read
+                   first when it exists); only known devices get series of
+                   their own. Repeatable
   --forget-after AGE  with --watch: drop from the record what was not seen
                    for that long (default 30d; 12h, 90m, 45s)
   --exec COMMAND   with --watch: run COMMAND (no shell, one at a time, at

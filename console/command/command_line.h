@@ -44,6 +44,8 @@ struct CommandLine {
     std::chrono::milliseconds every{5 * 60 * 1000};  // --watch: how often targets are looked up
     std::optional<std::string> stateFile;            // --watch: the record kept across runs
     std::optional<std::string> logFile;              // --watch: events as JSON lines there too
+    std::optional<std::string> metricsFile;          // --watch: the record as Prometheus text there
+    std::vector<std::string> namesFiles;  // --names: the known devices' names (after /etc/ethers)
     // --watch: how long the record keeps an address that is not seen.
     std::chrono::seconds forgetAfter{30 * 24 * 3600};
     std::optional<std::string> execCommand;  // --watch: run for each event
@@ -70,7 +72,8 @@ inline constexpr std::string_view kUsageLine =
     "[--delimiter TEXT] [--timeout MS] [--vendor-file FILE] [--method auto|kernel|raw] [--rate N] "
     "[-l] [-f FILE] TARGET...\n"
     "       varnock-cli --watch [--every DURATION] [--state FILE] [--jsonl] [--log FILE] "
-    "[--forget-after AGE] [--exec COMMAND] [-I INTERFACE] [TARGET...]";
+    "[--forget-after AGE] [--exec COMMAND] [--metrics-file FILE] [--names FILE] [-I INTERFACE] "
+    "[TARGET...]";
 
 // The full text --help prints.
 std::string HelpText();

@@ -11,7 +11,8 @@ NeighbourRecord::Key NeighbourRecord::KeyOf(const std::string& interfaceName,
     return {interfaceName, address.IsV6() ? 6 : 4, address.bytes};
 }
 
-void NeighbourRecord::Restore(std::vector<SeenNeighbour> seen) {
+void NeighbourRecord::Restore(std::vector<SeenNeighbour> seen, EventTotals told) {
+    told_ = std::move(told);
     std::vector<WatchEvent> ignored;
     for (SeenNeighbour& neighbour : seen) {
         const Key key = KeyOf(neighbour.interfaceName, neighbour.address);

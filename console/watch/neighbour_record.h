@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "console/text/utc_text.h"
+#include "console/watch/event_totals.h"
+#include "console/watch/watch_event.h"
 #include "lookup/hardware_address_text.h"
 #include "lookup/ip_address.h"
 #include "lookup/neighbour_feed.h"
@@ -24,29 +26,6 @@ struct SeenNeighbour {
     WallClock::time_point firstSeen;
     WallClock::time_point lastSeen;
     bool answering = true;  // false once the kernel gave up on it
-};
-
-struct WatchEvent {
-    enum class Kind {
-        kNew,      // an address answers that the record has never seen
-        kChanged,  // an address answers with another hardware address
-        kStopped,  // an address that answered no longer does
-        kMany,     // one hardware address now answers for several IPv4 addresses
-        kBack,     // an address that had stopped answers again, as before
-        kBurst,    // more new addresses at once than are worth telling one by one
-    };
-    Kind kind = Kind::kNew;
-    WallClock::time_point time;
-    std::string interfaceName;
-    IpAddress address;                     // all but kMany
-    HardwareAddressBytes hardwareAddress;  // the one answering now (kMany: the shared one)
-    HardwareAddressBytes previous;         // kChanged: the one before
-    std::vector<IpAddress> addresses;      // kMany: every address it answers for
-    // When the record first and last saw this address answer (kBurst: the
-    // first and last of the burst).
-    WallClock::time_point firstSeen;
-    WallClock::time_point lastSeen;
-    std::size_t count = 0;  // kBurst: how many new addresses it stands for
 };
 
 // What a table read again after lost notifications (NeighbourChanges::
@@ -67,8 +46,9 @@ struct Reconciliation {
 // going stale and being confirmed again) tell nothing.
 class NeighbourRecord {
 public:
-    // The record as a state file kept it: nothing in it is new again.
-    void Restore(std::vector<SeenNeighbour> seen);
+    // The record as a state file kept it: nothing in it is new again, and
+    // the events told are counted on from `told`.
+    void Restore(std::vector<SeenNeighbour> seen, EventTotals told = {});
 
     // What `entry` (on the interface named `interfaceName`) says, at `now`.
     std::vector<WatchEvent> Apply(const NeighbourEntry& entry, const std::string& interfaceName,
@@ -100,6 +80,14 @@ public:
     std::size_t Size() const { return seen_.size(); }
     std::vector<SeenNeighbour> Seen() const;
 
+    // The events the watch told (after the burst gate), counted into the
+    // record (it has changed: the count is saved with it).
+    void CountTold(const WatchEvent& event) {
+        told_.Count(event);
+        ++version_;
+    }
+    const EventTotals& Told() const { return told_; }
+
     // Grows with every change of what the record holds: a writer that keeps
     // the version it last wrote knows whether it has anything new to write.
     std::uint64_t Version() const { return version_; }
@@ -118,6 +106,7 @@ private:
     std::map<Key, SeenNeighbour> seen_;
     std::map<SharedKey, std::vector<IpAddress>> shared_;
     std::map<Key, WallClock::time_point> pendingStops_;  // FAILED at, not yet certain
+    EventTotals told_;
     std::uint64_t version_ = 0;
 };
 

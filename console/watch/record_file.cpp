@@ -3,11 +3,12 @@
 #include "console/text/address_text.h"
 #include "console/text/json_text.h"
 #include "console/text/utc_text.h"
+#include "console/watch/event_text.h"
 #include "lookup/hardware_address_text.h"
 
 namespace varnock::console {
 
-std::string FormatWatchState(const std::vector<SeenNeighbour>& seen) {
+std::string FormatWatchState(const std::vector<SeenNeighbour>& seen, const EventTotals& told) {
     std::string text =
         "{\"version\": " + std::to_string(kWatchStateVersion) + ", \"neighbours\": [";
     for (std::size_t i = 0; i < seen.size(); ++i) {
@@ -21,7 +22,23 @@ std::string FormatWatchState(const std::vector<SeenNeighbour>& seen) {
         text += ", \"last_seen\": " + JsonString(UtcText(neighbour.lastSeen));
         text += std::string(", \"answering\": ") + (neighbour.answering ? "true" : "false") + "}";
     }
-    return text + "\n]}\n";
+    text += "\n]";
+    if (!told.Empty()) {
+        text += ",\n\"events\": {";
+        const std::string* interfaceName = nullptr;
+        for (const auto& [key, count] : told.All()) {
+            if (interfaceName == nullptr || *interfaceName != key.first) {
+                text += interfaceName == nullptr ? "" : "},";
+                text += "\n  " + JsonBytes(key.first) + ": {";
+                interfaceName = &key.first;
+            } else {
+                text += ", ";
+            }
+            text += JsonString(KindName(key.second)) + ": " + std::to_string(count);
+        }
+        text += "}\n}";
+    }
+    return text + "}\n";
 }
 
 }  // namespace varnock::console

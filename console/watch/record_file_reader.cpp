@@ -347,7 +347,7 @@ std::optional<HardwareAddressBytes> ParseHardwareAddress(const std::string& text
 
 }  // namespace
 
-StateRead ParseWatchState(std::string_view text) {
+std::variant<WatchRecordRead, std::string> ParseWatchRecord(std::string_view text) {
     JsonReader reader(text);
     const auto document = reader.Document();
     if (!document) {
@@ -383,7 +383,36 @@ StateRead ParseWatchState(std::string_view text) {
         }
         seen.push_back({*ip, link->text, *bytes, *firstSeen, *lastSeen, answering->boolean});
     }
-    return seen;
+    EventTotals told;
+    if (const auto found = document->members.find("events"); found != document->members.end()) {
+        if (found->second.type != Json::Type::kObject) {
+            return std::string("events: not an object");
+        }
+        for (const auto& [interfaceName, counts] : found->second.members) {
+            if (counts.type != Json::Type::kObject) {
+                return "events of " + interfaceName + ": not an object";
+            }
+            for (const auto& [type, count] : counts.members) {
+                if (count.type != Json::Type::kNumber || count.number < 0 ||
+                    static_cast<std::uint64_t>(count.number) > EventTotals::kLargest) {
+                    return "events of " + interfaceName + ": the count of " + type +
+                           " cannot be read";
+                }
+                if (const auto kind = KindNamed(type)) {
+                    told.Add(interfaceName, *kind, static_cast<std::uint64_t>(count.number));
+                }
+            }
+        }
+    }
+    return WatchRecordRead{std::move(seen), std::move(told)};
+}
+
+StateRead ParseWatchState(std::string_view text) {
+    auto read = ParseWatchRecord(text);
+    if (auto* problem = std::get_if<std::string>(&read)) {
+        return std::move(*problem);
+    }
+    return std::move(std::get<WatchRecordRead>(read).seen);
 }
 
 }  // namespace varnock::console

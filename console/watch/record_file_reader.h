@@ -5,6 +5,7 @@
 #include <variant>
 #include <vector>
 
+#include "console/watch/event_totals.h"
 #include "console/watch/neighbour_record.h"
 
 namespace varnock::console {
@@ -15,5 +16,15 @@ namespace varnock::console {
 // nor reads past it.
 using StateRead = std::variant<std::vector<SeenNeighbour>, std::string>;
 StateRead ParseWatchState(std::string_view text);
+
+// The whole record: the neighbours and the events told (none when the file
+// has no "events"). A type of event this program does not know is passed
+// over; a count that is not a whole number from 0 to EventTotals::kLargest
+// makes the file unusable, as any other field that cannot be read does.
+struct WatchRecordRead {
+    std::vector<SeenNeighbour> seen;
+    EventTotals told;
+};
+std::variant<WatchRecordRead, std::string> ParseWatchRecord(std::string_view text);
 
 }  // namespace varnock::console

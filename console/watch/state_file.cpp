@@ -69,11 +69,12 @@ public:
           lock_(std::move(lock)),
           report_(std::move(report)) {}
 
-    void Save(const NeighbourRecord& record, WallClock::time_point) override {
-        if (record.Version() == saved_) {
+    void Save(const NeighbourRecord& record, WallClock::time_point now) override {
+        if (record.Version() == saved_ && now - written_ < kQuietest) {
             return;
         }
-        if (const auto problem = ReplaceFileContents(path_, FormatWatchState(record.Seen()))) {
+        if (const auto problem =
+                ReplaceFileContents(path_, FormatWatchState(record.Seen(), record.Told()))) {
             if (!failing_) {
                 report_("--state " + given_ + ": cannot be saved (" + *problem + "); trying again");
             }
@@ -85,6 +86,7 @@ public:
         }
         failing_ = false;
         saved_ = record.Version();
+        written_ = now;
     }
 
     std::optional<std::string> Lost() const override {
@@ -101,6 +103,11 @@ private:
     WatchReport report_;
     // The record as restored is the file as it stands: nothing to save yet.
     std::uint64_t saved_ = 0;
+    // The file is written at least this often, changed or not: its time says
+    // the watch runs (the RecordNotSaved alert waits 15 minutes). The first
+    // save writes it.
+    static constexpr std::chrono::minutes kQuietest{1};
+    WallClock::time_point written_{};
     bool failing_ = false;
 };
 
@@ -120,12 +127,14 @@ std::variant<OpenedStateFile, std::string> OpenStateFile(const std::string& give
     }
     OpenedStateFile opened;
     if (const auto& text = std::get<std::optional<std::string>>(read)) {
-        auto parsed = ParseWatchState(*text);
+        auto parsed = ParseWatchRecord(*text);
         if (auto* damaged = std::get_if<std::string>(&parsed)) {
             return "--state " + given + ": " + *damaged +
                    "; the file is left as it is: fix it or start with another file";
         }
-        opened.restored = std::move(std::get<std::vector<SeenNeighbour>>(parsed));
+        auto& record = std::get<WatchRecordRead>(parsed);
+        opened.restored = std::move(record.seen);
+        opened.told = std::move(record.told);
     }
     opened.writer =
         std::make_unique<StateFileWriter>(given, path, std::move(lock), std::move(report));

@@ -18,6 +18,7 @@ using WatchReport = std::function<void(const std::string&)>;
 struct OpenedStateFile {
     std::unique_ptr<RecordWriter> writer;
     std::vector<SeenNeighbour> restored;  // what the file held: none when new
+    EventTotals told;                     // the events it counted
 };
 
 // Locks the file `given` names (through links, the link's target) and

@@ -24,7 +24,7 @@ Watch::Watch(Settings settings, WatchOutputs outputs, VendorSources vendors,
       sweep_(std::move(sweep)),
       err_(err),
       lastSave_(Clock::now()) {
-    record_.Restore(std::exchange(outputs_.restored, {}));
+    record_.Restore(std::exchange(outputs_.restored, {}), std::exchange(outputs_.told, {}));
 }
 
 void Watch::Start(const std::vector<NeighbourEntry>& table) {
@@ -114,6 +114,7 @@ void Watch::Tell(std::vector<WatchEvent> events) {
             vendor = {vendors_.Of(event.hardwareAddress),
                       IsLocallyAdministered(event.hardwareAddress)};
         }
+        record_.CountTold(event);
         const EventText text = TextOf(event, vendor);
         for (const auto& output : outputs_.events) {
             output->Tell(event, text);

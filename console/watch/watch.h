@@ -24,6 +24,7 @@ struct WatchOutputs {
     std::vector<std::unique_ptr<EventOutput>> events;
     std::vector<std::unique_ptr<RecordWriter>> writers;
     std::vector<SeenNeighbour> restored;  // what --state held when the watch began
+    EventTotals told;                     // the events it counted
 };
 
 // A watch's state and what it makes of the table's changes: the record,

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "console/event_hook.h"
+#include "console/metrics/metrics_file.h"
 #include "console/watch/event_outputs.h"
 
 namespace varnock::console {
@@ -20,7 +21,22 @@ std::variant<WatchOutputs, std::string> WatchOutputsOf(const CommandLine& line, 
         }
         auto& state = std::get<OpenedStateFile>(opened);
         outputs.restored = std::move(state.restored);
+        outputs.told = std::move(state.told);
         outputs.writers.push_back(std::move(state.writer));
+    }
+    if (line.metricsFile) {
+        DeviceNames names;
+        names.Load("/etc/ethers", true);
+        for (const std::string& file : line.namesFiles) {
+            names.Load(file);
+        }
+        for (const std::string& problem : names.Problems()) {
+            report("--names: " + problem);
+        }
+        // The record is named by its file; without one, by the metrics'.
+        outputs.writers.push_back(MetricsFileWriter(*line.metricsFile,
+                                                    line.stateFile.value_or(*line.metricsFile),
+                                                    std::move(names), report));
     }
     outputs.events.push_back(StandardOutputEvents(out, line.format, std::move(outputGone)));
     if (line.logFile) {

@@ -6,10 +6,12 @@
 #include <string_view>
 #include <variant>
 
+#include "console/metrics/metrics_text.h"
 #include "web/site/api_json.h"
 #include "web/site/csv_export.h"
 #include "web/site/device_filter.h"
 #include "web/site/event_log.h"
+#include "web/site/metrics_page.h"
 #include "web/site/openapi.h"
 #include "web/site/page_html.h"
 #include "web/site/site_assets.h"
@@ -176,6 +178,9 @@ HttpResponse Build(const HttpRequest& request, const SiteSnapshot& snapshot) {
     }
     if (path.starts_with("/assets/")) {
         return Asset(request);
+    }
+    if (path == "/metrics") {
+        return Answer(200, console::kMetricsContentType, MetricsText(snapshot));
     }
     constexpr std::string_view kDeviceView = "/device/";
     constexpr std::string_view kDeviceApi = "/api/v1/devices/";

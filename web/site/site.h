@@ -14,6 +14,7 @@ namespace varnock::web {
 //   /api/v1/records                each record, readable or why not
 //   /api/v1/openapi.json           the API's description
 //   /assets/NAME-HASH.EXT          the compiled assets, cached for a year
+//   /metrics                       the records as Prometheus text
 // Anything else is 404; a bad filter value 400 saying which. Pages and API
 // documents carry an ETag of their bytes and answer If-None-Match with 304.
 // Pure: no file, no clock, no socket; safe from any number of threads.

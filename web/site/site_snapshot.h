@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "console/names/device_names.h"
+#include "console/watch/event_totals.h"
 #include "console/watch/neighbour_record.h"
 #include "lookup/hardware_address_text.h"
 #include "lookup/ip_address.h"
@@ -25,6 +26,7 @@ struct RecordStatus {
     std::optional<WallClock::time_point> saved;  // when it was last written
     std::optional<std::string> interfaceName;    // the one interface all its neighbours are on
     std::size_t neighbours = 0;
+    console::EventTotals told;  // the events its watch told (varnock_events_total)
 };
 const char* StateName(RecordStatus::State state);  // "readable", "missing", ...
 

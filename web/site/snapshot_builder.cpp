@@ -30,13 +30,15 @@ RecordRead ReadRecordText(const std::string& path, std::string_view text,
     RecordRead read;
     read.status.path = path;
     read.status.saved = saved;
-    auto parsed = console::ParseWatchState(text);
+    auto parsed = console::ParseWatchRecord(text);
     if (auto* problem = std::get_if<std::string>(&parsed)) {
         read.status.state = RecordStatus::State::kDamaged;
         read.status.problem = std::move(*problem);
         return read;
     }
-    read.neighbours = std::move(std::get<std::vector<console::SeenNeighbour>>(parsed));
+    auto& record = std::get<console::WatchRecordRead>(parsed);
+    read.neighbours = std::move(record.seen);
+    read.status.told = std::move(record.told);
     read.status.neighbours = read.neighbours.size();
     if (!read.neighbours.empty() &&
         std::all_of(read.neighbours.begin(), read.neighbours.end(), [&](const auto& seen) {

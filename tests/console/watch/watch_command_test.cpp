@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "console/watch/neighbour_record.h"
+#include "console/watch/record_file_reader.h"
 #include "tests/support/scripted_neighbours.h"
 
 namespace varnock::console {
@@ -145,6 +146,47 @@ TEST_F(Watch, ADamagedStateFileIsRefusedWithWhereAndLeftAsItIs) {
     std::stringstream text;
     text << kept.rdbuf();
     EXPECT_EQ(text.str(), damaged);
+}
+
+TEST_F(Watch, CountsTheEventsToldInItsRecordAcrossRestarts) {
+    line_.stateFile = (directory_ / "seen.json").string();
+    script_.table = {Entry(2)};
+    script_.steps = {{{Entry(2, State::kFailed)}}};
+    ASSERT_EQ(Run(), kExitAnswered) << err_.str();
+    // Restarted on the same record: .2 comes back, .3 is new.
+    script_ = {};
+    script_.steps = {{{Entry(2)}}, {{Entry(3)}}};
+    ASSERT_EQ(Run(), kExitAnswered) << err_.str();
+    std::ifstream saved(*line_.stateFile);
+    std::stringstream text;
+    text << saved.rdbuf();
+    const auto read = ParseWatchRecord(text.str());
+    ASSERT_TRUE(std::holds_alternative<WatchRecordRead>(read)) << text.str();
+    EXPECT_EQ(std::get<WatchRecordRead>(read).told.All(),
+              (std::map<EventTotals::Key, std::uint64_t>{{{"eth0", WatchEvent::Kind::kNew}, 2},
+                                                         {{"eth0", WatchEvent::Kind::kStopped}, 1},
+                                                         {{"eth0", WatchEvent::Kind::kBack}, 1}}));
+}
+
+TEST_F(Watch, WritesItsRecordAsMetricsWithTheNamedDevicesOwnSeries) {
+    line_.metricsFile = (directory_ / "watch.prom").string();
+    line_.namesFiles = {(directory_ / "names").string()};
+    std::ofstream(line_.namesFiles[0]) << "02:1a:2b:3c:4d:02 printer\n";
+    script_.table = {Entry(2), Entry(3)};
+    script_.steps = {{{Entry(3, State::kFailed)}}};
+    ASSERT_EQ(Run(), kExitAnswered) << err_.str();
+    std::ifstream written(*line_.metricsFile);
+    std::stringstream text;
+    text << written.rdbuf();
+    const std::string record = "{record=\"" + *line_.metricsFile + "\"}";
+    for (const std::string& line : std::vector<std::string>{
+             "varnock_device_up{interface=\"eth0\",hardware_address=\"02:1A:2B:3C:4D:02\"} 1\n",
+             "varnock_devices{interface=\"eth0\",known=\"false\"} 1\n",
+             "varnock_events_total{interface=\"eth0\",type=\"stopped\"} 1\n",
+             "varnock_record_readable" + record + " 1\n",
+         }) {
+        EXPECT_NE(text.str().find(line), std::string::npos) << line << "not in:\n" << text.str();
+    }
 }
 
 }  // namespace
