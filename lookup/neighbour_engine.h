@@ -102,13 +102,6 @@ public:
                                                                std::uint32_t /*interfaceIndex*/) {
         return std::nullopt;
     }
-
-    // The table's changes told on this engine's own subscription, so that a
-    // watch and its lookups share one (see MakeSystemNeighbourFeed); nothing
-    // where the engine has no subscription to share.
-    virtual std::unique_ptr<NeighbourFeed> WatchTable(std::uint32_t /*interfaceIndex*/) {
-        return nullptr;
-    }
 };
 
 // The engine of the platform the program was built for. Throws

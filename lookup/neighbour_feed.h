@@ -55,6 +55,11 @@ class NeighbourEngine;
 std::unique_ptr<NeighbourFeed> MakeSystemNeighbourFeed(NeighbourEngine& engine,
                                                        std::uint32_t interfaceIndex);
 
+// The feed over `engine`'s observer (NeighbourEngine::Observe); nothing
+// where the engine cannot tell changes.
+std::unique_ptr<NeighbourFeed> FeedFromObservation(NeighbourEngine& engine,
+                                                   std::uint32_t interfaceIndex);
+
 // A feed that runs `engine` while `changes` waits, in short turns: for
 // engines and feeds that know nothing of each other.
 std::unique_ptr<NeighbourFeed> RunWhileWaiting(NeighbourEngine& engine,

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <exception>
+#include <stdexcept>
 #include <system_error>
 #include <utility>
 
@@ -14,6 +15,7 @@
 #include "lookup/linux/kernel_queries.h"
 #include "lookup/linux/neighbour_settings.h"
 #include "lookup/linux/neighbour_states.h"
+#include "lookup/linux/notification_source.h"
 #include "lookup/linux/table_answers.h"
 
 namespace varnock::linux_backend {
@@ -29,6 +31,8 @@ constexpr std::chrono::milliseconds kGiveUpMargin{250};
 constexpr std::chrono::seconds kKernelAnswer{2};
 // Interface addresses and neighbour settings are read again after this.
 constexpr std::chrono::seconds kSettingsLifetime{10};
+// A whole reading of the neighbour table may take longer than one entry.
+constexpr std::chrono::seconds kTableDeadline{5};
 
 // What a failed send of the datagram says, when it says something that is
 // known at once; nothing when the kernel's verdict must decide.
@@ -197,13 +201,9 @@ std::optional<NeighbourAnswer> NetlinkNeighbourEngine::Send(Lookup& lookup) {
 }
 
 void NetlinkNeighbourEngine::Run(Clock::time_point until) {
-    RunUntil(until, false);
-}
-
-void NetlinkNeighbourEngine::RunUntil(Clock::time_point until, bool watching) {
     for (;;) {
         DeliverAnswers();
-        if (watching ? watch_->lost || !watch_->changes.empty() : lookups_.empty()) {
+        if (observation_ ? observation_->TakeStop() : lookups_.empty()) {
             return;
         }
         const auto now = Clock::now();
@@ -237,13 +237,33 @@ void NetlinkNeighbourEngine::RunUntil(Clock::time_point until, bool watching) {
             if (errno != EINTR) {
                 throw std::system_error(errno, std::generic_category(), "poll");
             }
-            if (watching) {
-                return;  // a signal: the watch looks why
+            // A signal: the observer says whether it ends the run.
+            if (observation_ && observation_->Observer().StopRunning()) {
+                return;
             }
         }
         ReadNotifications();
         ReadRefusals();
     }
+}
+
+std::optional<std::vector<NeighbourEntry>> NetlinkNeighbourEngine::Observe(
+    NeighbourObserver& observer, std::uint32_t interfaceIndex) {
+    if (!notifications_) {
+        return std::nullopt;  // the kernel tells only a subscriber
+    }
+    if (observation_) {
+        throw std::logic_error("the engine's table is observed already");
+    }
+    // An interface that goes and one that comes under its index must not
+    // share a verdict: their changes are heard on the same subscription.
+    notifications_->Join(RTNLGRP_LINK);
+    observation_.emplace(observer, interfaceIndex, [this](std::uint32_t index) {
+        const auto facts = AskInterface(requests_.Fd(), index);
+        return facts && facts->usesArp;
+    });
+    requests_.SetDeadline(Clock::now() + kTableDeadline);
+    return observation_->Observed(QueryNeighbours(requests_));
 }
 
 void NetlinkNeighbourEngine::Decide(Ticket ticket, const rtnl::Neighbour* heard) {
@@ -252,17 +272,32 @@ void NetlinkNeighbourEngine::Decide(Ticket ticket, const rtnl::Neighbour* heard)
         return;
     }
     Lookup& lookup = *unanswered;
+    if (heard != nullptr && IsConfirmed(*heard)) {
+        Finish(ticket, Answered(heard->hardwareAddress, lookup.interfaceIndex));
+        return;
+    }
+    // A FAILED that was already on its way before our datagram restarted
+    // the resolution must not end the wait, and a lost notification may
+    // have been the answer: the table says.
+    std::optional<rtnl::Neighbour> entry;
     try {
-        if (heard != nullptr && IsConfirmed(*heard)) {
-            Finish(ticket, Answered(heard->hardwareAddress, lookup.interfaceIndex));
-            return;
-        }
-        // A FAILED that was already on its way before our datagram restarted
-        // the resolution must not end the wait, and a lost notification may
-        // have been the answer: the table says.
-        const auto verdict = Verdict::Of(AskTable(lookup));
+        entry = AskTable(lookup);
+    } catch (const std::exception& failure) {
+        Finish(ticket, CouldNotAsk(failure.what()));
+        return;
+    }
+    DecideOn(ticket, entry);
+}
+
+void NetlinkNeighbourEngine::DecideOn(Ticket ticket, const std::optional<rtnl::Neighbour>& entry) {
+    Lookup* const unanswered = Unanswered(ticket);
+    if (unanswered == nullptr) {
+        return;
+    }
+    try {
+        const auto verdict = Verdict::Of(entry);
         if (verdict.state == Verdict::State::kAnswered) {
-            Finish(ticket, Answered(verdict.entry.hardwareAddress, lookup.interfaceIndex));
+            Finish(ticket, Answered(verdict.entry.hardwareAddress, unanswered->interfaceIndex));
         } else if (verdict.state == Verdict::State::kGaveUp) {
             GaveUp(ticket);
         }
@@ -331,77 +366,95 @@ void NetlinkNeighbourEngine::Expire(Clock::time_point now) {
 }
 
 void NetlinkNeighbourEngine::ReadNotifications() {
-    if (!notifications_) {
-        return;
+    if (notifications_) {
+        ReadQueuedNotifications(
+            *notifications_, [this](std::span<const std::byte> datagram) { Heard(datagram); },
+            [this] { LostNotifications(); });
     }
-    for (;;) {
-        const auto batch = notifications_->ReceiveNotifications();
-        if (batch.lost) {
-            ++lostNotificationBatches_;
-            // What is still queued is older than the table as it will now be
-            // read, and would undo it (a waiter answered from an entry long
-            // gone, a watch told of entries removed since).
-            DropQueuedNotifications();
-            if (watch_) {
-                watch_->lost = true;
-                watch_->changes.clear();
+}
+
+void NetlinkNeighbourEngine::Heard(std::span<const std::byte> datagram) {
+    if (waiters_.empty() && !observation_) {
+        return;  // nobody listens: read on, to the end of the queue
+    }
+    std::vector<std::pair<Ticket, rtnl::Neighbour>> heard;
+    rtnl::ForEachMessage(datagram, 0, 0, [&](const nlmsghdr& message) {
+        if (message.nlmsg_type == RTM_NEWLINK || message.nlmsg_type == RTM_DELLINK) {
+            if (const auto link = rtnl::ParseLink(message); link && observation_) {
+                observation_->LinkChanged(link->index);
             }
-            // What we wait for may have been among the lost: every waiting
-            // lookup asks the table.
-            std::vector<Ticket> waiting;
-            for (const auto& [key, tickets] : waiters_) {
-                waiting.insert(waiting.end(), tickets.begin(), tickets.end());
-            }
-            for (const Ticket ticket : waiting) {
-                Decide(ticket, nullptr);
-            }
-            continue;
-        }
-        if (batch.bytes.empty()) {
             return;
         }
-        if (waiters_.empty() && !watch_) {
-            continue;  // nobody listens: read on, to the end of the queue
+        auto neighbour = rtnl::ParseNeighbour(message);
+        if (!neighbour) {
+            return;
         }
-        std::vector<std::pair<Ticket, rtnl::Neighbour>> heard;
-        rtnl::ForEachMessage(batch.bytes, 0, 0, [&](const nlmsghdr& message) {
-            auto neighbour = rtnl::ParseNeighbour(message);
-            if (!neighbour) {
-                return;
-            }
-            if (watch_) {
-                if (auto entry = Watched(*neighbour)) {
-                    watch_->changes.push_back(std::move(*entry));
-                }
-            }
-            if (!IsConfirmed(*neighbour) && neighbour->state != NUD_FAILED) {
-                return;
-            }
-            const auto found =
-                waiters_.find({neighbour->interfaceIndex, neighbour->destination.family,
-                               neighbour->destination.bytes});
-            if (found == waiters_.end()) {
-                return;
-            }
-            for (const Ticket ticket : found->second) {
-                heard.emplace_back(ticket, *neighbour);
-            }
-        });
-        for (const auto& [ticket, neighbour] : heard) {
-            Decide(ticket, &neighbour);
+        if (observation_) {
+            observation_->Changed(*neighbour);
         }
+        if (!IsConfirmed(*neighbour) && neighbour->state != NUD_FAILED) {
+            return;
+        }
+        const auto found = waiters_.find({neighbour->interfaceIndex, neighbour->destination.family,
+                                          neighbour->destination.bytes});
+        if (found == waiters_.end()) {
+            return;
+        }
+        for (const Ticket ticket : found->second) {
+            heard.emplace_back(ticket, *neighbour);
+        }
+    });
+    for (const auto& [ticket, neighbour] : heard) {
+        Decide(ticket, &neighbour);
+    }
+}
+
+void NetlinkNeighbourEngine::LostNotifications() {
+    ++lostNotificationBatches_;
+    // What we wait for may have been among the lost: every waiting lookup
+    // asks the table. With an observer the whole table is read once and
+    // serves both; otherwise each lookup asks for its own entry.
+    std::vector<Ticket> waiting;
+    for (const auto& [key, tickets] : waiters_) {
+        waiting.insert(waiting.end(), tickets.begin(), tickets.end());
+    }
+    if (!observation_) {
+        for (const Ticket ticket : waiting) {
+            Decide(ticket, nullptr);
+        }
+        return;
+    }
+    requests_.SetDeadline(Clock::now() + kTableDeadline);
+    const auto table = QueryNeighbours(requests_);
+    observation_->Lost(table);
+    for (const Ticket ticket : waiting) {
+        const Lookup* lookup = Unanswered(ticket);
+        if (lookup == nullptr) {
+            continue;
+        }
+        std::optional<rtnl::Neighbour> entry;
+        for (const auto& neighbour : table) {
+            if (neighbour.interfaceIndex == lookup->interfaceIndex &&
+                neighbour.destination.SameAddress(lookup->query.address)) {
+                entry = neighbour;
+                break;
+            }
+        }
+        DecideOn(ticket, entry);
     }
 }
 
 void NetlinkNeighbourEngine::ReadRefusals() {
     for (const auto& [key, probe] : probes_) {
-        for (const IpAddress& refused : probe->TakeRefusals()) {
-            std::vector<Ticket> asking;
-            for (const auto& [waiter, tickets] : waiters_) {
-                if (std::get<1>(waiter) == refused.family && std::get<2>(waiter) == refused.bytes) {
-                    asking.insert(asking.end(), tickets.begin(), tickets.end());
-                }
+        for (const auto& refusal : probe->TakeRefusals()) {
+            // Only the lookups on the interface the refusal came in on: the
+            // same address on another network is another host.
+            const auto found = waiters_.find(
+                {refusal.interfaceIndex, refusal.address.family, refusal.address.bytes});
+            if (found == waiters_.end()) {
+                continue;
             }
+            const std::vector<Ticket> asking = found->second;
             for (const Ticket ticket : asking) {
                 Lookup& lookup = lookups_.at(ticket);
                 try {

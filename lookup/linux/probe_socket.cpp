@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <system_error>
 
 namespace varnock::linux_backend {
@@ -77,6 +78,12 @@ ProbeSocket::ProbeSocket(IpAddress::Family family, std::uint32_t interfaceIndex,
                      sizeof on) < 0) {
         Fail("datagram errors");
     }
+    // The interface each refusal came in on: the same address on another
+    // network is another host.
+    if (::setsockopt(Fd(), v6 ? IPPROTO_IPV6 : IPPROTO_IP, v6 ? IPV6_RECVPKTINFO : IP_PKTINFO, &on,
+                     sizeof on) < 0) {
+        Fail("datagram interfaces");
+    }
     if (source != 0 && !v6) {
         sockaddr_in local{};
         local.sin_family = AF_INET;
@@ -124,8 +131,8 @@ int ProbeSocket::Send(const IpAddress& destination) {
     return error;
 }
 
-std::vector<IpAddress> ProbeSocket::TakeRefusals() {
-    std::vector<IpAddress> refused;
+std::vector<ProbeSocket::Refusal> ProbeSocket::TakeRefusals() {
+    std::vector<Refusal> refused;
     const bool v6 = family_ == IpAddress::Family::kV6;
     for (;;) {
         alignas(cmsghdr) char control[256];
@@ -139,8 +146,24 @@ std::vector<IpAddress> ProbeSocket::TakeRefusals() {
         if (::recvmsg(Fd(), &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) {
             break;
         }
+        std::optional<IpAddress> address;
+        std::uint32_t interfaceIndex = 0;
         for (cmsghdr* entry = CMSG_FIRSTHDR(&message); entry != nullptr;
              entry = CMSG_NXTHDR(&message, entry)) {
+            if (v6 && entry->cmsg_level == IPPROTO_IPV6 && entry->cmsg_type == IPV6_PKTINFO &&
+                entry->cmsg_len >= CMSG_LEN(sizeof(in6_pktinfo))) {
+                in6_pktinfo info;
+                std::memcpy(&info, CMSG_DATA(entry), sizeof info);
+                interfaceIndex = info.ipi6_ifindex;
+                continue;
+            }
+            if (!v6 && entry->cmsg_level == IPPROTO_IP && entry->cmsg_type == IP_PKTINFO &&
+                entry->cmsg_len >= CMSG_LEN(sizeof(in_pktinfo))) {
+                in_pktinfo info;
+                std::memcpy(&info, CMSG_DATA(entry), sizeof info);
+                interfaceIndex = static_cast<std::uint32_t>(info.ipi_ifindex);
+                continue;
+            }
             const bool ours =
                 v6 ? entry->cmsg_level == IPPROTO_IPV6 && entry->cmsg_type == IPV6_RECVERR
                    : entry->cmsg_level == IPPROTO_IP && entry->cmsg_type == IP_RECVERR;
@@ -165,7 +188,7 @@ std::vector<IpAddress> ProbeSocket::TakeRefusals() {
                 if (std::memcmp(&from.sin6_addr, &to.sin6_addr, 16) == 0) {
                     std::array<std::uint8_t, 16> bytes{};
                     std::memcpy(bytes.data(), &to.sin6_addr, 16);
-                    refused.push_back(IpAddress::V6(bytes));
+                    address = IpAddress::V6(bytes);
                 }
             } else if (!v6 && message.msg_namelen >= sizeof(sockaddr_in)) {
                 sockaddr_in from;
@@ -173,9 +196,12 @@ std::vector<IpAddress> ProbeSocket::TakeRefusals() {
                 std::memcpy(&from, offender, sizeof from);
                 std::memcpy(&to, &original, sizeof to);
                 if (from.sin_addr.s_addr == to.sin_addr.s_addr) {
-                    refused.push_back(IpAddress::V4(to.sin_addr.s_addr));
+                    address = IpAddress::V4(to.sin_addr.s_addr);
                 }
             }
+        }
+        if (address) {
+            refused.push_back({*address, interfaceIndex});
         }
     }
     return refused;

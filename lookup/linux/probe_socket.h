@@ -36,9 +36,15 @@ public:
     // EINVAL when the kernel had no room for a new neighbour entry.
     int Send(const IpAddress& destination);
 
-    // The destinations that refused a datagram since the last call, each
-    // heard from itself (not from a router, not from our own kernel).
-    std::vector<IpAddress> TakeRefusals();
+    // A destination that refused a datagram, heard from itself (not from a
+    // router, not from our own kernel), and the interface the refusal came
+    // in on (0 where the kernel did not say).
+    struct Refusal {
+        IpAddress address;
+        std::uint32_t interfaceIndex = 0;
+    };
+    // The refusals since the last call.
+    std::vector<Refusal> TakeRefusals();
 
     int Fd() const { return socket_.Get(); }
 

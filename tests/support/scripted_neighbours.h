@@ -278,3 +278,74 @@ inline bool ScriptedNeighbours::SameV6(const std::string& text, const IpAddress&
 }
 
 }  // namespace varnock::testing
+
+#ifdef __linux__
+#include <libmnl/libmnl.h>
+#include <linux/neighbour.h>
+#include <linux/rtnetlink.h>
+
+#include <cstddef>
+#include <deque>
+
+#include "lookup/linux/notification_source.h"
+
+namespace varnock::testing {
+
+// The kernel's neighbour notifications as the test scripts them: datagrams
+// and losses, handed out in order, then nothing.
+class ScriptedNotifications final : public linux_backend::NotificationSource {
+public:
+    // One RTM_NEWNEIGH (or RTM_NEWLINK / RTM_DELLINK) message as the kernel
+    // lays it out.
+    static std::vector<std::byte> Neighbour(std::uint32_t interfaceIndex, Ipv4Address address,
+                                            std::uint16_t state,
+                                            std::vector<std::uint8_t> hardwareAddress = {}) {
+        std::vector<std::byte> bytes(512);
+        nlmsghdr* message = mnl_nlmsg_put_header(bytes.data());
+        message->nlmsg_type = RTM_NEWNEIGH;
+        auto* entry = static_cast<ndmsg*>(mnl_nlmsg_put_extra_header(message, sizeof(ndmsg)));
+        entry->ndm_family = AF_INET;
+        entry->ndm_ifindex = static_cast<int>(interfaceIndex);
+        entry->ndm_state = state;
+        mnl_attr_put(message, NDA_DST, sizeof address, &address);
+        if (!hardwareAddress.empty()) {
+            mnl_attr_put(message, NDA_LLADDR, hardwareAddress.size(), hardwareAddress.data());
+        }
+        bytes.resize(message->nlmsg_len);
+        return bytes;
+    }
+    static std::vector<std::byte> Link(std::uint16_t type, std::uint32_t interfaceIndex) {
+        std::vector<std::byte> bytes(512);
+        nlmsghdr* message = mnl_nlmsg_put_header(bytes.data());
+        message->nlmsg_type = type;
+        auto* link =
+            static_cast<ifinfomsg*>(mnl_nlmsg_put_extra_header(message, sizeof(ifinfomsg)));
+        link->ifi_index = static_cast<int>(interfaceIndex);
+        bytes.resize(message->nlmsg_len);
+        return bytes;
+    }
+
+    void Queue(std::vector<std::byte> datagram) { queued_.push_back({std::move(datagram), false}); }
+    void QueueLoss() { queued_.push_back({{}, true}); }
+    std::size_t Queued() const { return queued_.size(); }
+
+    linux_backend::NotificationBatch ReceiveNotifications() override {
+        if (queued_.empty()) {
+            return {};
+        }
+        current_ = std::move(queued_.front());
+        queued_.pop_front();
+        return {{current_.bytes.data(), current_.bytes.size()}, current_.lost};
+    }
+
+private:
+    struct Batch {
+        std::vector<std::byte> bytes;
+        bool lost = false;
+    };
+    std::deque<Batch> queued_;
+    Batch current_;
+};
+
+}  // namespace varnock::testing
+#endif
