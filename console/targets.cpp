@@ -8,7 +8,7 @@
 
 #include "console/usage_error.h"
 #include "lookup/address_text.h"
-#include "socket_text.h"
+#include "lookup/socket_text.h"
 
 namespace varnock::console {
 namespace {

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "console/watch_state.h"
-#include "socket_text.h"
+#include "lookup/socket_text.h"
 
 namespace varnock::console {
 namespace {

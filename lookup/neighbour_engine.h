@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "lookup/arp_request.h"
+#include "lookup/arp_status.h"
 #include "lookup/ip_address.h"
 #include "lookup/neighbour_feed.h"
 #include "lookup/neighbour_observer.h"

@@ -13,10 +13,11 @@
 
 #include "lookup/linux/interface_facts.h"
 #include "lookup/linux/kernel_queries.h"
+#include "lookup/linux/kernel_timing.h"
 #include "lookup/linux/neighbour_settings.h"
 #include "lookup/linux/neighbour_states.h"
 #include "lookup/linux/notification_source.h"
-#include "lookup/linux/table_answers.h"
+#include "lookup/linux/route_step.h"
 
 namespace varnock::linux_backend {
 namespace {
@@ -26,14 +27,6 @@ using Clock = NeighbourEngine::Clock;
 // Past the kernel's own give-up time, so that its FAILED verdict (or a late
 // reply) is the one we report rather than our own impatience.
 constexpr std::chrono::milliseconds kGiveUpMargin{250};
-// The kernel answers a request within the send; this only bounds a kernel
-// that does not.
-constexpr std::chrono::seconds kKernelAnswer{2};
-// Interface addresses and neighbour settings are read again after this.
-constexpr std::chrono::seconds kSettingsLifetime{10};
-// A whole reading of the neighbour table may take longer than one entry.
-constexpr std::chrono::seconds kTableDeadline{5};
-
 // What a failed send of the datagram says, when it says something that is
 // known at once; nothing when the kernel's verdict must decide.
 std::optional<std::uint32_t> RefusalOfSend(int error) {
@@ -61,7 +54,7 @@ std::optional<std::uint32_t> RefusalOfSend(int error) {
 }  // namespace
 
 NetlinkNeighbourEngine::NetlinkNeighbourEngine(ResolverMode mode, int notificationBufferBytes)
-    : mode_(mode), requests_(NetlinkSocket::Mode::kRequests) {
+    : mode_(mode), requests_(NetlinkSocket::Mode::kRequests), routes_(requests_) {
     if (mode_ == ResolverMode::kLive) {
         // Subscribed before anything can make the kernel send: on a fast link
         // the reply arrives within the send itself, and a late subscriber
@@ -95,61 +88,24 @@ void NetlinkNeighbourEngine::Cancel(Ticket ticket) {
 
 std::optional<NeighbourAnswer> NetlinkNeighbourEngine::Start(Ticket ticket, Lookup& lookup) {
     const NeighbourQuery& query = lookup.query;
-    const IpAddress& destination = query.address;
-    if (const auto refusal = RefusalBeforeAsking(destination, query.interfaceIndex)) {
-        return Refused(*refusal);
-    }
-    const std::uint32_t chosenInterface =
-        query.interfaceIndex != 0 ? query.interfaceIndex : destination.scope;
-    const auto start = Clock::now();
-    requests_.SetDeadline(start + kKernelAnswer);
     if (mode_ == ResolverMode::kCached) {
-        return StartCached(lookup, destination, chosenInterface);
+        return StartCached(lookup);
     }
+    const auto start = Clock::now();
     lookup.deadline = start + 2 * (kLongestNeighbourWait + kGiveUpMargin);
     if (query.maxWait) {
         lookup.deadline = std::min(lookup.deadline, start + *query.maxWait);
     }
-
-    // A chosen interface must hold the destination's network: the kernel
-    // would otherwise take any destination as on-link there.
-    if (query.interfaceIndex != 0 && !destination.IsLinkLocal() &&
-        !IsAttachedTo(Addresses(destination.family), query.interfaceIndex, destination)) {
-        return Refused(arp_status::kWrongInterface, query.interfaceIndex);
-    }
-
     // The route is asked for the flow the datagram will really take: its
-    // socket may be bound to an interface (a VRF, or the one chosen) or carry
-    // a mark, and with two interfaces on one network only that flow's
-    // interface counts.
-    ProbeSocket& probe = ProbeFor(destination, query);
-    const auto& flow = probe.FlowOf();
-    const auto route =
-        QueryRoute(requests_, destination, query.source,
-                   chosenInterface != 0 ? chosenInterface : flow.boundInterface, flow.mark);
-    if (const auto verdict = JudgeRoute(route); verdict.refusal) {
-        return Refused(*verdict.refusal);
-    } else if (verdict.ownAddress) {
-        std::vector<std::uint8_t> own;
-        std::uint32_t owner = 0;
-        const auto status = AnswerForOwnAddress(requests_, destination, *route, own, owner);
-        return status == arp_status::kOk ? Answered(std::move(own), owner) : Refused(status, owner);
+    // socket may be bound to an interface (a VRF, or the one chosen) or
+    // carry a mark.
+    ProbeSocket& probe = ProbeFor(query.address, query);
+    auto step = TakeRouteStep(routes_, query, probe.FlowOf());
+    if (step.answer) {
+        return std::move(step.answer);
     }
-    lookup.interfaceIndex = route->outputInterface;
-    if (chosenInterface != 0 && lookup.interfaceIndex != chosenInterface) {
-        return Refused(arp_status::kWrongInterface, chosenInterface);
-    }
-    const auto link = AskInterface(probe.Fd(), lookup.interfaceIndex);
-    if (!link) {
-        return Refused(arp_status::kNoRoute);
-    }
-    if (!link->usesArp) {
-        return Refused(arp_status::kLinkWithoutArp, lookup.interfaceIndex);
-    }
-    if (!link->canSend) {
-        return Refused(arp_status::kInterfaceDown, lookup.interfaceIndex);
-    }
-    lookup.interfaceName = link->name;
+    lookup.interfaceIndex = step.interfaceIndex;
+    lookup.interfaceName = std::move(step.interfaceName);
     lookup.probe = &probe;
 
     // Only an address the kernel has confirmed is an answer as it stands. One
@@ -165,23 +121,20 @@ std::optional<NeighbourAnswer> NetlinkNeighbourEngine::Start(Ticket ticket, Look
     return Send(lookup);
 }
 
-std::optional<NeighbourAnswer> NetlinkNeighbourEngine::StartCached(Lookup& lookup,
-                                                                   const IpAddress& destination,
-                                                                   std::uint32_t chosenInterface) {
-    const auto route = QueryRoute(requests_, destination, lookup.query.source, chosenInterface);
-    if (const auto verdict = JudgeRoute(route); verdict.refusal) {
-        return Refused(*verdict.refusal);
-    } else if (verdict.ownAddress) {
-        NeighbourAnswer answer;
-        answer.status = AnswerForOwnAddress(requests_, destination, *route, answer.hardwareAddress,
-                                            answer.interfaceIndex);
-        answer.provenance = AnswerProvenance{true, "local", std::nullopt};
-        return answer;
+std::optional<NeighbourAnswer> NetlinkNeighbourEngine::StartCached(Lookup& lookup) {
+    const auto family = lookup.query.address.family;
+    auto flow = flows_.find(family);
+    if (flow == flows_.end()) {
+        flow = flows_.emplace(family, ProcessFlow(family)).first;
     }
-    lookup.interfaceIndex = route->outputInterface;
-    if (chosenInterface != 0 && route->outputInterface != chosenInterface) {
-        return Refused(arp_status::kWrongInterface, route->outputInterface);
+    auto step = TakeRouteStep(routes_, lookup.query, flow->second);
+    if (step.answer) {
+        if (step.ownAddress) {
+            step.answer->provenance = AnswerProvenance{true, "local", std::nullopt};
+        }
+        return std::move(step.answer);
     }
+    lookup.interfaceIndex = step.interfaceIndex;
     const auto entry = AskTable(lookup);
     if (!entry || !HoldsAddress(*entry)) {
         return Refused(arp_status::kNotCached, lookup.interfaceIndex);
@@ -485,17 +438,6 @@ ProbeSocket& NetlinkNeighbourEngine::ProbeFor(const IpAddress& destination,
         probe = std::make_unique<ProbeSocket>(destination.family, query.interfaceIndex, source);
     }
     return *probe;
-}
-
-const std::vector<rtnl::InterfaceAddress>& NetlinkNeighbourEngine::Addresses(
-    IpAddress::Family family) {
-    auto& known = addresses_[family];
-    const auto now = Clock::now();
-    if (known.read == Clock::time_point{} || now - known.read > kSettingsLifetime) {
-        known.addresses = QueryAddresses(requests_, family);
-        known.read = now;
-    }
-    return known.addresses;
 }
 
 std::chrono::milliseconds NetlinkNeighbourEngine::Schedule(const Lookup& lookup) {

@@ -16,6 +16,7 @@
 #include "lookup/linux/lookup_book.h"
 #include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/probe_socket.h"
+#include "lookup/linux/route_step.h"
 #include "lookup/linux/rtnetlink_messages.h"
 #include "lookup/linux/table_observation.h"
 #include "lookup/neighbour_engine.h"
@@ -78,8 +79,7 @@ private:
     // Everything that needs only the kernel's tables; an answer when that
     // decides, or nothing when the lookup must wait (it then waits).
     std::optional<NeighbourAnswer> Start(Ticket ticket, Lookup& lookup);
-    std::optional<NeighbourAnswer> StartCached(Lookup& lookup, const IpAddress& destination,
-                                               std::uint32_t chosenInterface);
+    std::optional<NeighbourAnswer> StartCached(Lookup& lookup);
     // Sends the datagram for the lookup's current phase; an answer when the
     // send was refused at once.
     std::optional<NeighbourAnswer> Send(Lookup& lookup);
@@ -97,7 +97,6 @@ private:
     void ReadRefusals();
     std::optional<rtnl::Neighbour> AskTable(const Lookup& lookup);
     ProbeSocket& ProbeFor(const IpAddress& destination, const NeighbourQuery& query);
-    const std::vector<rtnl::InterfaceAddress>& Addresses(IpAddress::Family family);
     std::chrono::milliseconds Schedule(const Lookup& lookup);
 
     ResolverMode mode_;
@@ -107,13 +106,10 @@ private:
              std::unique_ptr<ProbeSocket>>
         probes_;
 
-    // What rarely changes, read again after a while: the addresses a chosen
-    // interface holds, and the interfaces' neighbour settings.
-    struct KnownAddresses {
-        Clock::time_point read;
-        std::vector<rtnl::InterfaceAddress> addresses;
-    };
-    std::map<IpAddress::Family, KnownAddresses> addresses_;
+    KernelRouteQuestions routes_;
+    std::map<IpAddress::Family, Flow> flows_;  // the process's, for the cached mode
+
+    // The interfaces' neighbour settings, read again after a while.
     struct KnownSchedule {
         Clock::time_point read;
         std::chrono::milliseconds wait;

@@ -1,6 +1,9 @@
 #include "lookup/linux/probe_socket.h"
 
+// clang-format off
+#include <time.h>  // linux/errqueue.h uses struct timespec without declaring it
 #include <linux/errqueue.h>
+// clang-format on
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -19,15 +22,6 @@ constexpr std::uint16_t kDiscardPort = 9;
 #ifndef SO_BINDTOIFINDEX
 constexpr int SO_BINDTOIFINDEX = 62;  // Linux 5.0; older headers lack it
 #endif
-
-std::uint32_t ReadOption(int fd, int option) {
-    std::uint32_t value = 0;
-    socklen_t length = sizeof value;
-    if (::getsockopt(fd, SOL_SOCKET, option, &value, &length) < 0) {
-        return 0;  // an older kernel that cannot tell has set nothing either
-    }
-    return value;
-}
 
 constexpr int kSendTries = 3;
 
@@ -68,7 +62,7 @@ ProbeSocket::ProbeSocket(IpAddress::Family family, std::uint32_t interfaceIndex,
         Fail("datagram interface");
     }
     // Set when the socket was made (ip vrf exec, a socket policy), or never.
-    flow_ = {ReadOption(Fd(), SO_BINDTOIFINDEX), ReadOption(Fd(), SO_MARK)};
+    flow_ = linux_backend::FlowOf(Fd());
     // Without it the kernel keeps to itself why a datagram could not be sent
     // (a full neighbour table), and an unconnected socket never hears a
     // host's refusal.

@@ -288,6 +288,7 @@ inline bool ScriptedNeighbours::SameV6(const std::string& text, const IpAddress&
 #include <deque>
 
 #include "lookup/linux/notification_source.h"
+#include "lookup/linux/route_step.h"
 
 namespace varnock::testing {
 
@@ -345,6 +346,43 @@ private:
     };
     std::deque<Batch> queued_;
     Batch current_;
+};
+
+// The kernel's routes, addresses and interfaces as the test scripts them,
+// with every route question recorded.
+class ScriptedRoutes final : public linux_backend::RouteQuestions {
+public:
+    struct RouteAsked {
+        IpAddress destination;
+        Ipv4Address source = 0;
+        linux_backend::Flow flow;
+    };
+
+    // --- Set before use.
+    std::optional<rtnl::Route> route;  // the answer to every route question
+    std::map<IpAddress::Family, std::vector<rtnl::InterfaceAddress>> addresses;
+    std::map<std::uint32_t, linux_backend::InterfaceFacts> interfaces;
+    std::map<std::uint32_t, std::vector<std::uint8_t>> hardware;
+
+    // --- Read after use.
+    std::vector<RouteAsked> routesAsked;
+
+    std::optional<rtnl::Route> Route(const IpAddress& destination, Ipv4Address source,
+                                     const linux_backend::Flow& flow) override {
+        routesAsked.push_back({destination, source, flow});
+        return route;
+    }
+    const std::vector<rtnl::InterfaceAddress>& Addresses(IpAddress::Family family) override {
+        return addresses[family];
+    }
+    std::optional<linux_backend::InterfaceFacts> Interface(std::uint32_t index) override {
+        const auto found = interfaces.find(index);
+        return found == interfaces.end() ? std::nullopt : std::optional(found->second);
+    }
+    std::optional<std::vector<std::uint8_t>> HardwareAddress(std::uint32_t index) override {
+        const auto found = hardware.find(index);
+        return found == hardware.end() ? std::nullopt : std::optional(found->second);
+    }
 };
 
 }  // namespace varnock::testing
