@@ -54,12 +54,16 @@ std::optional<std::uint32_t> RefusalOfSend(int error) {
 }  // namespace
 
 NetlinkNeighbourEngine::NetlinkNeighbourEngine(ResolverMode mode, int notificationBufferBytes)
-    : mode_(mode), requests_(NetlinkSocket::Mode::kRequests), routes_(requests_) {
+    : mode_(mode),
+      requests_(NetlinkSocket::Mode::kRequests),
+      routes_(requests_, mode == ResolverMode::kLive) {
     if (mode_ == ResolverMode::kLive) {
         // Subscribed before anything can make the kernel send: on a fast link
         // the reply arrives within the send itself, and a late subscriber
         // misses it.
-        notifications_.emplace(NetlinkSocket::Mode::kNotifications, RTMGRP_NEIGH);
+        // The links' changes too: what the engine knows of an interface
+        // holds until the kernel says it changed.
+        notifications_.emplace(NetlinkSocket::Mode::kNotifications, RTMGRP_NEIGH | RTMGRP_LINK);
         if (notificationBufferBytes > 0) {
             notifications_->LimitReceiveBuffer(notificationBufferBytes);
         }
@@ -196,7 +200,14 @@ void NetlinkNeighbourEngine::Run(Clock::time_point until) {
             }
         }
         ReadNotifications();
-        ReadRefusals();
+        // Only the sockets poll found an error on: a read of each on every
+        // wake-up would cost a call per socket for what is rare.
+        std::size_t index = notifications_ ? 1 : 0;
+        for (const auto& [key, probe] : probes_) {
+            if (index < watched.size() && (watched[index++].revents & POLLERR) != 0) {
+                ReadRefusals(*probe);
+            }
+        }
     }
 }
 
@@ -208,9 +219,6 @@ std::optional<std::vector<NeighbourEntry>> NetlinkNeighbourEngine::Observe(
     if (observation_) {
         throw std::logic_error("the engine's table is observed already");
     }
-    // An interface that goes and one that comes under its index must not
-    // share a verdict: their changes are heard on the same subscription.
-    notifications_->Join(RTNLGRP_LINK);
     observation_.emplace(observer, interfaceIndex, [this](std::uint32_t index) {
         const auto facts = AskInterface(requests_.Fd(), index);
         return facts && facts->usesArp;
@@ -327,36 +335,38 @@ void NetlinkNeighbourEngine::ReadNotifications() {
 }
 
 void NetlinkNeighbourEngine::Heard(std::span<const std::byte> datagram) {
-    if (waiters_.empty() && !observation_) {
-        return;  // nobody listens: read on, to the end of the queue
-    }
+    const bool listening = !waiters_.empty() || observation_;
     std::vector<std::pair<Ticket, rtnl::Neighbour>> heard;
-    rtnl::ForEachMessage(datagram, 0, 0, [&](const nlmsghdr& message) {
-        if (message.nlmsg_type == RTM_NEWLINK || message.nlmsg_type == RTM_DELLINK) {
-            if (const auto link = rtnl::ParseLink(message); link && observation_) {
-                observation_->LinkChanged(link->index);
+    ForEachNotification(
+        datagram,
+        [&](std::uint32_t interfaceIndex) {
+            // An interface that goes and one that comes under its index
+            // must not share what is known of it.
+            routes_.LinkChanged(interfaceIndex);
+            if (observation_) {
+                observation_->LinkChanged(interfaceIndex);
             }
-            return;
-        }
-        auto neighbour = rtnl::ParseNeighbour(message);
-        if (!neighbour) {
-            return;
-        }
-        if (observation_) {
-            observation_->Changed(*neighbour);
-        }
-        if (!IsConfirmed(*neighbour) && neighbour->state != NUD_FAILED) {
-            return;
-        }
-        const auto found = waiters_.find({neighbour->interfaceIndex, neighbour->destination.family,
-                                          neighbour->destination.bytes});
-        if (found == waiters_.end()) {
-            return;
-        }
-        for (const Ticket ticket : found->second) {
-            heard.emplace_back(ticket, *neighbour);
-        }
-    });
+        },
+        [&](const rtnl::Neighbour& neighbour) {
+            if (!listening) {
+                return;
+            }
+            if (observation_) {
+                observation_->Changed(neighbour);
+            }
+            if (!IsConfirmed(neighbour) && neighbour.state != NUD_FAILED) {
+                return;
+            }
+            const auto found =
+                waiters_.find({neighbour.interfaceIndex, neighbour.destination.family,
+                               neighbour.destination.bytes});
+            if (found == waiters_.end()) {
+                return;
+            }
+            for (const Ticket ticket : found->second) {
+                heard.emplace_back(ticket, neighbour);
+            }
+        });
     for (const auto& [ticket, neighbour] : heard) {
         Decide(ticket, &neighbour);
     }
@@ -364,6 +374,7 @@ void NetlinkNeighbourEngine::Heard(std::span<const std::byte> datagram) {
 
 void NetlinkNeighbourEngine::LostNotifications() {
     ++lostNotificationBatches_;
+    routes_.LinksUnknown();
     // What we wait for may have been among the lost: every waiting lookup
     // asks the table. With an observer the whole table is read once and
     // serves both; otherwise each lookup asks for its own entry.
@@ -399,27 +410,31 @@ void NetlinkNeighbourEngine::LostNotifications() {
 
 void NetlinkNeighbourEngine::ReadRefusals() {
     for (const auto& [key, probe] : probes_) {
-        for (const auto& refusal : probe->TakeRefusals()) {
-            // Only the lookups on the interface the refusal came in on: the
-            // same address on another network is another host.
-            const auto found = waiters_.find(
-                {refusal.interfaceIndex, refusal.address.family, refusal.address.bytes});
-            if (found == waiters_.end()) {
-                continue;
-            }
-            const std::vector<Ticket> asking = found->second;
-            for (const Ticket ticket : asking) {
-                Lookup& lookup = lookups_.at(ticket);
-                try {
-                    // The host answered the datagram sent to the hardware
-                    // address the table holds: that address is confirmed,
-                    // whatever state the kernel keeps.
-                    if (auto entry = AskTable(lookup); entry && HoldsAddress(*entry)) {
-                        Finish(ticket, Answered(entry->hardwareAddress, lookup.interfaceIndex));
-                    }
-                } catch (const std::exception& failure) {
-                    Finish(ticket, CouldNotAsk(failure.what()));
+        ReadRefusals(*probe);
+    }
+}
+
+void NetlinkNeighbourEngine::ReadRefusals(ProbeSocket& probe) {
+    for (const auto& refusal : probe.TakeRefusals()) {
+        // Only the lookups on the interface the refusal came in on: the
+        // same address on another network is another host.
+        const auto found =
+            waiters_.find({refusal.interfaceIndex, refusal.address.family, refusal.address.bytes});
+        if (found == waiters_.end()) {
+            continue;
+        }
+        const std::vector<Ticket> asking = found->second;
+        for (const Ticket ticket : asking) {
+            Lookup& lookup = lookups_.at(ticket);
+            try {
+                // The host answered the datagram sent to the hardware
+                // address the table holds: that address is confirmed,
+                // whatever state the kernel keeps.
+                if (auto entry = AskTable(lookup); entry && HoldsAddress(*entry)) {
+                    Finish(ticket, Answered(entry->hardwareAddress, lookup.interfaceIndex));
                 }
+            } catch (const std::exception& failure) {
+                Finish(ticket, CouldNotAsk(failure.what()));
             }
         }
     }

@@ -94,7 +94,9 @@ private:
     // Notifications were lost: the observer is told the table as read now,
     // and every waiting lookup decides on it.
     void LostNotifications();
+    // The hosts' refusals on every datagram socket, or on one.
     void ReadRefusals();
+    void ReadRefusals(ProbeSocket& probe);
     std::optional<rtnl::Neighbour> AskTable(const Lookup& lookup);
     ProbeSocket& ProbeFor(const IpAddress& destination, const NeighbourQuery& query);
     std::chrono::milliseconds Schedule(const Lookup& lookup);

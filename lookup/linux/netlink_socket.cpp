@@ -122,12 +122,6 @@ void NetlinkSocket::WaitForReply() const {
     }
 }
 
-void NetlinkSocket::Join(unsigned int group) {
-    if (mnl_socket_setsockopt(socket_.get(), NETLINK_ADD_MEMBERSHIP, &group, sizeof group) < 0) {
-        ThrowErrno("netlink subscription");
-    }
-}
-
 NetlinkSocket::Batch NetlinkSocket::ReceiveNotifications() {
     for (;;) {
         const ssize_t received =

@@ -41,9 +41,6 @@ public:
     // interrupted by a change of the table (read to its end; ask again).
     int Exchange(nlmsghdr* request, const std::function<void(const nlmsghdr&)>& onMessage);
 
-    // Subscribes to one more group (RTNLGRP_*) from now on.
-    void Join(unsigned int group);
-
     using Batch = NotificationBatch;
     Batch ReceiveNotifications() override;
 

@@ -35,4 +35,16 @@ void ReadQueuedNotifications(NotificationSource& source,
     }
 }
 
+void ForEachNotification(std::span<const std::byte> datagram,
+                         const std::function<void(std::uint32_t interfaceIndex)>& link,
+                         const std::function<void(const rtnl::Neighbour&)>& neighbour) {
+    rtnl::ForEachMessage(datagram, 0, 0, [&](const nlmsghdr& message) {
+        if (const auto changed = rtnl::ParseLinkChange(message)) {
+            link(*changed);
+        } else if (const auto entry = rtnl::ParseNeighbour(message)) {
+            neighbour(*entry);
+        }
+    });
+}
+
 }  // namespace varnock::linux_backend

@@ -7,6 +7,8 @@
 #include <functional>
 #include <span>
 
+#include "lookup/linux/rtnetlink_messages.h"
+
 namespace varnock::linux_backend {
 
 // One datagram of notifications; empty when none is waiting, and `lost`
@@ -30,5 +32,12 @@ public:
 void ReadQueuedNotifications(NotificationSource& source,
                              const std::function<void(std::span<const std::byte>)>& heard,
                              const std::function<void()>& lost);
+
+// Hands each message of a notification datagram on: a change of an
+// interface (it came, changed or went) to `link`, a neighbour entry to
+// `neighbour`; others are skipped.
+void ForEachNotification(std::span<const std::byte> datagram,
+                         const std::function<void(std::uint32_t interfaceIndex)>& link,
+                         const std::function<void(const rtnl::Neighbour&)>& neighbour);
 
 }  // namespace varnock::linux_backend

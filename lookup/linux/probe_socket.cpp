@@ -106,13 +106,11 @@ int ProbeSocket::Send(const IpAddress& destination) {
     }
     // The socket also holds the last error an earlier datagram met (a host's
     // refusal, our kernel's "host unreachable" when it gave up), and a send
-    // reports that one instead of its own. Cleared first; one that comes in
-    // meanwhile costs a second try.
+    // reports that one instead of its own, clearing it, without sending: it
+    // is sent again. (Not cleared beforehand: a syscall on every lookup for
+    // what is rare.)
     int error = 0;
     for (int attempt = 0; attempt < kSendTries; ++attempt) {
-        int pending = 0;
-        socklen_t pendingLength = sizeof pending;
-        (void)::getsockopt(Fd(), SOL_SOCKET, SO_ERROR, &pending, &pendingLength);
         if (::sendto(Fd(), "", 0, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&remote),
                      length) == 0) {
             return 0;

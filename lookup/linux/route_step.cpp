@@ -52,7 +52,14 @@ const std::vector<rtnl::InterfaceAddress>& KernelRouteQuestions::Addresses(
 }
 
 std::optional<InterfaceFacts> KernelRouteQuestions::Interface(std::uint32_t index) {
-    return AskInterface(requests_.Fd(), index);
+    if (!toldOfLinks_) {
+        return AskInterface(requests_.Fd(), index);
+    }
+    auto known = interfaces_.find(index);
+    if (known == interfaces_.end()) {
+        known = interfaces_.emplace(index, AskInterface(requests_.Fd(), index)).first;
+    }
+    return known->second;
 }
 
 std::optional<std::vector<std::uint8_t>> KernelRouteQuestions::HardwareAddress(

@@ -41,7 +41,16 @@ public:
 // kKernelAnswer; the addresses are read again after kSettingsLifetime.
 class KernelRouteQuestions final : public RouteQuestions {
 public:
-    explicit KernelRouteQuestions(NetlinkSocket& requests) : requests_(requests) {}
+    // `toldOfLinks`: the caller hears the kernel's link notifications and
+    // passes them on (LinkChanged, LinksUnknown), so that an interface's
+    // facts are asked once, not for every lookup.
+    explicit KernelRouteQuestions(NetlinkSocket& requests, bool toldOfLinks = false)
+        : requests_(requests), toldOfLinks_(toldOfLinks) {}
+
+    // An interface came, changed (up, down, carrier, flags) or went.
+    void LinkChanged(std::uint32_t index) { interfaces_.erase(index); }
+    // Link notifications were lost.
+    void LinksUnknown() { interfaces_.clear(); }
 
     std::optional<rtnl::Route> Route(const IpAddress& destination, Ipv4Address source,
                                      const Flow& flow) override;
@@ -51,6 +60,8 @@ public:
 
 private:
     NetlinkSocket& requests_;
+    bool toldOfLinks_;
+    std::map<std::uint32_t, std::optional<InterfaceFacts>> interfaces_;
     struct KnownAddresses {
         std::chrono::steady_clock::time_point read;
         std::vector<rtnl::InterfaceAddress> addresses;

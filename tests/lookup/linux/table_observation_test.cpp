@@ -55,13 +55,9 @@ void ReadAll(ScriptedNotifications& kernel, TableObservation& observation,
     ReadQueuedNotifications(
         kernel,
         [&](std::span<const std::byte> datagram) {
-            rtnl::ForEachMessage(datagram, 0, 0, [&](const nlmsghdr& message) {
-                if (message.nlmsg_type == RTM_DELLINK || message.nlmsg_type == RTM_NEWLINK) {
-                    observation.LinkChanged(rtnl::ParseLink(message)->index);
-                } else if (const auto neighbour = rtnl::ParseNeighbour(message)) {
-                    observation.Changed(*neighbour);
-                }
-            });
+            ForEachNotification(
+                datagram, [&](std::uint32_t index) { observation.LinkChanged(index); },
+                [&](const rtnl::Neighbour& neighbour) { observation.Changed(neighbour); });
         },
         [&] { observation.Lost(readTable()); });
 }
