@@ -15,7 +15,7 @@
 
 #include "lookup/arp_status.h"
 #include "lookup/ip_address.h"
-#include "lookup/neighbour_feed.h"
+#include "lookup/neighbour_entry.h"
 #include "lookup/neighbour_observer.h"
 
 namespace varnock {

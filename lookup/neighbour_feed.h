@@ -9,21 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "lookup/ip_address.h"
+#include "lookup/neighbour_entry.h"
 
 namespace varnock {
-
-struct NeighbourEntry {
-    enum class State {
-        kAnswering,  // holds a hardware address (confirmed lately or not)
-        kFailed,     // the kernel gave up on it
-        kOther,      // being resolved, or removed: nothing to say of it yet
-    };
-    IpAddress address;  // no scope: the interface says where
-    std::uint32_t interfaceIndex = 0;
-    std::vector<std::uint8_t> hardwareAddress;  // when answering
-    State state = State::kOther;
-};
 
 struct NeighbourChanges {
     std::vector<NeighbourEntry> entries;
@@ -47,18 +35,13 @@ public:
 
 class NeighbourEngine;
 
-// The system's feed, of the interfaces that resolve neighbours (only of
-// `interfaceIndex`, when not 0), for a watch whose lookups `engine` makes:
+// The feed over `engine`'s observer (NeighbourEngine::Observe), of the
+// interfaces that resolve neighbours (only of `interfaceIndex`, when not 0):
 // its Next runs the engine while it waits (the answers of lookups in flight
-// are delivered from within it), and where the engine has a subscription
-// of its own, the feed shares it. Nothing where the system has no feed.
+// are delivered from within it). Nothing where the engine cannot tell
+// changes.
 std::unique_ptr<NeighbourFeed> MakeSystemNeighbourFeed(NeighbourEngine& engine,
                                                        std::uint32_t interfaceIndex);
-
-// The feed over `engine`'s observer (NeighbourEngine::Observe); nothing
-// where the engine cannot tell changes.
-std::unique_ptr<NeighbourFeed> FeedFromObservation(NeighbourEngine& engine,
-                                                   std::uint32_t interfaceIndex);
 
 // A feed that runs `engine` while `changes` waits, in short turns: for
 // engines and feeds that know nothing of each other.

@@ -40,8 +40,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<NeighbourFeed> FeedFromObservation(NeighbourEngine& engine,
-                                                   std::uint32_t interfaceIndex) {
+std::unique_ptr<NeighbourFeed> MakeSystemNeighbourFeed(NeighbourEngine& engine,
+                                                       std::uint32_t interfaceIndex) {
     auto feed = std::make_unique<ObservedFeed>(engine, interfaceIndex);
     if (!feed->Observing()) {
         return nullptr;

@@ -16,7 +16,6 @@
 #include "lookup/linux/rtnetlink_messages.h"
 #include "lookup/linux/table_room.h"
 #include "lookup/neighbour_engine.h"
-#include "lookup/neighbour_feed.h"
 
 namespace varnock {
 namespace {
@@ -29,11 +28,6 @@ constexpr std::chrono::seconds kPermanentLifetime{10};
 
 std::unique_ptr<NeighbourEngine> MakeSystemNeighbourEngine(ResolverMode mode) {
     return std::make_unique<linux_backend::NetlinkNeighbourEngine>(mode);
-}
-
-std::unique_ptr<NeighbourFeed> MakeSystemNeighbourFeed(NeighbourEngine& engine,
-                                                       std::uint32_t interfaceIndex) {
-    return FeedFromObservation(engine, interfaceIndex);
 }
 
 std::optional<std::uint32_t> InterfaceIndexNamed(const std::string& name) {
