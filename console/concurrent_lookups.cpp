@@ -68,8 +68,8 @@ void LookupRun::StartWhatMay() {
             --*room_[target.address.family];
         }
         nextStart_ = Clock::now() + limits_.startInterval;
-        // The engine may answer within Submit, before the ticket is known:
-        // the answer is kept by index.
+        // Answers come only from within the engine's Run, once the ticket
+        // is known; the answer is kept by index.
         const auto ticket = engine_.Submit(
             *query, [this, index](NeighbourEngine::Ticket done, NeighbourAnswer&& answer) {
                 inFlight_.erase(done);
