@@ -17,7 +17,8 @@ struct HookEvent {
 
 // Runs a command for each event, never through a shell and never more than
 // one at a time: the events wait their turn in order. A run that takes
-// longer than its time limit is killed. The command's output goes to
+// longer than its time limit is killed with everything it started (Linux:
+// its process group; Windows: its job object). The command's output goes to
 // standard error, never into the events on standard output. Nothing here
 // ever waits: the watch calls Advance as it goes.
 class EventHook {

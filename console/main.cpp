@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "console/lookup_command.h"
+#include "console/lookups/lookup_command.h"
 #include "console/system.h"
 #include "lookup/neighbour_engine.h"
 #include "lookup/neighbour_feed.h"

@@ -1,5 +1,7 @@
 // The Linux side of console/event_hook.h: posix_spawn, a pipe for the
-// event, and waitpid without waiting.
+// event, and waitpid without waiting. Each run is the leader of its own
+// process group, so that its time limit ends what it started too (a
+// `curl`, a `sleep 1000 &`), not only the command itself.
 
 #include "console/event_hook.h"
 
@@ -49,7 +51,9 @@ public:
                 return reports;
             }
             if (ended == 0) {
-                ::kill(running_, SIGKILL);
+                // The whole group, while its leader is not reaped yet: its
+                // number cannot have gone to another group meanwhile.
+                ::kill(-running_, SIGKILL);
                 ::waitpid(running_, &status, 0);
                 reports.push_back(Named("took longer than " + LimitText() + " and was stopped"));
             } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
@@ -125,15 +129,23 @@ private:
         std::string program = command_;
         char* arguments[] = {program.data(), nullptr};
 
+        // A group of its own (setpgid(0, 0) in the child). Out of the
+        // terminal's foreground group, Ctrl+C reaches the watch, which ends
+        // the run by its limit at the latest.
+        posix_spawnattr_t attributes;
+        ::posix_spawnattr_init(&attributes);
+        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        ::posix_spawnattr_setpgroup(&attributes, 0);
         posix_spawn_file_actions_t actions;
         ::posix_spawn_file_actions_init(&actions);
         ::posix_spawn_file_actions_adddup2(&actions, reading.Get(), STDIN_FILENO);
         // Its output never mixes with the events on standard output.
         ::posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
         pid_t child = 0;
-        const int error = ::posix_spawnp(&child, program.c_str(), &actions, nullptr, arguments,
+        const int error = ::posix_spawnp(&child, program.c_str(), &actions, &attributes, arguments,
                                          environment.data());
         ::posix_spawn_file_actions_destroy(&actions);
+        ::posix_spawnattr_destroy(&attributes);
         if (error != 0) {
             return std::string("cannot be started: ") + std::strerror(error);
         }

@@ -1,12 +1,15 @@
 // The Linux side of ReplaceFileContents (console/system.h): the one way this
 // program replaces a file it keeps (the watch's state, the vendor cache).
 
+#include "console/linux/replace_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -32,17 +35,23 @@ std::string DirectoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// A name nobody can guess, made only if nothing has it: O_EXCL with
-// O_NOFOLLOW never writes through a link someone planted there.
-UniqueFd MakeTemporary(const std::string& path, std::string& temporary) {
+// A name nobody can guess beside `path`.
+std::string RandomTemporaryName(const std::string& path) {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device entropy;
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    std::string temporary = path + ".tmp-";
+    for (int i = 0; i < 12; ++i) {
+        temporary += kLetters[pick(entropy)];
+    }
+    return temporary;
+}
+
+// A file made only if nothing has its name: O_EXCL with O_NOFOLLOW never
+// writes through a link someone planted there.
+UniqueFd MakeTemporary(const std::function<std::string()>& nextName, std::string& temporary) {
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
-        std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-        temporary = path + ".tmp-";
-        for (int i = 0; i < 12; ++i) {
-            temporary += kLetters[pick(entropy)];
-        }
+        temporary = nextName();
         const int fd =
             ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST) {
@@ -79,8 +88,13 @@ bool WriteAll(int fd, const std::string& text) {
 // rename itself is kept. The new file gets the old one's permissions (0644
 // for a new one, less the umask).
 std::optional<std::string> ReplaceFileContents(const std::string& path, const std::string& text) {
+    return ReplaceFileContents(path, text, [&path] { return RandomTemporaryName(path); });
+}
+
+std::optional<std::string> ReplaceFileContents(const std::string& path, const std::string& text,
+                                               const std::function<std::string()>& nextName) {
     std::string temporary;
-    const UniqueFd file = MakeTemporary(path, temporary);
+    const UniqueFd file = MakeTemporary(nextName, temporary);
     if (!file) {
         return Reason(DirectoryOf(path));
     }

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "console/target_file.h"
-#include "console/usage_error.h"
+#include "console/command/usage_error.h"
+#include "console/lookups/target_file.h"
 #include "tests/support/text_input.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "console/vendor_list_file.h"
-#include "console/vendor_registry.h"
+#include "console/vendors/vendor_list_file.h"
+#include "console/vendors/vendor_registry.h"
 #include "tests/support/text_input.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // Any text as a watch's state file: the reader must never crash, throw or
-// read past the text; what it accepts must read back from its own writer,
-// and after one pass (bytes that are not UTF-8 become U+FFFD) stay the same.
+// read past the text; what it accepts must read back from its own writer
+// with the same interface names, byte for byte, and after one pass stay the
+// same.
 
 #include <cstdint>
 #include <cstdlib>
@@ -8,8 +9,8 @@
 #include <string_view>
 #include <variant>
 
-#include "console/watch_state.h"
-#include "console/watch_state_reader.h"
+#include "console/watch/record_file.h"
+#include "console/watch/record_file_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace varnock::console;
@@ -24,6 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto* reread = std::get_if<std::vector<SeenNeighbour>>(&again);
         if (reread == nullptr) {
             std::abort();  // its own writer's text refused
+        }
+        if (reread->size() != seen->size()) {
+            std::abort();
+        }
+        for (std::size_t i = 0; i < seen->size(); ++i) {
+            if ((*reread)[i].interfaceName != (*seen)[i].interfaceName) {
+                std::abort();  // a name changed on its way through the file
+            }
         }
         std::string rewritten = FormatWatchState(*reread);
         if (pass == 1 && rewritten != written) {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "console/vendor_list_file.h"
-#include "console/vendor_names.h"
+#include "console/vendors/vendor_list_file.h"
+#include "console/vendors/vendor_names.h"
 
 namespace varnock::console {
 namespace {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace varnock::linux_backend {
 namespace {
 
@@ -44,10 +46,23 @@ TEST(SendPacer, LateSenderCatchesUpOnlyBriefly) {
     EXPECT_GT(pacer.NextSlot(), now);
 }
 
-TEST(ReplyWait, DoublesAtEachTry) {
-    EXPECT_EQ(ReplyWait(500ms, 1), 500ms);
-    EXPECT_EQ(ReplyWait(500ms, 2), 1000ms);
-    EXPECT_EQ(ReplyWait(500ms, 3), 2000ms);
+// What the retry schedule promises: the first try waits the first wait;
+// later ones wait longer, at most twice the one before, and however many
+// tries a caller counts, a wait never shrinks, wraps or reaches zero.
+TEST(ReplyWait, GrowsAtMostTwofoldAndNeverShrinksOrWraps) {
+    for (const auto first : {1ms, 500ms, 10000ms}) {
+        EXPECT_EQ(ReplyWait(first, 1), first);
+        EXPECT_EQ(ReplyWait(first, 0), first) << "a try not counted yet is the first";
+        auto previous = first;
+        for (unsigned attempt = 2; attempt <= 64; ++attempt) {
+            const auto wait = ReplyWait(first, attempt);
+            EXPECT_GE(wait, previous) << attempt;
+            EXPECT_LE(wait, 2 * previous) << attempt;
+            previous = wait;
+        }
+        EXPECT_GT(ReplyWait(first, 2), first);
+        EXPECT_GE(ReplyWait(first, std::numeric_limits<unsigned>::max()), previous);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,124 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "console/text/utc_text.h"
+#include "lookup/hardware_address_text.h"
+#include "lookup/ip_address.h"
+#include "lookup/neighbour_feed.h"
+
+namespace varnock::console {
+
+// What the watch has seen of one address on one interface.
+struct SeenNeighbour {
+    IpAddress address;
+    std::string interfaceName;
+    HardwareAddressBytes hardwareAddress;
+    WallClock::time_point firstSeen;
+    WallClock::time_point lastSeen;
+    bool answering = true;  // false once the kernel gave up on it
+};
+
+struct WatchEvent {
+    enum class Kind {
+        kNew,      // an address answers that the record has never seen
+        kChanged,  // an address answers with another hardware address
+        kStopped,  // an address that answered no longer does
+        kMany,     // one hardware address now answers for several IPv4 addresses
+        kBack,     // an address that had stopped answers again, as before
+        kBurst,    // more new addresses at once than are worth telling one by one
+    };
+    Kind kind = Kind::kNew;
+    WallClock::time_point time;
+    std::string interfaceName;
+    IpAddress address;                     // all but kMany
+    HardwareAddressBytes hardwareAddress;  // the one answering now (kMany: the shared one)
+    HardwareAddressBytes previous;         // kChanged: the one before
+    std::vector<IpAddress> addresses;      // kMany: every address it answers for
+    // When the record first and last saw this address answer (kBurst: the
+    // first and last of the burst).
+    WallClock::time_point firstSeen;
+    WallClock::time_point lastSeen;
+    std::size_t count = 0;  // kBurst: how many new addresses it stands for
+};
+
+// What a table read again after lost notifications (NeighbourChanges::
+// wholeTable) came to.
+struct Reconciliation {
+    std::vector<WatchEvent> events;
+    // Answering in the record, gone from the table: the kernel removed them
+    // while nobody listened (an administrator, garbage collection of an entry
+    // that failed or went unused). Whether they still answer is unknown until
+    // they are asked again.
+    std::vector<SeenNeighbour> vanished;
+};
+
+// The neighbours seen so far and what is worth telling of a change: a new
+// neighbour, a changed hardware address, one that stopped answering, one
+// hardware address answering for several IPv4 addresses on a link (a proxy,
+// or someone claiming the gateway). The kernel's routine changes (an entry
+// going stale and being confirmed again) tell nothing.
+class NeighbourRecord {
+public:
+    // The record as a state file kept it: nothing in it is new again.
+    void Restore(std::vector<SeenNeighbour> seen);
+
+    // What `entry` (on the interface named `interfaceName`) says, at `now`.
+    std::vector<WatchEvent> Apply(const NeighbourEntry& entry, const std::string& interfaceName,
+                                  WallClock::time_point now);
+
+    // The stops that are certain by `now`. An administrator's removal of an
+    // entry (ip neigh flush) also marks it FAILED, then removes it at once: a
+    // stop is told only when no removal followed within kRemovalGrace.
+    std::vector<WatchEvent> Settle(WallClock::time_point now);
+    static constexpr std::chrono::milliseconds kRemovalGrace{200};
+
+    // Compares `table` (the whole table, or only `onlyInterface`'s, named
+    // by index) with the record: every entry in it is applied, and what the
+    // record holds as answering (on `onlyInterface`, when given) but the
+    // table lacks is returned as vanished, untouched.
+    Reconciliation Reconcile(const std::vector<NeighbourEntry>& table,
+                             const std::function<std::string(std::uint32_t)>& interfaceNameOf,
+                             const std::optional<std::string>& onlyInterface,
+                             WallClock::time_point now);
+
+    // Drops every neighbour last seen before `cutoff`; how many went.
+    std::size_t Forget(WallClock::time_point cutoff);
+
+    // The most neighbours the record keeps: past it, the one seen least
+    // lately makes room for a new one (of those seen at the same time, the
+    // first by interface name, then address).
+    static constexpr std::size_t kMostNeighbours = 10'000;
+
+    std::size_t Size() const { return seen_.size(); }
+    std::vector<SeenNeighbour> Seen() const;
+
+    // Grows with every change of what the record holds: a writer that keeps
+    // the version it last wrote knows whether it has anything new to write.
+    std::uint64_t Version() const { return version_; }
+
+private:
+    using Key = std::tuple<std::string, int, std::array<std::uint8_t, 16>>;
+    static Key KeyOf(const std::string& interfaceName, const IpAddress& address);
+    // The IPv4 addresses answering with one hardware address on one link.
+    using SharedKey = std::pair<std::string, HardwareAddressBytes>;
+
+    void Share(const SeenNeighbour& seen, WallClock::time_point now,
+               std::vector<WatchEvent>& events);
+    void Unshare(const SeenNeighbour& seen);
+    void MakeRoom();
+
+    std::map<Key, SeenNeighbour> seen_;
+    std::map<SharedKey, std::vector<IpAddress>> shared_;
+    std::map<Key, WallClock::time_point> pendingStops_;  // FAILED at, not yet certain
+    std::uint64_t version_ = 0;
+};
+
+}  // namespace varnock::console

@@ -1,0 +1,151 @@
+// The watch as a whole on a scripted table: what it tells, what it keeps,
+// and how it ends.
+#include "console/watch/watch_command.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "console/watch/neighbour_record.h"
+#include "tests/support/scripted_neighbours.h"
+
+namespace varnock::console {
+namespace {
+
+namespace fs = std::filesystem;
+using State = NeighbourEntry::State;
+
+// 192.0.2.last, with a hardware address of its own unless told.
+NeighbourEntry Entry(std::uint8_t last, State state = State::kAnswering,
+                     std::optional<std::uint8_t> hardware = {}) {
+    NeighbourEntry entry;
+    entry.address = IpAddress::V4(0x0002'00C0u | (std::uint32_t{last} << 24));
+    entry.interfaceIndex = 4;
+    entry.state = state;
+    if (state == State::kAnswering) {
+        entry.hardwareAddress = {0x02, 0x1A, 0x2B, 0x3C, 0x4D, hardware.value_or(last)};
+    }
+    return entry;
+}
+
+// The table at the start, then one step of changes per wait; the watch is
+// asked to stop once the script is done.
+struct Script {
+    std::vector<NeighbourEntry> table;
+    std::deque<NeighbourChanges> steps;
+    bool done = false;
+};
+
+class ScriptedFeed final : public NeighbourFeed {
+public:
+    explicit ScriptedFeed(Script& script) : script_(script) {}
+    std::vector<NeighbourEntry> Table() override { return script_.table; }
+    NeighbourChanges Next(std::chrono::milliseconds) override {
+        // Longer than the grace a FAILED entry gets before it is a stop.
+        std::this_thread::sleep_for(2 * NeighbourRecord::kRemovalGrace);
+        if (script_.steps.empty()) {
+            script_.done = true;
+            return {};
+        }
+        auto step = std::move(script_.steps.front());
+        script_.steps.pop_front();
+        return step;
+    }
+
+private:
+    Script& script_;
+};
+
+class Watch : public ::testing::Test {
+protected:
+    Watch() {
+        system_.makeFeed = [this](NeighbourEngine& engine, std::uint32_t) {
+            return RunWhileWaiting(engine, std::make_unique<ScriptedFeed>(script_));
+        };
+        system_.makeEngine = [this](ResolverMode) { return network_.MakeEngine(); };
+        system_.interfaceNameOf = [](std::uint32_t) { return std::string("eth0"); };
+        system_.vendors = {};
+        controls_.stopRequested = [this] { return script_.done; };
+        line_.watch = true;
+        line_.format = OutputFormat::kJsonLines;
+        directory_ = fs::temp_directory_path() /
+                     ("varnock-watch-" +
+                      std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(directory_);
+        fs::create_directories(directory_);
+    }
+    ~Watch() override { fs::remove_all(directory_); }
+
+    int Run() { return RunWatch(line_, 0, {}, out_, err_, system_, controls_); }
+    std::vector<std::string> Types() const {
+        std::vector<std::string> types;
+        std::istringstream lines(out_.str());
+        for (std::string json; std::getline(lines, json);) {
+            types.push_back(json.substr(10, json.find('"', 10) - 10));
+        }
+        return types;
+    }
+
+    Script script_;
+    testing::ScriptedNeighbours network_;
+    CommandSystem system_;
+    WatchControls controls_;
+    CommandLine line_;
+    std::ostringstream out_;
+    std::ostringstream err_;
+    fs::path directory_;
+};
+
+TEST_F(Watch, TellsNewStoppedAndBackWithWhenEachWasSeen) {
+    script_.table = {Entry(2)};
+    script_.steps = {{{Entry(2, State::kFailed)}}, {{Entry(2)}}, {{Entry(3)}}};
+    EXPECT_EQ(Run(), kExitAnswered) << err_.str();
+    EXPECT_EQ(Types(), (std::vector<std::string>{"new", "stopped", "back", "new"}));
+    EXPECT_NE(out_.str().find("\"first_seen\": \"20"), std::string::npos);
+    EXPECT_NE(out_.str().find("\"last_seen\": \"20"), std::string::npos);
+}
+
+TEST_F(Watch, AfterLostNotificationsComparesTheTableAndAsksAgainWhatVanished) {
+    script_.table = {Entry(2), Entry(3), Entry(4)};
+    // While nobody listened: .2 failed, .3 vanished, .4 changed.
+    script_.steps = {{{Entry(2, State::kFailed), Entry(4, State::kAnswering, 0x99)}, true}};
+    EXPECT_EQ(Run(), kExitAnswered) << err_.str();
+    EXPECT_EQ(Types(), (std::vector<std::string>{"new", "new", "new", "changed", "stopped"}));
+    const auto calls = network_.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].address, Entry(3).address);
+}
+
+TEST_F(Watch, EventsThatCannotBeWrittenEndTheWatchAfterTheRecordIsSaved) {
+    line_.stateFile = (directory_ / "seen.json").string();
+    script_.table = {Entry(2)};
+    script_.steps = {{}, {}, {}};
+    out_.setstate(std::ios::badbit);
+    EXPECT_EQ(Run(), kExitSystemError);
+    EXPECT_NE(err_.str().find("cannot be written to standard output"), std::string::npos);
+    EXPECT_FALSE(script_.steps.empty());  // it ended at once
+    std::ifstream saved(*line_.stateFile);
+    std::stringstream text;
+    text << saved.rdbuf();
+    EXPECT_NE(text.str().find("192.0.2.2"), std::string::npos);
+}
+
+TEST_F(Watch, ADamagedStateFileIsRefusedWithWhereAndLeftAsItIs) {
+    line_.stateFile = (directory_ / "seen.json").string();
+    const std::string damaged = "{\"version\": 1,\n \"neighbours\": [\"\\u00zz\"]}";
+    std::ofstream(*line_.stateFile) << damaged;
+    EXPECT_EQ(Run(), kExitUsage);
+    EXPECT_NE(err_.str().find("line 2, column 18: a unicode escape needs four"), std::string::npos)
+        << err_.str();
+    std::ifstream kept(*line_.stateFile);
+    std::stringstream text;
+    text << kept.rdbuf();
+    EXPECT_EQ(text.str(), damaged);
+}
+
+}  // namespace
+}  // namespace varnock::console
