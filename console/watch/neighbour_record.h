@@ -12,7 +12,7 @@
 #include "console/text/utc_text.h"
 #include "lookup/hardware_address_text.h"
 #include "lookup/ip_address.h"
-#include "lookup/neighbour_feed.h"
+#include "lookup/neighbour_entry.h"
 
 namespace varnock::console {
 
@@ -49,8 +49,8 @@ struct WatchEvent {
     std::size_t count = 0;  // kBurst: how many new addresses it stands for
 };
 
-// What a table read again after lost notifications (NeighbourChanges::
-// wholeTable) came to.
+// What a table read again after lost notifications (NeighbourObserver::
+// Lost) came to.
 struct Reconciliation {
     std::vector<WatchEvent> events;
     // Answering in the record, gone from the table: the kernel removed them
