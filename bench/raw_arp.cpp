@@ -38,13 +38,13 @@ struct ArpPacket {
 
 RawArp::RawArp(const std::string& interfaceName, std::uint32_t sourceAddress)
     : sourceAddress_(sourceAddress) {
-    fd_ = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP));
-    if (fd_ < 0) {
+    fd_.Reset(::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP)));
+    if (!fd_) {
         Fail("packet socket");
     }
     ifreq request{};
     std::strncpy(request.ifr_name, interfaceName.c_str(), IFNAMSIZ - 1);
-    if (::ioctl(fd_, SIOCGIFHWADDR, &request) < 0) {
+    if (::ioctl(fd_.Get(), SIOCGIFHWADDR, &request) < 0) {
         Fail("SIOCGIFHWADDR");
     }
     std::memcpy(ownHardwareAddress_, request.ifr_hwaddr.sa_data, 6);
@@ -53,14 +53,8 @@ RawArp::RawArp(const std::string& interfaceName, std::uint32_t sourceAddress)
     local.sll_family = AF_PACKET;
     local.sll_protocol = htons(ETH_P_ARP);
     local.sll_ifindex = interfaceIndex_;
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0) {
+    if (::bind(fd_.Get(), reinterpret_cast<sockaddr*>(&local), sizeof local) < 0) {
         Fail("bind packet socket");
-    }
-}
-
-RawArp::~RawArp() {
-    if (fd_ >= 0) {
-        ::close(fd_);
     }
 }
 
@@ -81,17 +75,17 @@ bool RawArp::Resolve(std::uint32_t target, int timeoutMs) {
     broadcast.sll_ifindex = interfaceIndex_;
     broadcast.sll_halen = 6;
     std::memset(broadcast.sll_addr, 0xFF, 6);
-    if (::sendto(fd_, &packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&broadcast),
+    if (::sendto(fd_.Get(), &packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&broadcast),
                  sizeof broadcast) < 0) {
         Fail("send ARP");
     }
     for (;;) {
-        pollfd watched{fd_, POLLIN, 0};
+        pollfd watched{fd_.Get(), POLLIN, 0};
         if (::poll(&watched, 1, timeoutMs) <= 0) {
             return false;
         }
         ArpPacket reply{};
-        if (::recv(fd_, &reply, sizeof reply, 0) == static_cast<ssize_t>(sizeof reply) &&
+        if (::recv(fd_.Get(), &reply, sizeof reply, 0) == static_cast<ssize_t>(sizeof reply) &&
             reply.header.ar_op == htons(ARPOP_REPLY) && reply.senderAddress == target) {
             return true;
         }
@@ -100,15 +94,9 @@ bool RawArp::Resolve(std::uint32_t target, int timeoutMs) {
 
 NeighbourEraser::NeighbourEraser(const std::string& interfaceName)
     : interfaceIndex_(static_cast<int>(if_nametoindex(interfaceName.c_str()))) {
-    fd_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-    if (fd_ < 0) {
+    fd_.Reset(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
+    if (!fd_) {
         Fail("netlink socket");
-    }
-}
-
-NeighbourEraser::~NeighbourEraser() {
-    if (fd_ >= 0) {
-        ::close(fd_);
     }
 }
 
@@ -122,12 +110,12 @@ void NeighbourEraser::Erase(std::uint32_t address) {
     entry->ndm_family = AF_INET;
     entry->ndm_ifindex = interfaceIndex_;
     mnl_attr_put_u32(header, NDA_DST, address);
-    if (::send(fd_, header, header->nlmsg_len, 0) < 0) {
+    if (::send(fd_.Get(), header, header->nlmsg_len, 0) < 0) {
         Fail("RTM_DELNEIGH");
     }
     char reply[1024];
     // The acknowledgement; ENOENT (already gone) is as good as deleted.
-    if (::recv(fd_, reply, sizeof reply, 0) < 0) {
+    if (::recv(fd_.Get(), reply, sizeof reply, 0) < 0) {
         Fail("RTM_DELNEIGH reply");
     }
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "lookup/linux/unique_fd.h"
+
 namespace varnock::bench {
 
 // One ARP request and its reply over a raw packet socket: the floor that
@@ -10,7 +12,6 @@ namespace varnock::bench {
 class RawArp {
 public:
     RawArp(const std::string& interfaceName, std::uint32_t sourceAddress);
-    ~RawArp();
     RawArp(const RawArp&) = delete;
     RawArp& operator=(const RawArp&) = delete;
 
@@ -18,7 +19,7 @@ public:
     bool Resolve(std::uint32_t target, int timeoutMs);
 
 private:
-    int fd_ = -1;
+    linux_backend::UniqueFd fd_;
     int interfaceIndex_ = 0;
     std::uint8_t ownHardwareAddress_[6] = {};
     std::uint32_t sourceAddress_ = 0;
@@ -30,14 +31,13 @@ private:
 class NeighbourEraser {
 public:
     explicit NeighbourEraser(const std::string& interfaceName);
-    ~NeighbourEraser();
     NeighbourEraser(const NeighbourEraser&) = delete;
     NeighbourEraser& operator=(const NeighbourEraser&) = delete;
 
     void Erase(std::uint32_t address);
 
 private:
-    int fd_ = -1;
+    linux_backend::UniqueFd fd_;
     int interfaceIndex_ = 0;
     std::uint32_t sequence_ = 0;
 };

@@ -7,7 +7,6 @@
 #include "console/lookups/lookup_command.h"
 #include "console/system.h"
 #include "lookup/neighbour_engine.h"
-#include "lookup/neighbour_feed.h"
 #include "lookup/raw_method.h"
 
 int main(int argc, char* argv[]) {
@@ -32,7 +31,6 @@ int main(int argc, char* argv[]) {
         system.targets.interfaceIndexNamed = InterfaceIndexNamed;
         system.interfaceNameOf = InterfaceNameOf;
         system.attachedNetworks = AttachedIpv4Networks;
-        system.makeFeed = MakeSystemNeighbourFeed;
         system.vendors.cacheDirectory = console::UserCacheDirectory();
         system.vendors.shippedFile = console::ShippedVendorFile();
         // Registries kept elsewhere than Debian keeps them, or none at all

@@ -1,6 +1,6 @@
 #include "lookup/address_text.h"
 
-#include "socket_text.h"
+#include "lookup/socket_text.h"
 
 namespace varnock {
 

@@ -1,4 +1,4 @@
-#include "lookup/arp_request.h"
+#include "lookup/arp_status.h"
 
 namespace varnock {
 

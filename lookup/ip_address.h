@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "lookup/arp_request.h"
-
 namespace varnock {
+
+// An IPv4 address in network byte order, exactly as inet_addr returns it.
+using Ipv4Address = std::uint32_t;
 
 // An IPv4 or IPv6 address as it travels on the wire (network byte order),
 // with the interface a link-local IPv6 address belongs to.

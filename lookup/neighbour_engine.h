@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "lookup/arp_request.h"
+#include "lookup/arp_status.h"
 #include "lookup/ip_address.h"
-#include "lookup/neighbour_feed.h"
+#include "lookup/neighbour_entry.h"
 #include "lookup/neighbour_observer.h"
 
 namespace varnock {
@@ -65,28 +65,47 @@ enum class ResolverMode {
     kCached,  // what the table holds, sending nothing; answers carry provenance
 };
 
+// Answers arrive only from within Run, on Run's thread: never from Submit,
+// Cancel or Observe, and never on another thread. An engine is used from one
+// thread.
 class NeighbourEngine {
 public:
     using Clock = std::chrono::steady_clock;
     using Ticket = std::uint64_t;
-    // Hears the final answer of one lookup.
+    // Hears the final answer of one lookup. It may submit and cancel
+    // lookups; it must not call Run.
     using Finished = std::function<void(Ticket ticket, NeighbourAnswer&& answer)>;
 
     virtual ~NeighbourEngine() = default;
 
     // Starts looking `query` up and returns its ticket. `finished` hears its
-    // answer exactly once, from within Run and on Run's thread, unless the
-    // lookup is cancelled first. Never blocks. A lookup that cannot be made
-    // (no descriptor, no memory, the kernel not answering) is answered with
-    // arp_status::kSystemError and the reason, never as "no answer".
+    // answer exactly once, from within Run, unless the lookup is cancelled
+    // first; a lookup decided at once (a refusal, an entry the table holds)
+    // is delivered by the next Run too. A lookup that cannot be made (no
+    // descriptor, no memory, the kernel not answering) is answered with
+    // arp_status::kSystemError and the reason, never as "no answer"; Submit
+    // itself throws only std::bad_alloc.
+    //
+    // What may block: the kernel's method (Linux) asks the route, the table
+    // and, at most every 10 s, the interface addresses synchronously over
+    // rtnetlink, and sends its datagram, before it returns; the kernel
+    // answers each within the request (microseconds), and each is bounded
+    // at 2 s for a kernel that does not. The raw method asks nothing in
+    // Submit (its routes are asked within Run), and the threaded engine
+    // (Windows) only queues the lookup.
     virtual Ticket Submit(const NeighbourQuery& query, Finished finished) = 0;
 
     // Ends the lookup at once: nothing more is sent for it and its answer is
     // never delivered. A ticket already answered or unknown is ignored.
+    // Never blocks.
     virtual void Cancel(Ticket ticket) = 0;
 
     // Waits for answers and delivers them until no lookup is in flight or
-    // `until` has passed, whichever comes first.
+    // `until` has passed, whichever comes first (while observed, see
+    // Observe). It asks the kernel within the same 2 s bounds as Submit.
+    // Throws std::system_error when the wait or the subscription fails, or
+    // when an observed table cannot be read after a loss; a lookup's own failures
+    // are answers, never throws. The lookups stay in flight after a throw.
     virtual void Run(Clock::time_point until) = 0;
 
     // Lookups submitted and not yet delivered nor cancelled.
@@ -96,19 +115,16 @@ public:
     // interface (0: every interface that resolves neighbours) from within Run
     // and on Run's thread, and returns the observed table as it stands. While
     // observed, Run waits until its `until` even with no lookup in flight,
-    // and returns early when the observer's StopRunning says so. One observer
-    // at a time, for the engine's life. Nothing where the engine cannot tell
-    // changes.
+    // and returns early when the observer's StopRunning says so (asked after
+    // each change or loss it tells, when a signal interrupts its wait, and
+    // where the engine reads the table over and over, after each reading).
+    // One observer at a time, for the engine's life; the observer must
+    // outlive the engine's last Run. Nothing where the engine cannot tell
+    // changes. Reads the whole table before it returns (up to 5 s on Linux);
+    // throws std::system_error when that fails.
     virtual std::optional<std::vector<NeighbourEntry>> Observe(NeighbourObserver& /*observer*/,
                                                                std::uint32_t /*interfaceIndex*/) {
         return std::nullopt;
-    }
-
-    // The table's changes told on this engine's own subscription, so that a
-    // watch and its lookups share one (see MakeSystemNeighbourFeed); nothing
-    // where the engine has no subscription to share.
-    virtual std::unique_ptr<NeighbourFeed> WatchTable(std::uint32_t /*interfaceIndex*/) {
-        return nullptr;
     }
 };
 

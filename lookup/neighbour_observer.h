@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "lookup/neighbour_feed.h"
+#include "lookup/neighbour_entry.h"
 
 namespace varnock {
 
@@ -22,8 +22,10 @@ public:
     // before that read is told after it.
     virtual void Lost(const std::vector<NeighbourEntry>& table) = 0;
 
-    // Asked by the engine's Run after each change or loss it tells and when
-    // a signal interrupts its wait: true ends that Run at once.
+    // Asked by the engine's Run after each change or loss it tells, when a
+    // signal interrupts its wait, and where the engine reads the table over
+    // and over (Windows), after each reading: true ends that Run once what
+    // it has already read is told (no wait, no more reading).
     virtual bool StopRunning() { return false; }
 };
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "lookup/neighbour_feed.h"
+#include "lookup/neighbour_entry.h"
 
 namespace varnock {
 

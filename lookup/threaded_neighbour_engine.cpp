@@ -1,24 +1,22 @@
 #include "lookup/threaded_neighbour_engine.h"
 
+#include <algorithm>
 #include <exception>
+#include <stdexcept>
 #include <system_error>
 #include <utility>
 
+#include "lookup/neighbour_answers.h"
+#include "lookup/neighbour_snapshot.h"
+
 namespace varnock {
-namespace {
-
-NeighbourAnswer CouldNotAsk(const std::string& why) {
-    NeighbourAnswer answer;
-    answer.status = arp_status::kSystemError;
-    answer.systemError = why;
-    return answer;
-}
-
-}  // namespace
-
 ThreadedNeighbourEngine::ThreadedNeighbourEngine(ResolverMaker makeResolver,
-                                                 std::size_t mostThreads)
-    : makeResolver_(std::move(makeResolver)), mostThreads_(mostThreads > 0 ? mostThreads : 1) {}
+                                                 std::size_t mostThreads, TableReader readTable,
+                                                 std::chrono::milliseconds pollInterval)
+    : makeResolver_(std::move(makeResolver)),
+      mostThreads_(mostThreads > 0 ? mostThreads : 1),
+      readTable_(std::move(readTable)),
+      pollInterval_(pollInterval) {}
 
 ThreadedNeighbourEngine::~ThreadedNeighbourEngine() {
     {
@@ -63,10 +61,26 @@ void ThreadedNeighbourEngine::Cancel(Ticket ticket) {
 
 void ThreadedNeighbourEngine::Run(Clock::time_point until) {
     std::unique_lock lock(mutex_);
-    while (!open_.empty()) {
-        if (answered_.empty() &&
-            !answerReady_.wait_until(lock, until, [&] { return !answered_.empty(); })) {
+    for (;;) {
+        if (open_.empty() && observer_ == nullptr) {
             return;
+        }
+        if (observer_ != nullptr && Clock::now() >= nextReading_) {
+            lock.unlock();
+            const bool stop = PollTable();
+            lock.lock();
+            if (stop) {
+                return;
+            }
+            continue;
+        }
+        const auto wake = observer_ != nullptr ? std::min(until, nextReading_) : until;
+        if (answered_.empty() &&
+            !answerReady_.wait_until(lock, wake, [&] { return !answered_.empty(); })) {
+            if (Clock::now() >= until) {
+                return;
+            }
+            continue;
         }
         auto [ticket, answer] = std::move(answered_.front());
         answered_.pop_front();
@@ -81,6 +95,53 @@ void ThreadedNeighbourEngine::Run(Clock::time_point until) {
         finished(ticket, std::move(answer));
         lock.lock();
     }
+}
+
+std::optional<std::vector<NeighbourEntry>> ThreadedNeighbourEngine::Observe(
+    NeighbourObserver& observer, std::uint32_t interfaceIndex) {
+    if (!readTable_) {
+        return std::nullopt;
+    }
+    if (observer_ != nullptr) {
+        throw std::logic_error("the engine's table is observed already");
+    }
+    observedInterface_ = interfaceIndex;
+    auto table = ReadObserved();
+    if (!table) {
+        return std::nullopt;
+    }
+    observer_ = &observer;
+    lastReading_ = *table;
+    nextReading_ = Clock::now() + pollInterval_;
+    return table;
+}
+
+std::optional<std::vector<NeighbourEntry>> ThreadedNeighbourEngine::ReadObserved() {
+    auto table = readTable_();
+    if (table && observedInterface_ != 0) {
+        std::erase_if(*table, [&](const NeighbourEntry& entry) {
+            return entry.interfaceIndex != observedInterface_;
+        });
+    }
+    return table;
+}
+
+bool ThreadedNeighbourEngine::PollTable() {
+    nextReading_ = Clock::now() + pollInterval_;
+    // A reading that fails tells nothing; the next one compares with the
+    // last that worked.
+    bool stop = false;
+    if (auto current = ReadObserved()) {
+        const auto changes = ChangesBetween(lastReading_, *current);
+        lastReading_ = std::move(*current);
+        for (const auto& entry : changes) {
+            observer_->Changed(entry);
+            stop = observer_->StopRunning() || stop;
+        }
+    }
+    // Without signals to interrupt a wait, the observer is asked at each
+    // reading too.
+    return observer_->StopRunning() || stop;
 }
 
 std::size_t ThreadedNeighbourEngine::InFlight() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -7,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -19,11 +21,19 @@ namespace varnock {
 // its own, take the queries in the order submitted, and the answers are
 // handed over in Run on the caller's thread. Threads are made as lookups
 // wait for one, up to `mostThreads`; one lookup costs one thread.
+//
+// Where the system tells no changes of its neighbour table but can be read
+// whole (`readTable`), Observe works by reading it every `pollInterval`
+// within Run, on Run's thread, and telling the differences.
 class ThreadedNeighbourEngine final : public NeighbourEngine {
 public:
     using ResolverMaker = std::function<std::unique_ptr<NeighbourResolver>()>;
+    // The whole table; nothing when the system cannot read it.
+    using TableReader = std::function<std::optional<std::vector<NeighbourEntry>>()>;
 
-    ThreadedNeighbourEngine(ResolverMaker makeResolver, std::size_t mostThreads);
+    ThreadedNeighbourEngine(ResolverMaker makeResolver, std::size_t mostThreads,
+                            TableReader readTable = {},
+                            std::chrono::milliseconds pollInterval = std::chrono::seconds(1));
     // Waits for the lookups the threads are blocked in; starts none.
     ~ThreadedNeighbourEngine() override;
 
@@ -31,6 +41,9 @@ public:
     void Cancel(Ticket ticket) override;
     void Run(Clock::time_point until) override;
     std::size_t InFlight() const override;
+    // Also asks the observer's StopRunning after each reading of the table.
+    std::optional<std::vector<NeighbourEntry>> Observe(NeighbourObserver& observer,
+                                                       std::uint32_t interfaceIndex) override;
 
 private:
     struct Job {
@@ -38,6 +51,11 @@ private:
         NeighbourQuery query;
     };
     void Work();
+    // The observed part of a reading of the table.
+    std::optional<std::vector<NeighbourEntry>> ReadObserved();
+    // Reads the table and tells the observer what changed; whether it asks
+    // to end the run.
+    bool PollTable();
 
     ResolverMaker makeResolver_;
     std::size_t mostThreads_;
@@ -53,6 +71,14 @@ private:
     std::map<Ticket, Finished> open_;
     std::deque<std::pair<Ticket, NeighbourAnswer>> answered_;
     std::vector<std::thread> threads_;
+
+    // Run's thread only.
+    TableReader readTable_;
+    std::chrono::milliseconds pollInterval_;
+    NeighbourObserver* observer_ = nullptr;
+    std::uint32_t observedInterface_ = 0;
+    std::vector<NeighbourEntry> lastReading_;
+    Clock::time_point nextReading_{};
 };
 
 }  // namespace varnock

@@ -12,7 +12,6 @@
 #include "console/system.h"
 #include "console/vendors/vendor_names.h"
 #include "lookup/neighbour_engine.h"
-#include "lookup/neighbour_feed.h"
 
 namespace varnock::console {
 
@@ -37,11 +36,6 @@ struct CommandSystem {
     std::function<std::string(std::uint32_t index)> interfaceNameOf;
     // The networks --localnet means (only one interface's, when not 0).
     std::function<std::vector<AttachedNetwork>(std::uint32_t interfaceIndex)> attachedNetworks;
-    // What --watch listens to (only one interface's, when not 0), for a
-    // watch whose lookups `engine` makes: the feed runs it while it waits.
-    std::function<std::unique_ptr<NeighbourFeed>(NeighbourEngine& engine,
-                                                 std::uint32_t interfaceIndex)>
-        makeFeed;
     // What -f reads ("-": standard input).
     std::function<std::unique_ptr<InputFile>(const std::string& path)> openInput = OpenInput;
     // The vendor lists; main names the user's cache for their compact form.

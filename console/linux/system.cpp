@@ -129,13 +129,10 @@ namespace {
 
 class FlockedFile final : public FileLock {
 public:
-    explicit FlockedFile(int fd) : fd_(fd) {}
-    FlockedFile(const FlockedFile&) = delete;
-    FlockedFile& operator=(const FlockedFile&) = delete;
-    ~FlockedFile() override { ::close(fd_); }
+    explicit FlockedFile(UniqueFd fd) : fd_(std::move(fd)) {}
 
 private:
-    int fd_;
+    UniqueFd fd_;  // the lock goes with the descriptor
 };
 
 volatile std::sig_atomic_t stopRequested = 0;
@@ -147,17 +144,16 @@ extern "C" void NoteStop(int) {
 }  // namespace
 
 std::unique_ptr<FileLock> LockFile(const std::string& path, std::string& problem) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (!fd) {
         problem = path + ": " + std::strerror(errno);
         return nullptr;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
         problem = errno == EWOULDBLOCK ? "another watch uses it" : std::strerror(errno);
-        ::close(fd);
         return nullptr;
     }
-    return std::make_unique<FlockedFile>(fd);
+    return std::make_unique<FlockedFile>(std::move(fd));
 }
 
 void CatchStopSignals() {

@@ -9,7 +9,7 @@
 #include "console/command/usage_error.h"
 #include "console/text/address_text.h"
 #include "lookup/address_text.h"
-#include "socket_text.h"
+#include "lookup/socket_text.h"
 
 namespace varnock::console {
 namespace {

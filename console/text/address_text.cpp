@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "socket_text.h"
+#include "lookup/socket_text.h"
 
 namespace varnock::console {
 

@@ -14,7 +14,7 @@
 #include "console/watch/watch_event.h"
 #include "lookup/hardware_address_text.h"
 #include "lookup/ip_address.h"
-#include "lookup/neighbour_feed.h"
+#include "lookup/neighbour_entry.h"
 
 namespace varnock::console {
 
@@ -28,8 +28,8 @@ struct SeenNeighbour {
     bool answering = true;  // false once the kernel gave up on it
 };
 
-// What a table read again after lost notifications (NeighbourChanges::
-// wholeTable) came to.
+// What a table read again after lost notifications (NeighbourObserver::
+// Lost) came to.
 struct Reconciliation {
     std::vector<WatchEvent> events;
     // Answering in the record, gone from the table: the kernel removed them

@@ -6,7 +6,7 @@
 
 #include "console/text/utc_text.h"
 #include "console/watch/record_file.h"
-#include "socket_text.h"
+#include "lookup/socket_text.h"
 
 namespace varnock::console {
 namespace {

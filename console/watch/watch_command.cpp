@@ -32,14 +32,9 @@ int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
     const WatchReport report = [&err](const std::string& what) {
         err << "varnock-cli: " << TerminalText(what) << '\n' << std::flush;
     };
-    // One engine for the watch and its sweeps, and the feed on its
-    // subscription: one subscription, one loop.
+    // One engine for the watch and its sweeps; the watch is its observer:
+    // one subscription, one loop.
     const auto engine = system.makeEngine(ResolverMode::kLive);
-    const auto feed = system.makeFeed ? system.makeFeed(*engine, interfaceIndex) : nullptr;
-    if (!feed) {
-        report("--watch: watching is not supported on this system yet");
-        return kExitUsage;
-    }
     auto outputs = WatchOutputsOf(line, out, controls.outputGone, report);
     if (auto* problem = std::get_if<std::string>(&outputs)) {
         report(*problem);
@@ -63,16 +58,17 @@ int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
     CatchStopSignals();
     int status = kExitAnswered;
     try {
-        watch.Start(feed->Table());
+        const auto table = engine->Observe(watch, interfaceIndex);
+        if (!table) {
+            report("--watch: watching is not supported on this system yet");
+            return kExitUsage;
+        }
+        watch.Start(*table);
+        // The engine tells the watch the table's changes and delivers the
+        // sweep's answers from within Run, and ends it early when the watch
+        // says stop.
         for (auto wait = watch.Tick(); !watch.StopRunning(); wait = watch.Tick()) {
-            const NeighbourChanges changes = feed->Next(wait);
-            if (changes.wholeTable) {
-                watch.Lost(changes.entries);
-            } else {
-                for (const NeighbourEntry& entry : changes.entries) {
-                    watch.Changed(entry);
-                }
-            }
+            engine->Run(NeighbourEngine::Clock::now() + wait);
         }
     } catch (const std::exception& failure) {
         report(std::string("the watch broke off: ") + failure.what());

@@ -10,31 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "lookup/neighbour_answers.h"
 #include "lookup/neighbour_engine.h"
 
 namespace varnock::linux_backend {
-
-// Answers as the engines give them.
-inline NeighbourAnswer Refused(std::uint32_t status, std::uint32_t interfaceIndex = 0) {
-    NeighbourAnswer answer;
-    answer.status = status;
-    answer.interfaceIndex = interfaceIndex;
-    return answer;
-}
-
-inline NeighbourAnswer Answered(std::vector<std::uint8_t> hardwareAddress,
-                                std::uint32_t interfaceIndex) {
-    NeighbourAnswer answer = Refused(arp_status::kOk, interfaceIndex);
-    answer.hardwareAddress = std::move(hardwareAddress);
-    return answer;
-}
-
-// A lookup that could not be made: the reason, never "no answer".
-inline NeighbourAnswer CouldNotAsk(std::string why, std::uint32_t interfaceIndex = 0) {
-    NeighbourAnswer answer = Refused(arp_status::kSystemError, interfaceIndex);
-    answer.systemError = std::move(why);
-    return answer;
-}
 
 // What an engine keeps of its lookups: each by ticket, the tickets waiting
 // for each neighbour, and the answers final but not yet delivered. `Lookup`

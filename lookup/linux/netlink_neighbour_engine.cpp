@@ -7,14 +7,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <exception>
+#include <stdexcept>
 #include <system_error>
 #include <utility>
 
 #include "lookup/linux/interface_facts.h"
 #include "lookup/linux/kernel_queries.h"
+#include "lookup/linux/kernel_timing.h"
 #include "lookup/linux/neighbour_settings.h"
 #include "lookup/linux/neighbour_states.h"
-#include "lookup/linux/table_answers.h"
+#include "lookup/linux/notification_source.h"
+#include "lookup/linux/route_step.h"
 
 namespace varnock::linux_backend {
 namespace {
@@ -24,12 +27,6 @@ using Clock = NeighbourEngine::Clock;
 // Past the kernel's own give-up time, so that its FAILED verdict (or a late
 // reply) is the one we report rather than our own impatience.
 constexpr std::chrono::milliseconds kGiveUpMargin{250};
-// The kernel answers a request within the send; this only bounds a kernel
-// that does not.
-constexpr std::chrono::seconds kKernelAnswer{2};
-// Interface addresses and neighbour settings are read again after this.
-constexpr std::chrono::seconds kSettingsLifetime{10};
-
 // What a failed send of the datagram says, when it says something that is
 // known at once; nothing when the kernel's verdict must decide.
 std::optional<std::uint32_t> RefusalOfSend(int error) {
@@ -57,12 +54,16 @@ std::optional<std::uint32_t> RefusalOfSend(int error) {
 }  // namespace
 
 NetlinkNeighbourEngine::NetlinkNeighbourEngine(ResolverMode mode, int notificationBufferBytes)
-    : mode_(mode), requests_(NetlinkSocket::Mode::kRequests) {
+    : mode_(mode),
+      requests_(NetlinkSocket::Mode::kRequests),
+      routes_(requests_, mode == ResolverMode::kLive) {
     if (mode_ == ResolverMode::kLive) {
         // Subscribed before anything can make the kernel send: on a fast link
         // the reply arrives within the send itself, and a late subscriber
         // misses it.
-        notifications_.emplace(NetlinkSocket::Mode::kNotifications, RTMGRP_NEIGH);
+        // The links' changes too: what the engine knows of an interface
+        // holds until the kernel says it changed.
+        notifications_.emplace(NetlinkSocket::Mode::kNotifications, RTMGRP_NEIGH | RTMGRP_LINK);
         if (notificationBufferBytes > 0) {
             notifications_->LimitReceiveBuffer(notificationBufferBytes);
         }
@@ -91,61 +92,24 @@ void NetlinkNeighbourEngine::Cancel(Ticket ticket) {
 
 std::optional<NeighbourAnswer> NetlinkNeighbourEngine::Start(Ticket ticket, Lookup& lookup) {
     const NeighbourQuery& query = lookup.query;
-    const IpAddress& destination = query.address;
-    if (const auto refusal = RefusalBeforeAsking(destination, query.interfaceIndex)) {
-        return Refused(*refusal);
-    }
-    const std::uint32_t chosenInterface =
-        query.interfaceIndex != 0 ? query.interfaceIndex : destination.scope;
-    const auto start = Clock::now();
-    requests_.SetDeadline(start + kKernelAnswer);
     if (mode_ == ResolverMode::kCached) {
-        return StartCached(lookup, destination, chosenInterface);
+        return StartCached(lookup);
     }
+    const auto start = Clock::now();
     lookup.deadline = start + 2 * (kLongestNeighbourWait + kGiveUpMargin);
     if (query.maxWait) {
         lookup.deadline = std::min(lookup.deadline, start + *query.maxWait);
     }
-
-    // A chosen interface must hold the destination's network: the kernel
-    // would otherwise take any destination as on-link there.
-    if (query.interfaceIndex != 0 && !destination.IsLinkLocal() &&
-        !IsAttachedTo(Addresses(destination.family), query.interfaceIndex, destination)) {
-        return Refused(arp_status::kWrongInterface, query.interfaceIndex);
-    }
-
     // The route is asked for the flow the datagram will really take: its
-    // socket may be bound to an interface (a VRF, or the one chosen) or carry
-    // a mark, and with two interfaces on one network only that flow's
-    // interface counts.
-    ProbeSocket& probe = ProbeFor(destination, query);
-    const auto& flow = probe.FlowOf();
-    const auto route =
-        QueryRoute(requests_, destination, query.source,
-                   chosenInterface != 0 ? chosenInterface : flow.boundInterface, flow.mark);
-    if (const auto verdict = JudgeRoute(route); verdict.refusal) {
-        return Refused(*verdict.refusal);
-    } else if (verdict.ownAddress) {
-        std::vector<std::uint8_t> own;
-        std::uint32_t owner = 0;
-        const auto status = AnswerForOwnAddress(requests_, destination, *route, own, owner);
-        return status == arp_status::kOk ? Answered(std::move(own), owner) : Refused(status, owner);
+    // socket may be bound to an interface (a VRF, or the one chosen) or
+    // carry a mark.
+    ProbeSocket& probe = ProbeFor(query.address, query);
+    auto step = TakeRouteStep(routes_, query, probe.FlowOf());
+    if (step.answer) {
+        return std::move(step.answer);
     }
-    lookup.interfaceIndex = route->outputInterface;
-    if (chosenInterface != 0 && lookup.interfaceIndex != chosenInterface) {
-        return Refused(arp_status::kWrongInterface, chosenInterface);
-    }
-    const auto link = AskInterface(probe.Fd(), lookup.interfaceIndex);
-    if (!link) {
-        return Refused(arp_status::kNoRoute);
-    }
-    if (!link->usesArp) {
-        return Refused(arp_status::kLinkWithoutArp, lookup.interfaceIndex);
-    }
-    if (!link->canSend) {
-        return Refused(arp_status::kInterfaceDown, lookup.interfaceIndex);
-    }
-    lookup.interfaceName = link->name;
+    lookup.interfaceIndex = step.interfaceIndex;
+    lookup.interfaceName = std::move(step.interfaceName);
     lookup.probe = &probe;
 
     // Only an address the kernel has confirmed is an answer as it stands. One
@@ -161,23 +125,20 @@ std::optional<NeighbourAnswer> NetlinkNeighbourEngine::Start(Ticket ticket, Look
     return Send(lookup);
 }
 
-std::optional<NeighbourAnswer> NetlinkNeighbourEngine::StartCached(Lookup& lookup,
-                                                                   const IpAddress& destination,
-                                                                   std::uint32_t chosenInterface) {
-    const auto route = QueryRoute(requests_, destination, lookup.query.source, chosenInterface);
-    if (const auto verdict = JudgeRoute(route); verdict.refusal) {
-        return Refused(*verdict.refusal);
-    } else if (verdict.ownAddress) {
-        NeighbourAnswer answer;
-        answer.status = AnswerForOwnAddress(requests_, destination, *route, answer.hardwareAddress,
-                                            answer.interfaceIndex);
-        answer.provenance = AnswerProvenance{true, "local", std::nullopt};
-        return answer;
+std::optional<NeighbourAnswer> NetlinkNeighbourEngine::StartCached(Lookup& lookup) {
+    const auto family = lookup.query.address.family;
+    auto flow = flows_.find(family);
+    if (flow == flows_.end()) {
+        flow = flows_.emplace(family, ProcessFlow(family)).first;
     }
-    lookup.interfaceIndex = route->outputInterface;
-    if (chosenInterface != 0 && route->outputInterface != chosenInterface) {
-        return Refused(arp_status::kWrongInterface, route->outputInterface);
+    auto step = TakeRouteStep(routes_, lookup.query, flow->second);
+    if (step.answer) {
+        if (step.ownAddress) {
+            step.answer->provenance = AnswerProvenance{true, "local", std::nullopt};
+        }
+        return std::move(step.answer);
     }
+    lookup.interfaceIndex = step.interfaceIndex;
     const auto entry = AskTable(lookup);
     if (!entry || !HoldsAddress(*entry)) {
         return Refused(arp_status::kNotCached, lookup.interfaceIndex);
@@ -197,13 +158,9 @@ std::optional<NeighbourAnswer> NetlinkNeighbourEngine::Send(Lookup& lookup) {
 }
 
 void NetlinkNeighbourEngine::Run(Clock::time_point until) {
-    RunUntil(until, false);
-}
-
-void NetlinkNeighbourEngine::RunUntil(Clock::time_point until, bool watching) {
     for (;;) {
         DeliverAnswers();
-        if (watching ? watch_->lost || !watch_->changes.empty() : lookups_.empty()) {
+        if (observation_ ? observation_->TakeStop() : lookups_.empty()) {
             return;
         }
         const auto now = Clock::now();
@@ -237,13 +194,37 @@ void NetlinkNeighbourEngine::RunUntil(Clock::time_point until, bool watching) {
             if (errno != EINTR) {
                 throw std::system_error(errno, std::generic_category(), "poll");
             }
-            if (watching) {
-                return;  // a signal: the watch looks why
+            // A signal: the observer says whether it ends the run.
+            if (observation_ && observation_->Observer().StopRunning()) {
+                return;
             }
         }
         ReadNotifications();
-        ReadRefusals();
+        // Only the sockets poll found an error on: a read of each on every
+        // wake-up would cost a call per socket for what is rare.
+        std::size_t index = notifications_ ? 1 : 0;
+        for (const auto& [key, probe] : probes_) {
+            if (index < watched.size() && (watched[index++].revents & POLLERR) != 0) {
+                ReadRefusals(*probe);
+            }
+        }
     }
+}
+
+std::optional<std::vector<NeighbourEntry>> NetlinkNeighbourEngine::Observe(
+    NeighbourObserver& observer, std::uint32_t interfaceIndex) {
+    if (!notifications_) {
+        return std::nullopt;  // the kernel tells only a subscriber
+    }
+    if (observation_) {
+        throw std::logic_error("the engine's table is observed already");
+    }
+    observation_.emplace(observer, interfaceIndex, [this](std::uint32_t index) {
+        const auto facts = AskInterface(requests_.Fd(), index);
+        return facts && facts->usesArp;
+    });
+    requests_.SetDeadline(Clock::now() + kTableDeadline);
+    return observation_->Observed(QueryNeighbours(requests_));
 }
 
 void NetlinkNeighbourEngine::Decide(Ticket ticket, const rtnl::Neighbour* heard) {
@@ -252,17 +233,32 @@ void NetlinkNeighbourEngine::Decide(Ticket ticket, const rtnl::Neighbour* heard)
         return;
     }
     Lookup& lookup = *unanswered;
+    if (heard != nullptr && IsConfirmed(*heard)) {
+        Finish(ticket, Answered(heard->hardwareAddress, lookup.interfaceIndex));
+        return;
+    }
+    // A FAILED that was already on its way before our datagram restarted
+    // the resolution must not end the wait, and a lost notification may
+    // have been the answer: the table says.
+    std::optional<rtnl::Neighbour> entry;
     try {
-        if (heard != nullptr && IsConfirmed(*heard)) {
-            Finish(ticket, Answered(heard->hardwareAddress, lookup.interfaceIndex));
-            return;
-        }
-        // A FAILED that was already on its way before our datagram restarted
-        // the resolution must not end the wait, and a lost notification may
-        // have been the answer: the table says.
-        const auto verdict = Verdict::Of(AskTable(lookup));
+        entry = AskTable(lookup);
+    } catch (const std::exception& failure) {
+        Finish(ticket, CouldNotAsk(failure.what()));
+        return;
+    }
+    DecideOn(ticket, entry);
+}
+
+void NetlinkNeighbourEngine::DecideOn(Ticket ticket, const std::optional<rtnl::Neighbour>& entry) {
+    Lookup* const unanswered = Unanswered(ticket);
+    if (unanswered == nullptr) {
+        return;
+    }
+    try {
+        const auto verdict = Verdict::Of(entry);
         if (verdict.state == Verdict::State::kAnswered) {
-            Finish(ticket, Answered(verdict.entry.hardwareAddress, lookup.interfaceIndex));
+            Finish(ticket, Answered(verdict.entry.hardwareAddress, unanswered->interfaceIndex));
         } else if (verdict.state == Verdict::State::kGaveUp) {
             GaveUp(ticket);
         }
@@ -331,89 +327,114 @@ void NetlinkNeighbourEngine::Expire(Clock::time_point now) {
 }
 
 void NetlinkNeighbourEngine::ReadNotifications() {
-    if (!notifications_) {
-        return;
+    if (notifications_) {
+        ReadQueuedNotifications(
+            *notifications_, [this](std::span<const std::byte> datagram) { Heard(datagram); },
+            [this] { LostNotifications(); });
     }
-    for (;;) {
-        const auto batch = notifications_->ReceiveNotifications();
-        if (batch.lost) {
-            ++lostNotificationBatches_;
-            // What is still queued is older than the table as it will now be
-            // read, and would undo it (a waiter answered from an entry long
-            // gone, a watch told of entries removed since).
-            DropQueuedNotifications();
-            if (watch_) {
-                watch_->lost = true;
-                watch_->changes.clear();
+}
+
+void NetlinkNeighbourEngine::Heard(std::span<const std::byte> datagram) {
+    const bool listening = !waiters_.empty() || observation_;
+    std::vector<std::pair<Ticket, rtnl::Neighbour>> heard;
+    ForEachNotification(
+        datagram,
+        [&](std::uint32_t interfaceIndex) {
+            // An interface that goes and one that comes under its index
+            // must not share what is known of it.
+            routes_.LinkChanged(interfaceIndex);
+            if (observation_) {
+                observation_->LinkChanged(interfaceIndex);
             }
-            // What we wait for may have been among the lost: every waiting
-            // lookup asks the table.
-            std::vector<Ticket> waiting;
-            for (const auto& [key, tickets] : waiters_) {
-                waiting.insert(waiting.end(), tickets.begin(), tickets.end());
-            }
-            for (const Ticket ticket : waiting) {
-                Decide(ticket, nullptr);
-            }
-            continue;
-        }
-        if (batch.bytes.empty()) {
-            return;
-        }
-        if (waiters_.empty() && !watch_) {
-            continue;  // nobody listens: read on, to the end of the queue
-        }
-        std::vector<std::pair<Ticket, rtnl::Neighbour>> heard;
-        rtnl::ForEachMessage(batch.bytes, 0, 0, [&](const nlmsghdr& message) {
-            auto neighbour = rtnl::ParseNeighbour(message);
-            if (!neighbour) {
+        },
+        [&](const rtnl::Neighbour& neighbour) {
+            if (!listening) {
                 return;
             }
-            if (watch_) {
-                if (auto entry = Watched(*neighbour)) {
-                    watch_->changes.push_back(std::move(*entry));
-                }
+            if (observation_) {
+                observation_->Changed(neighbour);
             }
-            if (!IsConfirmed(*neighbour) && neighbour->state != NUD_FAILED) {
+            if (!IsConfirmed(neighbour) && neighbour.state != NUD_FAILED) {
                 return;
             }
             const auto found =
-                waiters_.find({neighbour->interfaceIndex, neighbour->destination.family,
-                               neighbour->destination.bytes});
+                waiters_.find({neighbour.interfaceIndex, neighbour.destination.family,
+                               neighbour.destination.bytes});
             if (found == waiters_.end()) {
                 return;
             }
             for (const Ticket ticket : found->second) {
-                heard.emplace_back(ticket, *neighbour);
+                heard.emplace_back(ticket, neighbour);
             }
         });
-        for (const auto& [ticket, neighbour] : heard) {
-            Decide(ticket, &neighbour);
+    for (const auto& [ticket, neighbour] : heard) {
+        Decide(ticket, &neighbour);
+    }
+}
+
+void NetlinkNeighbourEngine::LostNotifications() {
+    ++lostNotificationBatches_;
+    routes_.LinksUnknown();
+    // What we wait for may have been among the lost: every waiting lookup
+    // asks the table. With an observer the whole table is read once and
+    // serves both; otherwise each lookup asks for its own entry.
+    std::vector<Ticket> waiting;
+    for (const auto& [key, tickets] : waiters_) {
+        waiting.insert(waiting.end(), tickets.begin(), tickets.end());
+    }
+    if (!observation_) {
+        for (const Ticket ticket : waiting) {
+            Decide(ticket, nullptr);
         }
+        return;
+    }
+    requests_.SetDeadline(Clock::now() + kTableDeadline);
+    const auto table = QueryNeighbours(requests_);
+    observation_->Lost(table);
+    for (const Ticket ticket : waiting) {
+        const Lookup* lookup = Unanswered(ticket);
+        if (lookup == nullptr) {
+            continue;
+        }
+        std::optional<rtnl::Neighbour> entry;
+        for (const auto& neighbour : table) {
+            if (neighbour.interfaceIndex == lookup->interfaceIndex &&
+                neighbour.destination.SameAddress(lookup->query.address)) {
+                entry = neighbour;
+                break;
+            }
+        }
+        DecideOn(ticket, entry);
     }
 }
 
 void NetlinkNeighbourEngine::ReadRefusals() {
     for (const auto& [key, probe] : probes_) {
-        for (const IpAddress& refused : probe->TakeRefusals()) {
-            std::vector<Ticket> asking;
-            for (const auto& [waiter, tickets] : waiters_) {
-                if (std::get<1>(waiter) == refused.family && std::get<2>(waiter) == refused.bytes) {
-                    asking.insert(asking.end(), tickets.begin(), tickets.end());
+        ReadRefusals(*probe);
+    }
+}
+
+void NetlinkNeighbourEngine::ReadRefusals(ProbeSocket& probe) {
+    for (const auto& refusal : probe.TakeRefusals()) {
+        // Only the lookups on the interface the refusal came in on: the
+        // same address on another network is another host.
+        const auto found =
+            waiters_.find({refusal.interfaceIndex, refusal.address.family, refusal.address.bytes});
+        if (found == waiters_.end()) {
+            continue;
+        }
+        const std::vector<Ticket> asking = found->second;
+        for (const Ticket ticket : asking) {
+            Lookup& lookup = lookups_.at(ticket);
+            try {
+                // The host answered the datagram sent to the hardware
+                // address the table holds: that address is confirmed,
+                // whatever state the kernel keeps.
+                if (auto entry = AskTable(lookup); entry && HoldsAddress(*entry)) {
+                    Finish(ticket, Answered(entry->hardwareAddress, lookup.interfaceIndex));
                 }
-            }
-            for (const Ticket ticket : asking) {
-                Lookup& lookup = lookups_.at(ticket);
-                try {
-                    // The host answered the datagram sent to the hardware
-                    // address the table holds: that address is confirmed,
-                    // whatever state the kernel keeps.
-                    if (auto entry = AskTable(lookup); entry && HoldsAddress(*entry)) {
-                        Finish(ticket, Answered(entry->hardwareAddress, lookup.interfaceIndex));
-                    }
-                } catch (const std::exception& failure) {
-                    Finish(ticket, CouldNotAsk(failure.what()));
-                }
+            } catch (const std::exception& failure) {
+                Finish(ticket, CouldNotAsk(failure.what()));
             }
         }
     }
@@ -432,17 +453,6 @@ ProbeSocket& NetlinkNeighbourEngine::ProbeFor(const IpAddress& destination,
         probe = std::make_unique<ProbeSocket>(destination.family, query.interfaceIndex, source);
     }
     return *probe;
-}
-
-const std::vector<rtnl::InterfaceAddress>& NetlinkNeighbourEngine::Addresses(
-    IpAddress::Family family) {
-    auto& known = addresses_[family];
-    const auto now = Clock::now();
-    if (known.read == Clock::time_point{} || now - known.read > kSettingsLifetime) {
-        known.addresses = QueryAddresses(requests_, family);
-        known.read = now;
-    }
-    return known.addresses;
 }
 
 std::chrono::milliseconds NetlinkNeighbourEngine::Schedule(const Lookup& lookup) {

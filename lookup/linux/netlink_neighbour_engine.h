@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -15,7 +16,9 @@
 #include "lookup/linux/lookup_book.h"
 #include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/probe_socket.h"
+#include "lookup/linux/route_step.h"
 #include "lookup/linux/rtnetlink_messages.h"
+#include "lookup/linux/table_observation.h"
 #include "lookup/neighbour_engine.h"
 
 namespace varnock::linux_backend {
@@ -35,16 +38,6 @@ struct KernelLookup {
     bool fromScratch = false;
     Clock::time_point deadline;  // the lookup's own: its cap, or the longest wait
     Clock::time_point phaseEnd;  // the kernel's schedule for what it does now
-};
-
-// What a watch of the table has not been told yet. (At namespace scope:
-// clang cannot tell a nested struct with member initialisers
-// default-constructible within its enclosing class.)
-struct TableWatch {
-    std::uint32_t interfaceIndex = 0;  // 0: every interface
-    std::vector<NeighbourEntry> changes;
-    bool lost = false;                       // notifications were dropped
-    std::map<std::uint32_t, bool> resolves;  // interfaces known to use ARP or not
 };
 
 // Resolves neighbours through the kernel's own ARP or neighbour discovery,
@@ -75,16 +68,10 @@ public:
     // time the lookups waiting then asked the table instead.
     std::uint64_t LostNotificationBatches() const { return lostNotificationBatches_; }
 
-    // The table's changes on the engine's own subscription (live engines
-    // only; one watch at a time). The feed must not outlive the engine.
-    std::unique_ptr<NeighbourFeed> WatchTable(std::uint32_t interfaceIndex) override;
-
-    // For the watch's feed: runs as Run does, but on while no lookup is in
-    // flight, until `until`, a signal, or news of the watched table; then
-    // hands the news over.
-    NeighbourChanges RunWatching(Clock::time_point until);
-    // The watched table as it stands, whole.
-    std::vector<NeighbourEntry> WatchedTable();
+    // Live engines only (the cached one has no subscription); throws
+    // std::logic_error for a second observer.
+    std::optional<std::vector<NeighbourEntry>> Observe(NeighbourObserver& observer,
+                                                       std::uint32_t interfaceIndex) override;
 
 private:
     using Lookup = KernelLookup;
@@ -92,22 +79,26 @@ private:
     // Everything that needs only the kernel's tables; an answer when that
     // decides, or nothing when the lookup must wait (it then waits).
     std::optional<NeighbourAnswer> Start(Ticket ticket, Lookup& lookup);
-    std::optional<NeighbourAnswer> StartCached(Lookup& lookup, const IpAddress& destination,
-                                               std::uint32_t chosenInterface);
+    std::optional<NeighbourAnswer> StartCached(Lookup& lookup);
     // Sends the datagram for the lookup's current phase; an answer when the
     // send was refused at once.
     std::optional<NeighbourAnswer> Send(Lookup& lookup);
 
-    // Returns early on a signal only when `watching`.
-    void RunUntil(Clock::time_point until, bool watching);
     void Decide(Ticket ticket, const rtnl::Neighbour* heard);
+    // Decides on the table's entry for the lookup, as just read.
+    void DecideOn(Ticket ticket, const std::optional<rtnl::Neighbour>& entry);
     void GaveUp(Ticket ticket);
     void Expire(Clock::time_point now);
     void ReadNotifications();
+    void Heard(std::span<const std::byte> datagram);
+    // Notifications were lost: the observer is told the table as read now,
+    // and every waiting lookup decides on it.
+    void LostNotifications();
+    // The hosts' refusals on every datagram socket, or on one.
     void ReadRefusals();
+    void ReadRefusals(ProbeSocket& probe);
     std::optional<rtnl::Neighbour> AskTable(const Lookup& lookup);
     ProbeSocket& ProbeFor(const IpAddress& destination, const NeighbourQuery& query);
-    const std::vector<rtnl::InterfaceAddress>& Addresses(IpAddress::Family family);
     std::chrono::milliseconds Schedule(const Lookup& lookup);
 
     ResolverMode mode_;
@@ -117,13 +108,10 @@ private:
              std::unique_ptr<ProbeSocket>>
         probes_;
 
-    // What rarely changes, read again after a while: the addresses a chosen
-    // interface holds, and the interfaces' neighbour settings.
-    struct KnownAddresses {
-        Clock::time_point read;
-        std::vector<rtnl::InterfaceAddress> addresses;
-    };
-    std::map<IpAddress::Family, KnownAddresses> addresses_;
+    KernelRouteQuestions routes_;
+    std::map<IpAddress::Family, Flow> flows_;  // the process's, for the cached mode
+
+    // The interfaces' neighbour settings, read again after a while.
     struct KnownSchedule {
         Clock::time_point read;
         std::chrono::milliseconds wait;
@@ -132,11 +120,7 @@ private:
 
     std::uint64_t lostNotificationBatches_ = 0;
 
-    std::optional<TableWatch> watch_;  // what a watch has not been told yet
-    // The entry as the watch tells it; nothing for what it does not watch.
-    std::optional<NeighbourEntry> Watched(const rtnl::Neighbour& neighbour);
-    // Reads and drops what is queued: older than a table read after a loss.
-    void DropQueuedNotifications();
+    std::optional<TableObservation> observation_;
 };
 
 }  // namespace varnock::linux_backend

@@ -9,10 +9,12 @@
 #include <memory>
 #include <span>
 
+#include "lookup/linux/notification_source.h"
+
 namespace varnock::linux_backend {
 
 // One NETLINK_ROUTE socket, closed when the object goes.
-class NetlinkSocket {
+class NetlinkSocket final : public NotificationSource {
 public:
     enum class Mode { kRequests, kNotifications };
 
@@ -39,13 +41,8 @@ public:
     // interrupted by a change of the table (read to its end; ask again).
     int Exchange(nlmsghdr* request, const std::function<void(const nlmsghdr&)>& onMessage);
 
-    // One datagram of notifications; empty when none is waiting, and `lost`
-    // when the kernel had to drop some because we read too slowly.
-    struct Batch {
-        std::span<const std::byte> bytes;
-        bool lost = false;
-    };
-    Batch ReceiveNotifications();
+    using Batch = NotificationBatch;
+    Batch ReceiveNotifications() override;
 
 private:
     // Waits until a reply is there, no later than the deadline (then throws).

@@ -1,11 +1,15 @@
 #include "lookup/linux/probe_socket.h"
 
+// clang-format off
+#include <time.h>  // linux/errqueue.h uses struct timespec without declaring it
 #include <linux/errqueue.h>
+// clang-format on
 #include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <system_error>
 
 namespace varnock::linux_backend {
@@ -18,15 +22,6 @@ constexpr std::uint16_t kDiscardPort = 9;
 #ifndef SO_BINDTOIFINDEX
 constexpr int SO_BINDTOIFINDEX = 62;  // Linux 5.0; older headers lack it
 #endif
-
-std::uint32_t ReadOption(int fd, int option) {
-    std::uint32_t value = 0;
-    socklen_t length = sizeof value;
-    if (::getsockopt(fd, SOL_SOCKET, option, &value, &length) < 0) {
-        return 0;  // an older kernel that cannot tell has set nothing either
-    }
-    return value;
-}
 
 constexpr int kSendTries = 3;
 
@@ -67,7 +62,7 @@ ProbeSocket::ProbeSocket(IpAddress::Family family, std::uint32_t interfaceIndex,
         Fail("datagram interface");
     }
     // Set when the socket was made (ip vrf exec, a socket policy), or never.
-    flow_ = {ReadOption(Fd(), SO_BINDTOIFINDEX), ReadOption(Fd(), SO_MARK)};
+    flow_ = linux_backend::FlowOf(Fd());
     // Without it the kernel keeps to itself why a datagram could not be sent
     // (a full neighbour table), and an unconnected socket never hears a
     // host's refusal.
@@ -76,6 +71,12 @@ ProbeSocket::ProbeSocket(IpAddress::Family family, std::uint32_t interfaceIndex,
     if (::setsockopt(Fd(), v6 ? IPPROTO_IPV6 : IPPROTO_IP, v6 ? IPV6_RECVERR : IP_RECVERR, &on,
                      sizeof on) < 0) {
         Fail("datagram errors");
+    }
+    // The interface each refusal came in on: the same address on another
+    // network is another host.
+    if (::setsockopt(Fd(), v6 ? IPPROTO_IPV6 : IPPROTO_IP, v6 ? IPV6_RECVPKTINFO : IP_PKTINFO, &on,
+                     sizeof on) < 0) {
+        Fail("datagram interfaces");
     }
     if (source != 0 && !v6) {
         sockaddr_in local{};
@@ -105,13 +106,11 @@ int ProbeSocket::Send(const IpAddress& destination) {
     }
     // The socket also holds the last error an earlier datagram met (a host's
     // refusal, our kernel's "host unreachable" when it gave up), and a send
-    // reports that one instead of its own. Cleared first; one that comes in
-    // meanwhile costs a second try.
+    // reports that one instead of its own, clearing it, without sending: it
+    // is sent again. (Not cleared beforehand: a syscall on every lookup for
+    // what is rare.)
     int error = 0;
     for (int attempt = 0; attempt < kSendTries; ++attempt) {
-        int pending = 0;
-        socklen_t pendingLength = sizeof pending;
-        (void)::getsockopt(Fd(), SOL_SOCKET, SO_ERROR, &pending, &pendingLength);
         if (::sendto(Fd(), "", 0, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&remote),
                      length) == 0) {
             return 0;
@@ -124,8 +123,8 @@ int ProbeSocket::Send(const IpAddress& destination) {
     return error;
 }
 
-std::vector<IpAddress> ProbeSocket::TakeRefusals() {
-    std::vector<IpAddress> refused;
+std::vector<ProbeSocket::Refusal> ProbeSocket::TakeRefusals() {
+    std::vector<Refusal> refused;
     const bool v6 = family_ == IpAddress::Family::kV6;
     for (;;) {
         alignas(cmsghdr) char control[256];
@@ -139,8 +138,24 @@ std::vector<IpAddress> ProbeSocket::TakeRefusals() {
         if (::recvmsg(Fd(), &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) {
             break;
         }
+        std::optional<IpAddress> address;
+        std::uint32_t interfaceIndex = 0;
         for (cmsghdr* entry = CMSG_FIRSTHDR(&message); entry != nullptr;
              entry = CMSG_NXTHDR(&message, entry)) {
+            if (v6 && entry->cmsg_level == IPPROTO_IPV6 && entry->cmsg_type == IPV6_PKTINFO &&
+                entry->cmsg_len >= CMSG_LEN(sizeof(in6_pktinfo))) {
+                in6_pktinfo info;
+                std::memcpy(&info, CMSG_DATA(entry), sizeof info);
+                interfaceIndex = info.ipi6_ifindex;
+                continue;
+            }
+            if (!v6 && entry->cmsg_level == IPPROTO_IP && entry->cmsg_type == IP_PKTINFO &&
+                entry->cmsg_len >= CMSG_LEN(sizeof(in_pktinfo))) {
+                in_pktinfo info;
+                std::memcpy(&info, CMSG_DATA(entry), sizeof info);
+                interfaceIndex = static_cast<std::uint32_t>(info.ipi_ifindex);
+                continue;
+            }
             const bool ours =
                 v6 ? entry->cmsg_level == IPPROTO_IPV6 && entry->cmsg_type == IPV6_RECVERR
                    : entry->cmsg_level == IPPROTO_IP && entry->cmsg_type == IP_RECVERR;
@@ -165,7 +180,7 @@ std::vector<IpAddress> ProbeSocket::TakeRefusals() {
                 if (std::memcmp(&from.sin6_addr, &to.sin6_addr, 16) == 0) {
                     std::array<std::uint8_t, 16> bytes{};
                     std::memcpy(bytes.data(), &to.sin6_addr, 16);
-                    refused.push_back(IpAddress::V6(bytes));
+                    address = IpAddress::V6(bytes);
                 }
             } else if (!v6 && message.msg_namelen >= sizeof(sockaddr_in)) {
                 sockaddr_in from;
@@ -173,9 +188,12 @@ std::vector<IpAddress> ProbeSocket::TakeRefusals() {
                 std::memcpy(&from, offender, sizeof from);
                 std::memcpy(&to, &original, sizeof to);
                 if (from.sin_addr.s_addr == to.sin_addr.s_addr) {
-                    refused.push_back(IpAddress::V4(to.sin_addr.s_addr));
+                    address = IpAddress::V4(to.sin_addr.s_addr);
                 }
             }
+        }
+        if (address) {
+            refused.push_back({*address, interfaceIndex});
         }
     }
     return refused;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "lookup/ip_address.h"
+#include "lookup/linux/socket_flow.h"
 #include "lookup/linux/unique_fd.h"
 
 namespace varnock::linux_backend {
@@ -22,13 +23,7 @@ public:
     // come from. Throws std::system_error when no socket can be had or set up.
     ProbeSocket(IpAddress::Family family, std::uint32_t interfaceIndex, Ipv4Address source);
 
-    // What the route must be asked with for the flow the datagrams take: the
-    // interface and mark the socket carries from its making (`ip vrf exec`, a
-    // socket policy). Zero where none.
-    struct Flow {
-        std::uint32_t boundInterface = 0;
-        std::uint32_t mark = 0;
-    };
+    // What the route must be asked with for the flow the datagrams take.
     const Flow& FlowOf() const { return flow_; }
 
     // Sends one datagram to `destination`. 0, or the errno the send failed
@@ -36,9 +31,15 @@ public:
     // EINVAL when the kernel had no room for a new neighbour entry.
     int Send(const IpAddress& destination);
 
-    // The destinations that refused a datagram since the last call, each
-    // heard from itself (not from a router, not from our own kernel).
-    std::vector<IpAddress> TakeRefusals();
+    // A destination that refused a datagram, heard from itself (not from a
+    // router, not from our own kernel), and the interface the refusal came
+    // in on (0 where the kernel did not say).
+    struct Refusal {
+        IpAddress address;
+        std::uint32_t interfaceIndex = 0;
+    };
+    // The refusals since the last call.
+    std::vector<Refusal> TakeRefusals();
 
     int Fd() const { return socket_.Get(); }
 

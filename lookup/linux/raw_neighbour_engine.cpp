@@ -12,6 +12,8 @@
 
 #include "lookup/linux/interface_facts.h"
 #include "lookup/linux/kernel_queries.h"
+#include "lookup/linux/kernel_timing.h"
+#include "lookup/linux/route_step.h"
 #include "lookup/linux/table_answers.h"
 
 namespace varnock::linux_backend {
@@ -19,13 +21,7 @@ namespace {
 
 using Clock = NeighbourEngine::Clock;
 
-// The kernel answers a request within the send; this only bounds a kernel
-// that does not.
-constexpr std::chrono::seconds kKernelAnswer{2};
-// Interfaces and their addresses are read again after this.
-constexpr std::chrono::seconds kSettingsLifetime{10};
-// A send the kernel had no buffer for is tried again after this, within
-// its try's wait.
+// A send the kernel had no buffer for is tried again after this.
 constexpr std::chrono::milliseconds kBufferRetry{1};
 
 // What a failed send says; nothing when it is worth trying again shortly
@@ -71,6 +67,9 @@ RawNeighbourEngine::RawNeighbourEngine(std::unique_ptr<RawNeighbourSockets> sock
                                        const RawMethodSettings& settings)
     : sockets_(std::move(sockets)),
       requests_(NetlinkSocket::Mode::kRequests),
+      routes_(requests_),
+      flows_{{IpAddress::Family::kV4, ProcessFlow(IpAddress::Family::kV4)},
+             {IpAddress::Family::kV6, ProcessFlow(IpAddress::Family::kV6)}},
       settings_(settings),
       pacer_(settings.packetsPerSecond) {
     settings_.tries = std::max(settings_.tries, 1U);
@@ -99,34 +98,16 @@ std::optional<NeighbourAnswer> RawNeighbourEngine::Prepare(Ticket ticket, Lookup
     if (destination.IsV6() && !sockets_->HasNeighbourDiscovery()) {
         return CouldNotAsk("the system has no IPv6 neighbour discovery");
     }
-    const std::uint32_t chosenInterface =
-        query.interfaceIndex != 0 ? query.interfaceIndex : destination.scope;
-    requests_.SetDeadline(Clock::now() + kKernelAnswer);
-    // A chosen interface must hold the destination's network, as for the
-    // kernel's method: the route asked through it would take any address
-    // as on-link.
-    if (query.interfaceIndex != 0 && !destination.IsLinkLocal() &&
-        !IsAttachedTo(Addresses(destination.family), query.interfaceIndex, destination)) {
-        return Refused(arp_status::kWrongInterface, query.interfaceIndex);
+    auto step = TakeRouteStep(routes_, query, flows_.at(destination.family));
+    if (step.answer) {
+        return std::move(step.answer);
     }
-    const auto route = QueryRoute(requests_, destination, query.source, chosenInterface);
-    if (const auto verdict = JudgeRoute(route); verdict.refusal) {
-        return Refused(*verdict.refusal);
-    } else if (verdict.ownAddress) {
-        NeighbourAnswer own;
-        own.status = AnswerForOwnAddress(requests_, destination, *route, own.hardwareAddress,
-                                         own.interfaceIndex);
-        return own;
+    lookup.interfaceIndex = step.interfaceIndex;
+    const auto hardware = OwnHardware(lookup.interfaceIndex);
+    if (!hardware) {
+        return Refused(arp_status::kLinkWithoutArp, lookup.interfaceIndex);
     }
-    lookup.interfaceIndex = route->outputInterface;
-    if (chosenInterface != 0 && lookup.interfaceIndex != chosenInterface) {
-        return Refused(arp_status::kWrongInterface, chosenInterface);
-    }
-    const InterfaceInfo& link = Interface(lookup.interfaceIndex);
-    if (link.refusal) {
-        return Refused(*link.refusal, lookup.interfaceIndex);
-    }
-    lookup.ownHardware = link.hardware;
+    lookup.ownHardware = *hardware;
     if (!destination.IsV6()) {
         lookup.source = SourceFor(lookup);
     }
@@ -143,7 +124,7 @@ Ipv4Address RawNeighbourEngine::SourceFor(const Lookup& lookup) {
     // would ask from; else any of its addresses; else none (0.0.0.0, which
     // hosts answer too).
     Ipv4Address any = 0;
-    for (const auto& entry : Addresses(IpAddress::Family::kV4)) {
+    for (const auto& entry : routes_.Addresses(IpAddress::Family::kV4)) {
         if (entry.interfaceIndex != lookup.interfaceIndex) {
             continue;
         }
@@ -355,36 +336,18 @@ void RawNeighbourEngine::Run(Clock::time_point until) {
     }
 }
 
-const RawNeighbourEngine::InterfaceInfo& RawNeighbourEngine::Interface(std::uint32_t index) {
-    auto& known = interfaces_[index];
-    const auto now = Clock::now();
-    if (known.read != Clock::time_point{} && now - known.read <= kSettingsLifetime) {
-        return known;
-    }
-    known = InterfaceInfo{now, std::nullopt, {}};
-    const auto facts = AskInterface(sockets_->ArpFd(), index);
-    const auto link = QueryLink(requests_, index);
-    if (!facts || !link) {
-        known.refusal = arp_status::kNoRoute;
-    } else if (!facts->usesArp || link->hardwareAddress.size() != known.hardware.size()) {
-        known.refusal = arp_status::kLinkWithoutArp;
-    } else if (!facts->canSend) {
-        known.refusal = arp_status::kInterfaceDown;
-    } else {
-        std::copy(link->hardwareAddress.begin(), link->hardwareAddress.end(),
-                  known.hardware.begin());
-    }
-    return known;
-}
-
-const std::vector<rtnl::InterfaceAddress>& RawNeighbourEngine::Addresses(IpAddress::Family family) {
-    auto& known = addresses_[family];
+std::optional<packets::HardwareAddress> RawNeighbourEngine::OwnHardware(std::uint32_t index) {
+    auto& known = hardware_[index];
     const auto now = Clock::now();
     if (known.read == Clock::time_point{} || now - known.read > kSettingsLifetime) {
-        known.addresses = QueryAddresses(requests_, family);
-        known.read = now;
+        known = {now, std::nullopt};
+        const auto link = routes_.HardwareAddress(index);
+        if (link && link->size() == packets::HardwareAddress{}.size()) {
+            known.hardware.emplace();
+            std::copy(link->begin(), link->end(), known.hardware->begin());
+        }
     }
-    return known.addresses;
+    return known.hardware;
 }
 
 }  // namespace varnock::linux_backend

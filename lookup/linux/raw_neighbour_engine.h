@@ -15,6 +15,7 @@
 #include "lookup/linux/neighbour_packets.h"
 #include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/raw_neighbour_sockets.h"
+#include "lookup/linux/route_step.h"
 #include "lookup/linux/rtnetlink_messages.h"
 #include "lookup/linux/send_pacing.h"
 #include "lookup/neighbour_engine.h"
@@ -74,13 +75,6 @@ public:
 private:
     using Lookup = RawLookup;
 
-    // What rarely changes, read again after a while.
-    struct InterfaceInfo {
-        Clock::time_point read;
-        std::optional<std::uint32_t> refusal;  // an arp_status
-        packets::HardwareAddress hardware{};
-    };
-
     // Everything before the first request: the route and the interface.
     // An answer when that decides.
     std::optional<NeighbourAnswer> Prepare(Ticket ticket, Lookup& lookup);
@@ -92,12 +86,15 @@ private:
     NeighbourAnswer GivenUp(const Lookup& lookup) const;
     void ReadReplies();
     void Heard(const NeighbourKey& key, const packets::HardwareAddress& hardware);
-    const InterfaceInfo& Interface(std::uint32_t index);
-    const std::vector<rtnl::InterfaceAddress>& Addresses(IpAddress::Family family);
+    // The interface's own hardware address, read again after a while;
+    // nothing when it is not six bytes long or the interface has gone.
+    std::optional<packets::HardwareAddress> OwnHardware(std::uint32_t index);
     Ipv4Address SourceFor(const Lookup& lookup);
 
     std::unique_ptr<RawNeighbourSockets> sockets_;
     NetlinkSocket requests_;
+    KernelRouteQuestions routes_;
+    std::map<IpAddress::Family, Flow> flows_;  // the process's, asked for each route
     RawMethodSettings settings_;
     SendPacer pacer_;
 
@@ -105,12 +102,11 @@ private:
     std::deque<Ticket> retries_;
     std::multimap<Clock::time_point, Ticket> waits_;
 
-    std::map<std::uint32_t, InterfaceInfo> interfaces_;
-    struct KnownAddresses {
+    struct KnownHardware {
         Clock::time_point read;
-        std::vector<rtnl::InterfaceAddress> addresses;
+        std::optional<packets::HardwareAddress> hardware;
     };
-    std::map<IpAddress::Family, KnownAddresses> addresses_;
+    std::map<std::uint32_t, KnownHardware> hardware_;
     // The first IPv4 address each hardware address answered for, per interface.
     std::map<std::pair<std::uint32_t, packets::HardwareAddress>, IpAddress> answeredFor_;
 };

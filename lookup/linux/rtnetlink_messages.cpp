@@ -188,6 +188,15 @@ std::optional<Link> ParseLink(const nlmsghdr& message) {
     return result;
 }
 
+std::optional<std::uint32_t> ParseLinkChange(const nlmsghdr& message) {
+    const auto* link = FixedHeader<ifinfomsg>(message);
+    if ((message.nlmsg_type != RTM_NEWLINK && message.nlmsg_type != RTM_DELLINK) ||
+        link == nullptr || link->ifi_index <= 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(link->ifi_index);
+}
+
 std::optional<Neighbour> ParseNeighbour(const nlmsghdr& message) {
     const auto* neighbour = FixedHeader<ndmsg>(message);
     if ((message.nlmsg_type != RTM_NEWNEIGH && message.nlmsg_type != RTM_DELNEIGH) ||

@@ -95,6 +95,8 @@ nlmsghdr* BuildNeighbourTableDump(RequestBuffer& buffer);
 // message of another kind or one too short for what it claims to hold.
 std::optional<Route> ParseRoute(const nlmsghdr& message);
 std::optional<Link> ParseLink(const nlmsghdr& message);
+// The interface an RTM_NEWLINK or RTM_DELLINK notification is about.
+std::optional<std::uint32_t> ParseLinkChange(const nlmsghdr& message);
 std::optional<Neighbour> ParseNeighbour(const nlmsghdr& message);
 std::optional<InterfaceAddress> ParseInterfaceAddress(const nlmsghdr& message);
 // Only a table's own message counts (IPv4's ARP table or IPv6's neighbour

@@ -2,10 +2,6 @@
 
 #include <linux/rtnetlink.h>
 
-#include <cstring>
-
-#include "lookup/linux/kernel_queries.h"
-
 namespace varnock::linux_backend {
 
 std::optional<std::uint32_t> RefusalBeforeAsking(const IpAddress& address,
@@ -49,24 +45,6 @@ RouteVerdict JudgeRoute(const std::optional<rtnl::Route>& route) {
         default:  // unreachable, blackhole, prohibit, throw
             return {arp_status::kNoRoute};
     }
-}
-
-std::uint32_t AnswerForOwnAddress(NetlinkSocket& kernel, const IpAddress& destination,
-                                  const rtnl::Route& route,
-                                  std::vector<std::uint8_t>& hardwareAddress,
-                                  std::uint32_t& interfaceIndex) {
-    const std::uint32_t index =
-        FindInterfaceOwning(kernel, destination).value_or(route.outputInterface);
-    interfaceIndex = index;
-    const auto link = QueryLink(kernel, index);
-    if (!link) {
-        return arp_status::kNoRoute;
-    }
-    if (link->hardwareAddress.empty()) {
-        return arp_status::kLinkWithoutArp;
-    }
-    hardwareAddress = link->hardwareAddress;
-    return arp_status::kOk;
 }
 
 }  // namespace varnock::linux_backend

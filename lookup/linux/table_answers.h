@@ -1,16 +1,13 @@
 #pragma once
 
-// What the kernel's own tables answer, with nothing sent: whether a route
-// leads to an ARP target at all, the hardware address of one of our own
-// addresses.
+// What is known of a lookup before anything is sent: whether the address
+// can be a neighbour at all, and whether a route leads to one.
 
 #include <cstdint>
 #include <optional>
-#include <vector>
 
-#include "lookup/arp_request.h"
+#include "lookup/arp_status.h"
 #include "lookup/ip_address.h"
-#include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/rtnetlink_messages.h"
 
 namespace varnock::linux_backend {
@@ -27,14 +24,5 @@ struct RouteVerdict {
     bool ownAddress = false;               // one of this machine's own addresses
 };
 RouteVerdict JudgeRoute(const std::optional<rtnl::Route>& route);
-
-// One of our own addresses: its hardware address is that of the interface
-// that carries it (all zeros for the loopback interface), into
-// `hardwareAddress`, and that interface into `interfaceIndex`; the result is
-// an arp_status.
-std::uint32_t AnswerForOwnAddress(NetlinkSocket& kernel, const IpAddress& destination,
-                                  const rtnl::Route& route,
-                                  std::vector<std::uint8_t>& hardwareAddress,
-                                  std::uint32_t& interfaceIndex);
 
 }  // namespace varnock::linux_backend

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "lookup/neighbour_feed.h"
+#include "lookup/neighbour_entry.h"
 
 namespace varnock::windows_backend {
 

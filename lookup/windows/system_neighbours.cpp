@@ -171,8 +171,21 @@ std::unique_ptr<NeighbourEngine> MakeSystemNeighbourEngine(ResolverMode mode) {
         throw std::system_error(ERROR_NOT_SUPPORTED, std::system_category(),
                                 "this Windows cannot read its neighbour table (no GetIpNetTable2)");
     }
+    // IP Helper tells an ordinary program no changes of the table: a watch
+    // compares readings of it.
     return std::make_unique<ThreadedNeighbourEngine>(
-        [mode] { return std::make_unique<WindowsNeighbourResolver>(mode); }, kMostThreads);
+        [mode] { return std::make_unique<WindowsNeighbourResolver>(mode); }, kMostThreads,
+        []() -> std::optional<std::vector<NeighbourEntry>> {
+            auto rows = windows_backend::ReadNeighbourTable();
+            if (!rows) {
+                return std::nullopt;  // no GetIpNetTable2 on this system
+            }
+            std::vector<NeighbourEntry> entries;
+            for (auto& row : *rows) {
+                entries.push_back(std::move(row.entry));
+            }
+            return entries;
+        });
 }
 
 std::optional<std::uint32_t> InterfaceIndexNamed(const std::string& name) {

@@ -13,6 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         rtnl::ForEachMessage(bytes, sequence, sequence, [](const nlmsghdr& message) {
             (void)rtnl::ParseRoute(message);
             (void)rtnl::ParseLink(message);
+            (void)rtnl::ParseLinkChange(message);
             (void)rtnl::ParseNeighbour(message);
             (void)rtnl::ParseInterfaceAddress(message);
             (void)rtnl::ParseNeighbourTable(message);

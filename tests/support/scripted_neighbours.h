@@ -278,3 +278,112 @@ inline bool ScriptedNeighbours::SameV6(const std::string& text, const IpAddress&
 }
 
 }  // namespace varnock::testing
+
+#ifdef __linux__
+#include <libmnl/libmnl.h>
+#include <linux/neighbour.h>
+#include <linux/rtnetlink.h>
+
+#include <cstddef>
+#include <deque>
+
+#include "lookup/linux/notification_source.h"
+#include "lookup/linux/route_step.h"
+
+namespace varnock::testing {
+
+// The kernel's neighbour notifications as the test scripts them: datagrams
+// and losses, handed out in order, then nothing.
+class ScriptedNotifications final : public linux_backend::NotificationSource {
+public:
+    // One RTM_NEWNEIGH (or RTM_NEWLINK / RTM_DELLINK) message as the kernel
+    // lays it out.
+    static std::vector<std::byte> Neighbour(std::uint32_t interfaceIndex, Ipv4Address address,
+                                            std::uint16_t state,
+                                            std::vector<std::uint8_t> hardwareAddress = {}) {
+        std::vector<std::byte> bytes(512);
+        nlmsghdr* message = mnl_nlmsg_put_header(bytes.data());
+        message->nlmsg_type = RTM_NEWNEIGH;
+        auto* entry = static_cast<ndmsg*>(mnl_nlmsg_put_extra_header(message, sizeof(ndmsg)));
+        entry->ndm_family = AF_INET;
+        entry->ndm_ifindex = static_cast<int>(interfaceIndex);
+        entry->ndm_state = state;
+        mnl_attr_put(message, NDA_DST, sizeof address, &address);
+        if (!hardwareAddress.empty()) {
+            mnl_attr_put(message, NDA_LLADDR, hardwareAddress.size(), hardwareAddress.data());
+        }
+        bytes.resize(message->nlmsg_len);
+        return bytes;
+    }
+    static std::vector<std::byte> Link(std::uint16_t type, std::uint32_t interfaceIndex) {
+        std::vector<std::byte> bytes(512);
+        nlmsghdr* message = mnl_nlmsg_put_header(bytes.data());
+        message->nlmsg_type = type;
+        auto* link =
+            static_cast<ifinfomsg*>(mnl_nlmsg_put_extra_header(message, sizeof(ifinfomsg)));
+        link->ifi_index = static_cast<int>(interfaceIndex);
+        bytes.resize(message->nlmsg_len);
+        return bytes;
+    }
+
+    void Queue(std::vector<std::byte> datagram) { queued_.push_back({std::move(datagram), false}); }
+    void QueueLoss() { queued_.push_back({{}, true}); }
+    std::size_t Queued() const { return queued_.size(); }
+
+    linux_backend::NotificationBatch ReceiveNotifications() override {
+        if (queued_.empty()) {
+            return {};
+        }
+        current_ = std::move(queued_.front());
+        queued_.pop_front();
+        return {{current_.bytes.data(), current_.bytes.size()}, current_.lost};
+    }
+
+private:
+    struct Batch {
+        std::vector<std::byte> bytes;
+        bool lost = false;
+    };
+    std::deque<Batch> queued_;
+    Batch current_;
+};
+
+// The kernel's routes, addresses and interfaces as the test scripts them,
+// with every route question recorded.
+class ScriptedRoutes final : public linux_backend::RouteQuestions {
+public:
+    struct RouteAsked {
+        IpAddress destination;
+        Ipv4Address source = 0;
+        linux_backend::Flow flow;
+    };
+
+    // --- Set before use.
+    std::optional<rtnl::Route> route;  // the answer to every route question
+    std::map<IpAddress::Family, std::vector<rtnl::InterfaceAddress>> addresses;
+    std::map<std::uint32_t, linux_backend::InterfaceFacts> interfaces;
+    std::map<std::uint32_t, std::vector<std::uint8_t>> hardware;
+
+    // --- Read after use.
+    std::vector<RouteAsked> routesAsked;
+
+    std::optional<rtnl::Route> Route(const IpAddress& destination, Ipv4Address source,
+                                     const linux_backend::Flow& flow) override {
+        routesAsked.push_back({destination, source, flow});
+        return route;
+    }
+    const std::vector<rtnl::InterfaceAddress>& Addresses(IpAddress::Family family) override {
+        return addresses[family];
+    }
+    std::optional<linux_backend::InterfaceFacts> Interface(std::uint32_t index) override {
+        const auto found = interfaces.find(index);
+        return found == interfaces.end() ? std::nullopt : std::optional(found->second);
+    }
+    std::optional<std::vector<std::uint8_t>> HardwareAddress(std::uint32_t index) override {
+        const auto found = hardware.find(index);
+        return found == hardware.end() ? std::nullopt : std::optional(found->second);
+    }
+};
+
+}  // namespace varnock::testing
+#endif

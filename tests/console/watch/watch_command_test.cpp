@@ -33,41 +33,67 @@ NeighbourEntry Entry(std::uint8_t last, State state = State::kAnswering,
     return entry;
 }
 
-// The table at the start, then one step of changes per wait; the watch is
-// asked to stop once the script is done.
+// The table at the start, then one step of changes per run of the engine
+// (changes, or a loss with the table read after it); the watch is asked to
+// stop once the script is done.
+struct Step {
+    std::vector<NeighbourEntry> entries;
+    bool lost = false;
+};
 struct Script {
     std::vector<NeighbourEntry> table;
-    std::deque<NeighbourChanges> steps;
+    std::deque<Step> steps;
     bool done = false;
 };
 
-class ScriptedFeed final : public NeighbourFeed {
+// The engine the watch observes: its lookups are the scripted network's,
+// the table's changes the script's.
+class ScriptedTableEngine final : public NeighbourEngine {
 public:
-    explicit ScriptedFeed(Script& script) : script_(script) {}
-    std::vector<NeighbourEntry> Table() override { return script_.table; }
-    NeighbourChanges Next(std::chrono::milliseconds) override {
+    ScriptedTableEngine(std::unique_ptr<NeighbourEngine> lookups, Script& script)
+        : lookups_(std::move(lookups)), script_(script) {}
+
+    Ticket Submit(const NeighbourQuery& query, Finished finished) override {
+        return lookups_->Submit(query, std::move(finished));
+    }
+    void Cancel(Ticket ticket) override { lookups_->Cancel(ticket); }
+    std::size_t InFlight() const override { return lookups_->InFlight(); }
+    std::optional<std::vector<NeighbourEntry>> Observe(NeighbourObserver& observer,
+                                                       std::uint32_t) override {
+        observer_ = &observer;
+        return script_.table;
+    }
+    void Run(Clock::time_point) override {
         // Longer than the grace a FAILED entry gets before it is a stop.
         std::this_thread::sleep_for(2 * NeighbourRecord::kRemovalGrace);
+        lookups_->Run(Clock::now());
         if (script_.steps.empty()) {
             script_.done = true;
-            return {};
+            return;
         }
-        auto step = std::move(script_.steps.front());
+        const Step step = std::move(script_.steps.front());
         script_.steps.pop_front();
-        return step;
+        if (step.lost) {
+            observer_->Lost(step.entries);
+        } else {
+            for (const auto& entry : step.entries) {
+                observer_->Changed(entry);
+            }
+        }
     }
 
 private:
+    std::unique_ptr<NeighbourEngine> lookups_;
     Script& script_;
+    NeighbourObserver* observer_ = nullptr;
 };
 
 class Watch : public ::testing::Test {
 protected:
     Watch() {
-        system_.makeFeed = [this](NeighbourEngine& engine, std::uint32_t) {
-            return RunWhileWaiting(engine, std::make_unique<ScriptedFeed>(script_));
+        system_.makeEngine = [this](ResolverMode) {
+            return std::make_unique<ScriptedTableEngine>(network_.MakeEngine(), script_);
         };
-        system_.makeEngine = [this](ResolverMode) { return network_.MakeEngine(); };
         system_.interfaceNameOf = [](std::uint32_t) { return std::string("eth0"); };
         system_.vendors = {};
         controls_.stopRequested = [this] { return script_.done; };
