@@ -14,11 +14,11 @@
 
 #include "console/system.h"
 #include "console/vendors/vendor_names.h"
+#include "lookup/linux/unique_fd.h"
 #include "web/http/exposure.h"
 #include "web/http/http_server.h"
 #include "web/http/listen_address.h"
 #include "web/http/socket_activation.h"
-#include "web/http/unique_fd.h"
 #include "web/http/web_config.h"
 #include "web/site/record_source.h"
 #include "web/site/site.h"
@@ -39,7 +39,7 @@ UniqueFd BlockStopSignals() {
         throw std::system_error(error, std::generic_category(), "pthread_sigmask");
     }
     UniqueFd fd(signalfd(-1, &stop, SFD_CLOEXEC));
-    if (!fd.Valid()) throw std::system_error(errno, std::generic_category(), "signalfd");
+    if (!fd) throw std::system_error(errno, std::generic_category(), "signalfd");
     return fd;
 }
 

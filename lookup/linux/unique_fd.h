@@ -24,6 +24,8 @@ public:
 
     int Get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
+    // Hands the descriptor to a new owner (a library that closes it itself).
+    int Release() { return std::exchange(fd_, -1); }
 
     void Reset(int fd = -1) {
         if (fd_ >= 0) {

@@ -8,13 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "lookup/linux/unique_fd.h"
 #include "web/http/http_message.h"
 #include "web/http/password_check.h"
-#include "web/http/unique_fd.h"
 
 struct MHD_Daemon;
 
 namespace varnock::web {
+
+using linux_backend::UniqueFd;
 
 using RequestHandler = std::function<HttpResponse(const HttpRequest&)>;
 

@@ -80,7 +80,7 @@ UniqueFd OpenListeningSocket(const ListenAddress& address) {
                                 "cannot listen on " + address.text + " (" + step + ")");
     };
     UniqueFd fd(::socket(address.socket.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!fd.Valid()) fail("socket");
+    if (!fd) fail("socket");
     const int on = 1;
     if (::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) fail("SO_REUSEADDR");
     if (address.socket.ss_family == AF_INET6 &&

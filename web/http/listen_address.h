@@ -8,9 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "web/http/unique_fd.h"
+#include "lookup/linux/unique_fd.h"
 
 namespace varnock::web {
+
+using linux_backend::UniqueFd;
 
 // A --listen value the program cannot use.
 class BadListenAddress : public std::runtime_error {

@@ -4,9 +4,11 @@
 #include <string_view>
 #include <vector>
 
-#include "web/http/unique_fd.h"
+#include "lookup/linux/unique_fd.h"
 
 namespace varnock::web {
+
+using linux_backend::UniqueFd;
 
 // The descriptors systemd passed (LISTEN_PID and LISTEN_FDS), starting at
 // 3; none when they are not for this process. Pure, for the tests: the
