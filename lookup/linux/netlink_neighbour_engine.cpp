@@ -11,13 +11,13 @@
 #include <system_error>
 #include <utility>
 
-#include "lookup/linux/interface_facts.h"
-#include "lookup/linux/kernel_queries.h"
 #include "lookup/linux/kernel_timing.h"
 #include "lookup/linux/neighbour_settings.h"
 #include "lookup/linux/neighbour_states.h"
+#include "lookup/linux/netlink_socket.h"
 #include "lookup/linux/notification_source.h"
 #include "lookup/linux/route_step.h"
+#include "lookup/linux/socket_flow.h"
 
 namespace varnock::linux_backend {
 namespace {
@@ -51,24 +51,45 @@ std::optional<std::uint32_t> RefusalOfSend(int error) {
     }
 }
 
-}  // namespace
-
-NetlinkNeighbourEngine::NetlinkNeighbourEngine(ResolverMode mode, int notificationBufferBytes)
-    : mode_(mode),
-      requests_(NetlinkSocket::Mode::kRequests),
-      routes_(requests_, mode == ResolverMode::kLive) {
-    if (mode_ == ResolverMode::kLive) {
+NetlinkNeighbourEngine::Parts KernelParts(ResolverMode mode, int notificationBufferBytes) {
+    NetlinkNeighbourEngine::Parts parts;
+    const bool live = mode == ResolverMode::kLive;
+    if (live) {
         // Subscribed before anything can make the kernel send: on a fast link
         // the reply arrives within the send itself, and a late subscriber
         // misses it.
         // The links' changes too: what the engine knows of an interface
         // holds until the kernel says it changed.
-        notifications_.emplace(NetlinkSocket::Mode::kNotifications, RTMGRP_NEIGH | RTMGRP_LINK);
+        auto notifications = std::make_unique<NetlinkSocket>(NetlinkSocket::Mode::kNotifications,
+                                                             RTMGRP_NEIGH | RTMGRP_LINK);
         if (notificationBufferBytes > 0) {
-            notifications_->LimitReceiveBuffer(notificationBufferBytes);
+            notifications->LimitReceiveBuffer(notificationBufferBytes);
         }
+        parts.notifications = std::move(notifications);
     }
+    auto requests = std::make_shared<NetlinkSocket>(NetlinkSocket::Mode::kRequests);
+    parts.table = std::make_unique<KernelNeighbourTable>(*requests);
+    parts.routes = std::make_unique<KernelRouteQuestions>(*requests, live);
+    parts.makeProbe = [](IpAddress::Family family, std::uint32_t interfaceIndex,
+                         Ipv4Address source) {
+        return std::make_unique<UdpProbeSocket>(family, interfaceIndex, source);
+    };
+    parts.keep = std::move(requests);
+    return parts;
 }
+
+}  // namespace
+
+NetlinkNeighbourEngine::NetlinkNeighbourEngine(ResolverMode mode, int notificationBufferBytes)
+    : NetlinkNeighbourEngine(mode, KernelParts(mode, notificationBufferBytes)) {}
+
+NetlinkNeighbourEngine::NetlinkNeighbourEngine(ResolverMode mode, Parts parts)
+    : mode_(mode),
+      keep_(std::move(parts.keep)),
+      notifications_(mode == ResolverMode::kLive ? std::move(parts.notifications) : nullptr),
+      table_(std::move(parts.table)),
+      routes_(std::move(parts.routes)),
+      makeProbe_(std::move(parts.makeProbe)) {}
 
 NeighbourEngine::Ticket NetlinkNeighbourEngine::Submit(const NeighbourQuery& query,
                                                        Finished finished) {
@@ -104,7 +125,7 @@ std::optional<NeighbourAnswer> NetlinkNeighbourEngine::Start(Ticket ticket, Look
     // socket may be bound to an interface (a VRF, or the one chosen) or
     // carry a mark.
     ProbeSocket& probe = ProbeFor(query.address, query);
-    auto step = TakeRouteStep(routes_, query, probe.FlowOf());
+    auto step = TakeRouteStep(*routes_, query, probe.FlowOf());
     if (step.answer) {
         return std::move(step.answer);
     }
@@ -131,7 +152,7 @@ std::optional<NeighbourAnswer> NetlinkNeighbourEngine::StartCached(Lookup& looku
     if (flow == flows_.end()) {
         flow = flows_.emplace(family, ProcessFlow(family)).first;
     }
-    auto step = TakeRouteStep(routes_, lookup.query, flow->second);
+    auto step = TakeRouteStep(*routes_, lookup.query, flow->second);
     if (step.answer) {
         if (step.ownAddress) {
             step.answer->provenance = AnswerProvenance{true, "local", std::nullopt};
@@ -220,11 +241,10 @@ std::optional<std::vector<NeighbourEntry>> NetlinkNeighbourEngine::Observe(
         throw std::logic_error("the engine's table is observed already");
     }
     observation_.emplace(observer, interfaceIndex, [this](std::uint32_t index) {
-        const auto facts = AskInterface(requests_.Fd(), index);
+        const auto facts = routes_->Interface(index);
         return facts && facts->usesArp;
     });
-    requests_.SetDeadline(Clock::now() + kTableDeadline);
-    return observation_->Observed(QueryNeighbours(requests_));
+    return observation_->Observed(table_->Whole());
 }
 
 void NetlinkNeighbourEngine::Decide(Ticket ticket, const rtnl::Neighbour* heard) {
@@ -342,7 +362,7 @@ void NetlinkNeighbourEngine::Heard(std::span<const std::byte> datagram) {
         [&](std::uint32_t interfaceIndex) {
             // An interface that goes and one that comes under its index
             // must not share what is known of it.
-            routes_.LinkChanged(interfaceIndex);
+            routes_->LinkChanged(interfaceIndex);
             if (observation_) {
                 observation_->LinkChanged(interfaceIndex);
             }
@@ -374,7 +394,7 @@ void NetlinkNeighbourEngine::Heard(std::span<const std::byte> datagram) {
 
 void NetlinkNeighbourEngine::LostNotifications() {
     ++lostNotificationBatches_;
-    routes_.LinksUnknown();
+    routes_->LinksUnknown();
     // What we wait for may have been among the lost: every waiting lookup
     // asks the table. With an observer the whole table is read once and
     // serves both; otherwise each lookup asks for its own entry.
@@ -388,8 +408,7 @@ void NetlinkNeighbourEngine::LostNotifications() {
         }
         return;
     }
-    requests_.SetDeadline(Clock::now() + kTableDeadline);
-    const auto table = QueryNeighbours(requests_);
+    const auto table = table_->Whole();
     observation_->Lost(table);
     for (const Ticket ticket : waiting) {
         const Lookup* lookup = Unanswered(ticket);
@@ -441,8 +460,7 @@ void NetlinkNeighbourEngine::ReadRefusals(ProbeSocket& probe) {
 }
 
 std::optional<rtnl::Neighbour> NetlinkNeighbourEngine::AskTable(const Lookup& lookup) {
-    requests_.SetDeadline(Clock::now() + kKernelAnswer);
-    return QueryNeighbour(requests_, lookup.query.address, lookup.interfaceIndex);
+    return table_->Entry(lookup.query.address, lookup.interfaceIndex);
 }
 
 ProbeSocket& NetlinkNeighbourEngine::ProbeFor(const IpAddress& destination,
@@ -450,7 +468,7 @@ ProbeSocket& NetlinkNeighbourEngine::ProbeFor(const IpAddress& destination,
     const Ipv4Address source = destination.IsV6() ? 0 : query.source;
     auto& probe = probes_[{destination.family, query.interfaceIndex, source}];
     if (!probe) {
-        probe = std::make_unique<ProbeSocket>(destination.family, query.interfaceIndex, source);
+        probe = makeProbe_(destination.family, query.interfaceIndex, source);
     }
     return *probe;
 }

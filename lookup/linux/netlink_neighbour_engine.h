@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "lookup/linux/lookup_book.h"
-#include "lookup/linux/netlink_socket.h"
+#include "lookup/linux/neighbour_table_questions.h"
+#include "lookup/linux/notification_source.h"
 #include "lookup/linux/probe_socket.h"
 #include "lookup/linux/route_step.h"
 #include "lookup/linux/rtnetlink_messages.h"
@@ -59,6 +60,21 @@ public:
     // asked at all.
     explicit NetlinkNeighbourEngine(ResolverMode mode, int notificationBufferBytes = 0);
 
+    // What the engine asks and hears: the kernel's, made by the constructor
+    // above, or stand-ins in tests.
+    struct Parts {
+        // The subscription to neighbour and link notifications; live mode
+        // only (nothing for the cached mode).
+        std::unique_ptr<NotificationSource> notifications;
+        std::unique_ptr<NeighbourTableQuestions> table;
+        // Told of link changes from the notifications.
+        std::unique_ptr<RouteQuestions> routes;
+        ProbeMaker makeProbe;
+        // Keeps what `table` and `routes` ask through (the request socket).
+        std::shared_ptr<void> keep;
+    };
+    NetlinkNeighbourEngine(ResolverMode mode, Parts parts);
+
     Ticket Submit(const NeighbourQuery& query, Finished finished) override;
     void Cancel(Ticket ticket) override;
     void Run(Clock::time_point until) override;
@@ -102,13 +118,15 @@ private:
     std::chrono::milliseconds Schedule(const Lookup& lookup);
 
     ResolverMode mode_;
-    std::optional<NetlinkSocket> notifications_;
-    NetlinkSocket requests_;
+    std::shared_ptr<void> keep_;
+    std::unique_ptr<NotificationSource> notifications_;
+    std::unique_ptr<NeighbourTableQuestions> table_;
+    std::unique_ptr<RouteQuestions> routes_;
+    ProbeMaker makeProbe_;
     std::map<std::tuple<IpAddress::Family, std::uint32_t, Ipv4Address>,
              std::unique_ptr<ProbeSocket>>
         probes_;
 
-    KernelRouteQuestions routes_;
     std::map<IpAddress::Family, Flow> flows_;  // the process's, for the cached mode
 
     // The interfaces' neighbour settings, read again after a while.

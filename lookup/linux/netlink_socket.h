@@ -23,7 +23,7 @@ public:
     // Throws std::system_error when the kernel cannot be asked.
     explicit NetlinkSocket(Mode mode, unsigned int groups = 0);
 
-    int Fd() const;
+    int Fd() const override;
 
     // Caps how much the kernel may queue for us before it drops messages.
     void LimitReceiveBuffer(int bytes);

@@ -23,6 +23,9 @@ public:
     virtual ~NotificationSource() = default;
     // Never waits. Throws std::system_error when the socket fails.
     virtual NotificationBatch ReceiveNotifications() = 0;
+    // Polled for input; negative when there is nothing to poll, and the
+    // notifications are read whenever the engine wakes.
+    virtual int Fd() const = 0;
 };
 
 // Reads everything queued, handing each datagram to `heard`. After a loss,

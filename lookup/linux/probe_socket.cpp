@@ -49,7 +49,8 @@ bool IsEarlierDatagramsError(int error) {
 
 }  // namespace
 
-ProbeSocket::ProbeSocket(IpAddress::Family family, std::uint32_t interfaceIndex, Ipv4Address source)
+UdpProbeSocket::UdpProbeSocket(IpAddress::Family family, std::uint32_t interfaceIndex,
+                               Ipv4Address source)
     : socket_(::socket(family == IpAddress::Family::kV6 ? AF_INET6 : AF_INET,
                        SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)),
       family_(family) {
@@ -87,7 +88,7 @@ ProbeSocket::ProbeSocket(IpAddress::Family family, std::uint32_t interfaceIndex,
     }
 }
 
-int ProbeSocket::Send(const IpAddress& destination) {
+int UdpProbeSocket::Send(const IpAddress& destination) {
     sockaddr_storage remote{};
     socklen_t length = 0;
     if (destination.IsV6()) {
@@ -123,7 +124,7 @@ int ProbeSocket::Send(const IpAddress& destination) {
     return error;
 }
 
-std::vector<ProbeSocket::Refusal> ProbeSocket::TakeRefusals() {
+std::vector<ProbeSocket::Refusal> UdpProbeSocket::TakeRefusals() {
     std::vector<Refusal> refused;
     const bool v6 = family_ == IpAddress::Family::kV6;
     for (;;) {

@@ -65,9 +65,14 @@ packets::Ipv6Bytes V6Bytes(const IpAddress& address) {
 
 RawNeighbourEngine::RawNeighbourEngine(std::unique_ptr<RawNeighbourSockets> sockets,
                                        const RawMethodSettings& settings)
+    : RawNeighbourEngine(std::move(sockets), settings,
+                         std::make_unique<OwnKernelRouteQuestions>()) {}
+
+RawNeighbourEngine::RawNeighbourEngine(std::unique_ptr<RawNeighbourSockets> sockets,
+                                       const RawMethodSettings& settings,
+                                       std::unique_ptr<RouteQuestions> routes)
     : sockets_(std::move(sockets)),
-      requests_(NetlinkSocket::Mode::kRequests),
-      routes_(requests_),
+      routes_(std::move(routes)),
       flows_{{IpAddress::Family::kV4, ProcessFlow(IpAddress::Family::kV4)},
              {IpAddress::Family::kV6, ProcessFlow(IpAddress::Family::kV6)}},
       settings_(settings),
@@ -98,7 +103,7 @@ std::optional<NeighbourAnswer> RawNeighbourEngine::Prepare(Ticket ticket, Lookup
     if (destination.IsV6() && !sockets_->HasNeighbourDiscovery()) {
         return CouldNotAsk("the system has no IPv6 neighbour discovery");
     }
-    auto step = TakeRouteStep(routes_, query, flows_.at(destination.family));
+    auto step = TakeRouteStep(*routes_, query, flows_.at(destination.family));
     if (step.answer) {
         return std::move(step.answer);
     }
@@ -124,7 +129,7 @@ Ipv4Address RawNeighbourEngine::SourceFor(const Lookup& lookup) {
     // would ask from; else any of its addresses; else none (0.0.0.0, which
     // hosts answer too).
     Ipv4Address any = 0;
-    for (const auto& entry : routes_.Addresses(IpAddress::Family::kV4)) {
+    for (const auto& entry : routes_->Addresses(IpAddress::Family::kV4)) {
         if (entry.interfaceIndex != lookup.interfaceIndex) {
             continue;
         }
@@ -341,7 +346,7 @@ std::optional<packets::HardwareAddress> RawNeighbourEngine::OwnHardware(std::uin
     const auto now = Clock::now();
     if (known.read == Clock::time_point{} || now - known.read > kSettingsLifetime) {
         known = {now, std::nullopt};
-        const auto link = routes_.HardwareAddress(index);
+        const auto link = routes_->HardwareAddress(index);
         if (link && link->size() == packets::HardwareAddress{}.size()) {
             known.hardware.emplace();
             std::copy(link->begin(), link->end(), known.hardware->begin());

@@ -66,6 +66,10 @@ public:
     // arp_status::kSystemError.
     RawNeighbourEngine(std::unique_ptr<RawNeighbourSockets> sockets,
                        const RawMethodSettings& settings);
+    // The same with the kernel's routes, addresses and interfaces asked of
+    // `routes` (a stand-in in tests) rather than over a request socket.
+    RawNeighbourEngine(std::unique_ptr<RawNeighbourSockets> sockets,
+                       const RawMethodSettings& settings, std::unique_ptr<RouteQuestions> routes);
 
     Ticket Submit(const NeighbourQuery& query, Finished finished) override;
     void Cancel(Ticket ticket) override;
@@ -92,8 +96,7 @@ private:
     Ipv4Address SourceFor(const Lookup& lookup);
 
     std::unique_ptr<RawNeighbourSockets> sockets_;
-    NetlinkSocket requests_;
-    KernelRouteQuestions routes_;
+    std::unique_ptr<RouteQuestions> routes_;
     std::map<IpAddress::Family, Flow> flows_;  // the process's, asked for each route
     RawMethodSettings settings_;
     SendPacer pacer_;

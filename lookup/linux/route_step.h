@@ -35,6 +35,12 @@ public:
     // Nothing when the interface has gone.
     virtual std::optional<InterfaceFacts> Interface(std::uint32_t index) = 0;
     virtual std::optional<std::vector<std::uint8_t>> HardwareAddress(std::uint32_t index) = 0;
+
+    // The kernel said an interface came, changed (up, down, carrier, flags)
+    // or went; or link notifications were lost. Only for what keeps
+    // interfaces' facts.
+    virtual void LinkChanged(std::uint32_t /*index*/) {}
+    virtual void LinksUnknown() {}
 };
 
 // Asks the kernel on the engine's request socket, each question within
@@ -47,10 +53,8 @@ public:
     explicit KernelRouteQuestions(NetlinkSocket& requests, bool toldOfLinks = false)
         : requests_(requests), toldOfLinks_(toldOfLinks) {}
 
-    // An interface came, changed (up, down, carrier, flags) or went.
-    void LinkChanged(std::uint32_t index) { interfaces_.erase(index); }
-    // Link notifications were lost.
-    void LinksUnknown() { interfaces_.clear(); }
+    void LinkChanged(std::uint32_t index) override { interfaces_.erase(index); }
+    void LinksUnknown() override { interfaces_.clear(); }
 
     std::optional<rtnl::Route> Route(const IpAddress& destination, Ipv4Address source,
                                      const Flow& flow) override;
@@ -67,6 +71,34 @@ private:
         std::vector<rtnl::InterfaceAddress> addresses;
     };
     std::map<IpAddress::Family, KnownAddresses> addresses_;
+};
+
+// The same on a request socket of its own.
+class OwnKernelRouteQuestions final : public RouteQuestions {
+public:
+    // Throws std::system_error when the kernel cannot be asked at all.
+    explicit OwnKernelRouteQuestions(bool toldOfLinks = false)
+        : requests_(NetlinkSocket::Mode::kRequests), questions_(requests_, toldOfLinks) {}
+
+    std::optional<rtnl::Route> Route(const IpAddress& destination, Ipv4Address source,
+                                     const Flow& flow) override {
+        return questions_.Route(destination, source, flow);
+    }
+    const std::vector<rtnl::InterfaceAddress>& Addresses(IpAddress::Family family) override {
+        return questions_.Addresses(family);
+    }
+    std::optional<InterfaceFacts> Interface(std::uint32_t index) override {
+        return questions_.Interface(index);
+    }
+    std::optional<std::vector<std::uint8_t>> HardwareAddress(std::uint32_t index) override {
+        return questions_.HardwareAddress(index);
+    }
+    void LinkChanged(std::uint32_t index) override { questions_.LinkChanged(index); }
+    void LinksUnknown() override { questions_.LinksUnknown(); }
+
+private:
+    NetlinkSocket requests_;
+    KernelRouteQuestions questions_;
 };
 
 // Where a lookup goes, or what decided it before anything was sent.

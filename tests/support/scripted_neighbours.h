@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -283,19 +284,33 @@ inline bool ScriptedNeighbours::SameV6(const std::string& text, const IpAddress&
 #include <libmnl/libmnl.h>
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <deque>
+#include <stdexcept>
 
+#include "lookup/linux/neighbour_table_questions.h"
 #include "lookup/linux/notification_source.h"
+#include "lookup/linux/probe_socket.h"
 #include "lookup/linux/route_step.h"
+#include "lookup/linux/unique_fd.h"
 
 namespace varnock::testing {
 
 // The kernel's neighbour notifications as the test scripts them: datagrams
-// and losses, handed out in order, then nothing.
+// and losses, handed out in order, then nothing. Its descriptor (an
+// eventfd, no socket) polls readable while anything is queued, as the
+// subscription's does.
 class ScriptedNotifications final : public linux_backend::NotificationSource {
 public:
+    ScriptedNotifications() : ready_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        if (!ready_) {
+            throw std::runtime_error("eventfd");
+        }
+    }
+
     // One RTM_NEWNEIGH (or RTM_NEWLINK / RTM_DELLINK) message as the kernel
     // lays it out.
     static std::vector<std::byte> Neighbour(std::uint32_t interfaceIndex, Ipv4Address address,
@@ -326,8 +341,14 @@ public:
         return bytes;
     }
 
-    void Queue(std::vector<std::byte> datagram) { queued_.push_back({std::move(datagram), false}); }
-    void QueueLoss() { queued_.push_back({{}, true}); }
+    void Queue(std::vector<std::byte> datagram) {
+        queued_.push_back({std::move(datagram), false});
+        Signal();
+    }
+    void QueueLoss() {
+        queued_.push_back({{}, true});
+        Signal();
+    }
     std::size_t Queued() const { return queued_.size(); }
 
     linux_backend::NotificationBatch ReceiveNotifications() override {
@@ -336,10 +357,21 @@ public:
         }
         current_ = std::move(queued_.front());
         queued_.pop_front();
+        if (queued_.empty()) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const auto drained = ::read(ready_.Get(), &count, sizeof count);
+        }
         return {{current_.bytes.data(), current_.bytes.size()}, current_.lost};
     }
+    int Fd() const override { return ready_.Get(); }
 
 private:
+    void Signal() {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = ::write(ready_.Get(), &one, sizeof one);
+    }
+
+    linux_backend::UniqueFd ready_;
     struct Batch {
         std::vector<std::byte> bytes;
         bool lost = false;
@@ -383,6 +415,78 @@ public:
         const auto found = hardware.find(index);
         return found == hardware.end() ? std::nullopt : std::optional(found->second);
     }
+};
+
+// The neighbour table as the test scripts it, with what was asked of it
+// counted.
+class ScriptedTable final : public linux_backend::NeighbourTableQuestions {
+public:
+    // --- Set before use, and changed between an engine's steps.
+    std::vector<rtnl::Neighbour> entries;
+
+    // --- Read after use.
+    int entriesAsked = 0;
+    int wholeAsked = 0;
+
+    std::optional<rtnl::Neighbour> Entry(const IpAddress& destination,
+                                         std::uint32_t interfaceIndex) override {
+        ++entriesAsked;
+        for (const auto& entry : entries) {
+            if (entry.interfaceIndex == interfaceIndex &&
+                entry.destination.SameAddress(destination)) {
+                return entry;
+            }
+        }
+        return std::nullopt;
+    }
+    std::vector<rtnl::Neighbour> Whole() override {
+        ++wholeAsked;
+        return entries;
+    }
+};
+
+// The kernel's method's datagram sockets as the test scripts them: every
+// send is recorded and answered with `sendResult`, the refusals queued are
+// handed out at the next reading, and nothing is ever sent.
+class ScriptedProbes {
+public:
+    struct Sent {
+        IpAddress destination;
+        std::uint32_t boundInterface = 0;  // the probe's, as made
+    };
+
+    // --- Set before use.
+    int sendResult = 0;  // the errno of every send; 0: it went out
+    // Handed out at the next reading of any probe, then gone.
+    std::vector<linux_backend::ProbeSocket::Refusal> refusals;
+
+    // --- Read after use.
+    std::vector<Sent> sent;
+
+    // Makes probes that answer and record here; they must not outlive this.
+    linux_backend::ProbeMaker Maker() {
+        return [this](IpAddress::Family, std::uint32_t interfaceIndex, Ipv4Address) {
+            return std::make_unique<Probe>(*this, interfaceIndex);
+        };
+    }
+
+private:
+    class Probe final : public linux_backend::ProbeSocket {
+    public:
+        Probe(ScriptedProbes& script, std::uint32_t interfaceIndex)
+            : script_(script), flow_{interfaceIndex, 0} {}
+        const linux_backend::Flow& FlowOf() const override { return flow_; }
+        int Send(const IpAddress& destination) override {
+            script_.sent.push_back({destination, flow_.boundInterface});
+            return script_.sendResult;
+        }
+        std::vector<Refusal> TakeRefusals() override { return std::exchange(script_.refusals, {}); }
+        int Fd() const override { return -1; }  // read when a lookup's wait ends
+
+    private:
+        ScriptedProbes& script_;
+        linux_backend::Flow flow_;
+    };
 };
 
 }  // namespace varnock::testing

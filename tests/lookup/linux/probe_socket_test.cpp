@@ -13,7 +13,7 @@ namespace varnock::linux_backend {
 namespace {
 
 TEST(ProbeSocketTest, ARefusalNamesItsAddressAndTheInterfaceItCameInOn) {
-    ProbeSocket probe(IpAddress::Family::kV4, 0, 0);
+    UdpProbeSocket probe(IpAddress::Family::kV4, 0, 0);
     const IpAddress loopback = IpAddress::V4(inet_addr("127.0.0.1"));
     ASSERT_EQ(probe.Send(loopback), 0);
     pollfd error{probe.Fd(), 0, 0};

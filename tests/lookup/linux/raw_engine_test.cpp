@@ -1,10 +1,9 @@
-// The raw method's engine on scripted sockets, as an unprivileged process in
-// the namespace lab: the route and the interface are the lab's (the kernel
-// answers those over netlink), the sends are the script's, so nothing needs
-// CAP_NET_RAW and nothing reaches the wire.
+// The raw method's engine on scripted sockets and scripted routes: its send
+// schedule and give-up, with nothing asked of the kernel, nothing needing
+// CAP_NET_RAW and nothing reaching the wire.
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <linux/rtnetlink.h>
 
 #include <cerrno>
 #include <chrono>
@@ -13,7 +12,7 @@
 #include <optional>
 
 #include "lookup/linux/raw_neighbour_engine.h"
-#include "tests/lab/lab_environment.h"
+#include "tests/support/scripted_neighbours.h"
 #include "tests/support/scripted_raw_sockets.h"
 
 namespace varnock::linux_backend {
@@ -22,25 +21,35 @@ namespace {
 using std::chrono::milliseconds;
 using Clock = NeighbourEngine::Clock;
 
+constexpr Ipv4Address kAbsentHost = 0x0a02'00C0;  // 192.0.2.10
+constexpr Ipv4Address kClient = 0x0102'00C0;      // 192.0.2.1
+constexpr std::uint32_t kLan = 2;
+
 class RawEngineOnScriptedSockets : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!lab::Inside()) {
-            GTEST_SKIP() << "needs the namespace lab (tests/lab/run-in-lab.sh)";
-        }
+        // The client's LAN, 192.0.2.1/24 on interface 2, the route to it.
+        auto routes = std::make_unique<testing::ScriptedRoutes>();
+        routes->route = rtnl::Route{RTN_UNICAST, kLan, false};
+        rtnl::InterfaceAddress own;
+        own.interfaceIndex = kLan;
+        own.local = IpAddress::V4(kClient);
+        own.prefixLength = 24;
+        routes->addresses[IpAddress::Family::kV4] = {own};
+        routes->interfaces[kLan] = {"lan", true, true};
+        routes->hardware[kLan] = {2, 0, 0, 0, 0, 1};
         auto scripted = std::make_unique<testing::ScriptedRawSockets>();
         sockets_ = scripted.get();
-        engine_ = std::make_unique<RawNeighbourEngine>(std::move(scripted), RawMethodSettings{});
+        engine_ = std::make_unique<RawNeighbourEngine>(std::move(scripted), RawMethodSettings{},
+                                                       std::move(routes));
     }
 
     // Runs the lookup to its answer; nothing when the engine still has it in
     // flight long after every schedule it has should have ended.
-    std::optional<NeighbourAnswer> LookUp(const std::string& address,
+    std::optional<NeighbourAnswer> LookUp(Ipv4Address address,
                                           std::optional<milliseconds> maxWait) {
-        in_addr parsed{};
-        EXPECT_EQ(::inet_pton(AF_INET, address.c_str(), &parsed), 1) << address;
         std::optional<NeighbourAnswer> answer;
-        engine_->Submit({IpAddress::V4(parsed.s_addr), 0, maxWait, 0},
+        engine_->Submit({IpAddress::V4(address), 0, maxWait, 0},
                         [&](NeighbourEngine::Ticket, NeighbourAnswer&& given) { answer = given; });
         engine_->Run(Clock::now() + std::chrono::seconds(60));
         return answer;
@@ -57,12 +66,12 @@ TEST_F(RawEngineOnScriptedSockets, SendsThatAlwaysFailEndWithTheInterfacesReason
     for (const std::optional<milliseconds> maxWait :
          {std::optional(milliseconds(300)), std::optional<milliseconds>()}) {
         const std::size_t before = sockets_->Sends().size();
-        const auto answer = LookUp(lab::Value("VARNOCK_LAB_ABSENT_HOST"), maxWait);
+        const auto answer = LookUp(kAbsentHost, maxWait);
         ASSERT_TRUE(answer) << "still trying "
                             << (maxWait ? "past its deadline" : "past its tries");
         EXPECT_EQ(answer->status, arp_status::kInterfaceWouldNotSend);
         EXPECT_EQ(answer->systemError, std::strerror(ENOBUFS));
-        EXPECT_NE(answer->interfaceIndex, 0u);
+        EXPECT_EQ(answer->interfaceIndex, kLan);
         // The full queue was asked again, not given up at the first refusal.
         EXPECT_GT(sockets_->Sends().size() - before, 1u);
     }
@@ -73,7 +82,7 @@ TEST_F(RawEngineOnScriptedSockets, SendsThatAlwaysFailEndWithTheInterfacesReason
 // as any other.
 TEST_F(RawEngineOnScriptedSockets, AQueueFullForAMomentStillAsksEveryTry) {
     sockets_->sendResult = [](std::size_t index) { return index < 3 ? EAGAIN : 0; };
-    const auto answer = LookUp(lab::Value("VARNOCK_LAB_ABSENT_HOST"), std::nullopt);
+    const auto answer = LookUp(kAbsentHost, std::nullopt);
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->status, arp_status::kNoAnswer);
     // Three refused, then each of the two tries out once.
