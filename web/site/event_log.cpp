@@ -1,11 +1,14 @@
 #include "web/site/event_log.h"
 
+#include "console/text/json_value.h"
 #include "console/text/terminal_text.h"
 #include "console/text/utc_text.h"
-#include "web/site/json_value.h"
 
 namespace varnock::web {
 namespace {
+
+using console::JsonValue;
+using console::ParseJson;
 
 // Longer lines are no event of the watch's (a burst's line lists at most a
 // few addresses).
