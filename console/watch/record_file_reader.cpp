@@ -3,6 +3,7 @@
 #include <charconv>
 #include <optional>
 
+#include "console/text/hardware_address_reading.h"
 #include "console/text/json_value.h"
 #include "console/text/utc_text.h"
 #include "console/watch/record_file.h"
@@ -24,28 +25,6 @@ std::optional<IpAddress> ParseAddress(const std::string& text) {
         return IpAddress::V4(v4);
     }
     return std::nullopt;
-}
-
-// Two hexadecimal digits a byte, joined by colons: what FormatWatchState
-// writes, of any length up to what a link layer uses.
-std::optional<HardwareAddressBytes> ParseHardwareAddress(const std::string& text) {
-    constexpr std::size_t kLongest = 32;
-    HardwareAddressBytes bytes;
-    for (std::size_t at = 0;; at += 3) {
-        unsigned char value = 0;
-        const char* begin = text.data() + at;
-        if (at + 2 > text.size() || std::from_chars(begin, begin + 2, value, 16).ptr != begin + 2) {
-            return std::nullopt;
-        }
-        bytes.push_back(value);
-        if (at + 2 == text.size()) {
-            break;
-        }
-        if (text[at + 2] != ':' || bytes.size() == kLongest) {
-            return std::nullopt;
-        }
-    }
-    return bytes;
 }
 
 }  // namespace
@@ -80,7 +59,8 @@ std::variant<WatchRecordRead, std::string> ParseWatchRecord(std::string_view tex
             return which + " lacks a field";
         }
         const auto ip = ParseAddress(address->text);
-        const auto bytes = ParseHardwareAddress(hardware->text);
+        const auto bytes =
+            ReadHardwareAddressText(hardware->text, HardwareTextForm::kTwoDigitsColons);
         const auto firstSeen = ParseUtcText(first->text);
         const auto lastSeen = ParseUtcText(last->text);
         if (!ip || !bytes || !firstSeen || !lastSeen) {

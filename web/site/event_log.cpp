@@ -1,5 +1,6 @@
 #include "web/site/event_log.h"
 
+#include "console/text/hardware_address_reading.h"
 #include "console/text/json_value.h"
 #include "console/text/terminal_text.h"
 #include "console/text/utc_text.h"
@@ -9,23 +10,11 @@ namespace {
 
 using console::JsonValue;
 using console::ParseJson;
+using console::ReadHardwareAddressText;
 
 // Longer lines are no event of the watch's (a burst's line lists at most a
 // few addresses).
 constexpr std::size_t kLongestLine = 64 * 1024;
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // The history hands the line on as it was written: it must be UTF-8.
 bool IsUtf8(std::string_view text) {
@@ -41,32 +30,6 @@ bool IsUtf8(std::string_view text) {
 }
 
 }  // namespace
-
-std::optional<HardwareAddressBytes> ParseHardwareText(std::string_view text) {
-    constexpr std::size_t kLongest = 32;
-    HardwareAddressBytes bytes;
-    char separator = 0;
-    std::size_t at = 0;
-    while (true) {
-        unsigned value = 0;
-        std::size_t digits = 0;
-        while (at < text.size() && digits < 3 && HexValue(text[at]) >= 0) {
-            value = value * 16 + static_cast<unsigned>(HexValue(text[at++]));
-            ++digits;
-        }
-        if (digits == 0 || digits > 2 || bytes.size() == kLongest) {
-            return std::nullopt;
-        }
-        bytes.push_back(static_cast<std::uint8_t>(value));
-        if (at == text.size()) {
-            return bytes;
-        }
-        if ((text[at] != ':' && text[at] != '-') || (separator != 0 && text[at] != separator)) {
-            return std::nullopt;
-        }
-        separator = text[at++];
-    }
-}
 
 std::optional<LogEvent> ParseEventLine(std::string_view line) {
     if (line.size() > kLongestLine || !IsUtf8(line)) {
@@ -84,7 +47,8 @@ std::optional<LogEvent> ParseEventLine(std::string_view line) {
         return std::nullopt;
     }
     const auto when = console::ParseUtcText(*time);
-    const auto bytes = ParseHardwareText(*hardware);
+    const auto bytes =
+        ReadHardwareAddressText(*hardware, console::HardwareTextForm::kOneOrTwoDigits);
     if (!when || !bytes) {
         return std::nullopt;
     }
@@ -94,7 +58,8 @@ std::optional<LogEvent> ParseEventLine(std::string_view line) {
     event.interfaceName = *link;
     event.hardwareAddress = *bytes;
     if (const std::string* previous = json->String("previous_hardware_address")) {
-        if (const auto before = ParseHardwareText(*previous)) {
+        if (const auto before =
+                ReadHardwareAddressText(*previous, console::HardwareTextForm::kOneOrTwoDigits)) {
             event.previous = *before;
         }
     }

@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "console/metrics/metrics_text.h"
+#include "console/text/hardware_address_reading.h"
 #include "web/site/api_json.h"
 #include "web/site/csv_export.h"
 #include "web/site/device_filter.h"
@@ -94,7 +95,8 @@ const Device* DeviceAt(const SiteSnapshot& snapshot, std::string_view rest) {
     if (slash == std::string_view::npos || slash == 0) {
         return nullptr;
     }
-    const auto bytes = ParseHardwareText(rest.substr(slash + 1));
+    const auto bytes = console::ReadHardwareAddressText(rest.substr(slash + 1),
+                                                        console::HardwareTextForm::kOneOrTwoDigits);
     if (!bytes) {
         return nullptr;
     }
