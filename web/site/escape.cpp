@@ -1,7 +1,7 @@
 #include "web/site/escape.h"
 
 #include "console/text/json_text.h"
-#include "console/text/terminal_text.h"
+#include "console/text/utf8_text.h"
 
 namespace varnock::web {
 namespace {

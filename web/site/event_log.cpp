@@ -2,8 +2,8 @@
 
 #include "console/text/hardware_address_reading.h"
 #include "console/text/json_value.h"
-#include "console/text/terminal_text.h"
 #include "console/text/utc_text.h"
+#include "console/text/utf8_text.h"
 
 namespace varnock::web {
 namespace {
@@ -16,23 +16,10 @@ using console::ReadHardwareAddressText;
 // few addresses).
 constexpr std::size_t kLongestLine = 64 * 1024;
 
-// The history hands the line on as it was written: it must be UTF-8.
-bool IsUtf8(std::string_view text) {
-    while (!text.empty()) {
-        const std::size_t length =
-            static_cast<unsigned char>(text.front()) < 0x80 ? 1 : console::Utf8SequenceLength(text);
-        if (length == 0) {
-            return false;
-        }
-        text.remove_prefix(length);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::optional<LogEvent> ParseEventLine(std::string_view line) {
-    if (line.size() > kLongestLine || !IsUtf8(line)) {
+    if (line.size() > kLongestLine || !console::IsUtf8(line)) {
         return std::nullopt;
     }
     const auto json = ParseJson(line);
