@@ -33,48 +33,37 @@ std::string Clean(std::string_view text, Escape escape) {
     return clean;
 }
 
+// `c` between tags, or in a quoted attribute's value (where quotes end it).
+void AppendHtml(std::string& out, char c, bool inAttribute) {
+    switch (c) {
+        case '&':
+            out += "&amp;";
+            return;
+        case '<':
+            out += "&lt;";
+            return;
+        case '>':
+            out += "&gt;";
+            return;
+        case '"':
+            out += inAttribute ? "&quot;" : "\"";
+            return;
+        case '\'':
+            out += inAttribute ? "&#39;" : "'";
+            return;
+        default:
+            out += c;
+    }
+}
+
 }  // namespace
 
 std::string HtmlText(std::string_view text) {
-    return Clean(text, [](std::string& out, char c) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            default:
-                out += c;
-        }
-    });
+    return Clean(text, [](std::string& out, char c) { AppendHtml(out, c, false); });
 }
 
 std::string HtmlAttribute(std::string_view text) {
-    return Clean(text, [](std::string& out, char c) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
-    });
+    return Clean(text, [](std::string& out, char c) { AppendHtml(out, c, true); });
 }
 
 std::string JsonText(std::string_view text) {
