@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "console/text/hardware_address_reading.h"
+#include "console/text/text_lines.h"
 
 namespace varnock::console {
 namespace {
@@ -99,11 +100,8 @@ std::optional<std::array<std::uint8_t, 6>> ParseEthersAddress(std::string_view t
 void DeviceNames::Add(std::string_view text, const std::string& fileName) {
     std::size_t number = 0;
     while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++number;
-        LineOutcome outcome = ReadLine(line);
+        LineOutcome outcome = ReadLine(TakeLine(text));
         if (!outcome.problem.empty()) {
             problems_.push_back(fileName + " line " + std::to_string(number) + ": " +
                                 outcome.problem);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "console/text/text_lines.h"
+
 namespace varnock::console {
 namespace {
 
@@ -229,9 +231,7 @@ std::vector<VendorBlock> VendorListParser::Finish() {
 std::vector<VendorBlock> ParseVendorBlocks(std::string_view text) {
     VendorListParser parser;
     while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        parser.Line(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        parser.Line(TakeLine(text));
     }
     return parser.Finish();
 }

@@ -2,6 +2,7 @@
 
 #include "console/text/hardware_address_reading.h"
 #include "console/text/json_value.h"
+#include "console/text/text_lines.h"
 #include "console/text/utc_text.h"
 #include "console/text/utf8_text.h"
 
@@ -82,9 +83,7 @@ LogRead ReadEventLog(std::string_view text, const std::string& path) {
     LogRead read;
     read.status.path = path;
     while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        const std::string_view line = console::TakeLine(text);
         if (line.find_first_not_of(" \t\r") == std::string_view::npos) {
             continue;
         }
