@@ -12,18 +12,14 @@
 namespace varnock::console {
 namespace {
 
+constexpr std::string_view kBlanks = " \t\r\v\f";
+
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+    return kBlanks.find(c) != std::string_view::npos;
 }
 
 std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
+    return Trimmed(text, kBlanks);
 }
 
 // The entry of one line, or why it cannot be one; nothing for a blank or

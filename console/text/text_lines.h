@@ -14,4 +14,13 @@ inline std::string_view TakeLine(std::string_view& text) {
     return line;
 }
 
+// `text` without any of the characters of `blanks` at either end.
+inline std::string_view Trimmed(std::string_view text, std::string_view blanks) {
+    const std::size_t begin = text.find_first_not_of(blanks);
+    if (begin == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
+}
+
 }  // namespace varnock::console
