@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "console/text/address_text.h"
+#include "console/text/csv_text.h"
 #include "console/text/json_text.h"
 #include "console/text/terminal_text.h"
-#include "console/text/utf8_text.h"
 
 namespace varnock::console {
 namespace {
@@ -100,21 +100,6 @@ std::vector<Field> Fields(const AddressResult& result, const Vendor& vendor,
         {"last_known_hardware_address", result.lastKnownHardwareAddress},
         {"also_answers_for", result.alsoAnswersFor},
     };
-}
-
-std::string CsvField(std::string_view text) {
-    std::string field = ValidUtf8(text);
-    if (field.find_first_of(",\"\r\n") == std::string::npos) {
-        return field;
-    }
-    std::string quoted = "\"";
-    for (const char c : field) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + '"';
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "web/site/escape.h"
 
+#include "console/text/csv_text.h"
 #include "console/text/json_text.h"
 #include "console/text/utf8_text.h"
 
@@ -75,17 +76,7 @@ std::string CsvCell(std::string_view text) {
     if (!cell.empty() && std::string_view("=+-@\t\r").find(cell.front()) != std::string::npos) {
         cell.insert(cell.begin(), '\'');
     }
-    if (cell.find_first_of(",\"\r\n") == std::string::npos) {
-        return cell;
-    }
-    std::string quoted = "\"";
-    for (const char c : cell) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + '"';
+    return console::CsvField(cell);
 }
 
 std::string UrlComponent(std::string_view text) {
