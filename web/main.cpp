@@ -112,7 +112,7 @@ RecordPaths RecordPathsOf(const WebCommandLine& line) {
     for (const auto& file : line.stateFiles) paths.stateFiles.push_back(file.string());
     if (line.stateDirectory) paths.stateDirectory = line.stateDirectory->string();
     for (const auto& file : line.logFiles) paths.logFiles.push_back(file.string());
-    paths.systemNamesFile = "/etc/ethers";
+    paths.systemNamesFile = varnock::console::kSystemNamesFile;
     if (line.namesFile) paths.namesFiles.push_back(line.namesFile->string());
     paths.vendors.systemFiles.assign(std::begin(varnock::console::kSystemVendorFiles),
                                      std::end(varnock::console::kSystemVendorFiles));

@@ -13,9 +13,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <deque>
 #include <optional>
 
+#include "console/queued_event_hook.h"
 #include "lookup/linux/unique_fd.h"
 
 extern char** environ;
@@ -23,91 +23,46 @@ extern char** environ;
 namespace varnock::console {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using linux_backend::UniqueFd;
 
-class SpawnedEventHook final : public EventHook {
+class SpawnedEventHook final : public QueuedEventHook {
 public:
     SpawnedEventHook(std::string command, std::chrono::milliseconds timeLimit)
-        : command_(std::move(command)), timeLimit_(timeLimit) {}
-    SpawnedEventHook(const SpawnedEventHook&) = delete;
-    SpawnedEventHook& operator=(const SpawnedEventHook&) = delete;
+        : QueuedEventHook(std::move(command), timeLimit) {}
     ~SpawnedEventHook() override { (void)Finish(); }
 
-    void Queue(HookEvent event) override {
-        if (waiting_.size() >= kMostWaiting) {
-            ++dropped_;
-            return;
-        }
-        waiting_.push_back(std::move(event));
-    }
-
-    std::vector<std::string> Advance() override {
-        std::vector<std::string> reports;
-        if (running_ > 0) {
-            int status = 0;
-            const pid_t ended = ::waitpid(running_, &status, WNOHANG);
-            if (ended == 0 && Clock::now() < deadline_) {
-                return reports;
-            }
-            if (ended == 0) {
-                // The whole group, while its leader is not reaped yet: its
-                // number cannot have gone to another group meanwhile.
-                ::kill(-running_, SIGKILL);
-                ::waitpid(running_, &status, 0);
-                reports.push_back(Named("took longer than " + LimitText() + " and was stopped"));
-            } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
-                reports.push_back(
-                    Named("ended with status " + std::to_string(WEXITSTATUS(status))));
-            } else if (WIFSIGNALED(status)) {
-                reports.push_back(Named("ended by signal " + std::to_string(WTERMSIG(status))));
-            }
-            running_ = 0;
-        }
-        if (dropped_ > 0) {
-            reports.push_back(Named(std::to_string(dropped_) +
-                                    " events were not given to it: too many were waiting"));
-            dropped_ = 0;
-        }
-        if (!waiting_.empty()) {
-            HookEvent next = std::move(waiting_.front());
-            waiting_.pop_front();
-            if (auto problem = Start(next)) {
-                reports.push_back(Named(*problem));
-            }
-        }
-        return reports;
-    }
-
-    bool Busy() const override { return running_ > 0 || !waiting_.empty(); }
-
-    std::vector<std::string> Finish() override {
-        std::vector<std::string> reports;
-        dropped_ += waiting_.size();
-        waiting_.clear();
-        while (running_ > 0) {
-            auto more = Advance();
-            reports.insert(reports.end(), more.begin(), more.end());
-            if (running_ > 0) {
-                ::usleep(10'000);
-            }
-        }
-        auto last = Advance();  // the count of those not run
-        reports.insert(reports.end(), last.begin(), last.end());
-        return reports;
-    }
-
 private:
-    std::string LimitText() const {
-        return timeLimit_.count() % 1000 == 0 ? std::to_string(timeLimit_.count() / 1000) + " s"
-                                              : std::to_string(timeLimit_.count()) + " ms";
-    }
-    std::string Named(const std::string& what) const { return "--exec " + command_ + ": " + what; }
+    bool Running() const override { return running_ > 0; }
 
-    std::optional<std::string> Start(const HookEvent& event) {
+    RunState Check() override {
+        int status = 0;
+        const pid_t ended = ::waitpid(running_, &status, WNOHANG);
+        if (ended == 0) {
+            return {};
+        }
+        if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
+            return {true, "ended with status " + std::to_string(WEXITSTATUS(status))};
+        }
+        if (WIFSIGNALED(status)) {
+            return {true, "ended by signal " + std::to_string(WTERMSIG(status))};
+        }
+        return {true, std::nullopt};
+    }
+
+    void Stop() override {
+        // The whole group, while its leader is not reaped yet: its number
+        // cannot have gone to another group meanwhile.
+        ::kill(-running_, SIGKILL);
+        int status = 0;
+        ::waitpid(running_, &status, 0);
+    }
+
+    void Release() override { running_ = 0; }
+
+    std::optional<std::string> Start(const HookEvent& event) override {
         int ends[2];
         if (::pipe2(ends, O_CLOEXEC) != 0) {
-            return std::string("cannot be started: ") + std::strerror(errno);
+            return std::string(std::strerror(errno));
         }
         const UniqueFd reading(ends[0]);
         const UniqueFd writing(ends[1]);
@@ -126,7 +81,7 @@ private:
             environment.push_back(text.data());
         }
         environment.push_back(nullptr);
-        std::string program = command_;
+        std::string program = Command();
         char* arguments[] = {program.data(), nullptr};
 
         // A group of its own (setpgid(0, 0) in the child). Out of the
@@ -147,10 +102,9 @@ private:
         ::posix_spawn_file_actions_destroy(&actions);
         ::posix_spawnattr_destroy(&attributes);
         if (error != 0) {
-            return std::string("cannot be started: ") + std::strerror(error);
+            return std::string(std::strerror(error));
         }
         running_ = child;
-        deadline_ = Clock::now() + timeLimit_;
         // One event is far smaller than a pipe holds: this never blocks. A
         // command that does not read it is its own business.
         const std::string line = event.json + '\n';
@@ -158,12 +112,7 @@ private:
         return std::nullopt;
     }
 
-    std::string command_;
-    std::chrono::milliseconds timeLimit_;
-    std::deque<HookEvent> waiting_;
-    std::size_t dropped_ = 0;
     pid_t running_ = 0;
-    Clock::time_point deadline_{};
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "console/text/address_text.h"
+#include "console/text/csv_text.h"
 #include "console/text/json_text.h"
 #include "console/text/terminal_text.h"
 
@@ -99,40 +100,6 @@ std::vector<Field> Fields(const AddressResult& result, const Vendor& vendor,
         {"last_known_hardware_address", result.lastKnownHardwareAddress},
         {"also_answers_for", result.alsoAnswersFor},
     };
-}
-
-// Bytes that are not UTF-8 become U+FFFD, so that a CSV file reads as text.
-std::string ValidUtf8(std::string_view text) {
-    std::string valid;
-    while (!text.empty()) {
-        const auto c = static_cast<unsigned char>(text.front());
-        std::size_t taken = 1;
-        if (c < 0x80) {
-            valid += static_cast<char>(c);
-        } else if (const std::size_t length = Utf8SequenceLength(text); length > 0) {
-            valid += text.substr(0, length);
-            taken = length;
-        } else {
-            valid += "\xEF\xBF\xBD";
-        }
-        text.remove_prefix(taken);
-    }
-    return valid;
-}
-
-std::string CsvField(std::string_view text) {
-    std::string field = ValidUtf8(text);
-    if (field.find_first_of(",\"\r\n") == std::string::npos) {
-        return field;
-    }
-    std::string quoted = "\"";
-    for (const char c : field) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + '"';
 }
 
 }  // namespace

@@ -6,34 +6,20 @@
 #include <fstream>
 #include <system_error>
 
+#include "console/text/hardware_address_reading.h"
+#include "console/text/text_lines.h"
+
 namespace varnock::console {
 namespace {
 
+constexpr std::string_view kBlanks = " \t\r\v\f";
+
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+    return kBlanks.find(c) != std::string_view::npos;
 }
 
 std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+    return Trimmed(text, kBlanks);
 }
 
 // The entry of one line, or why it cannot be one; nothing for a blank or
@@ -98,42 +84,20 @@ LineOutcome ReadLine(std::string_view line) {
 }  // namespace
 
 std::optional<std::array<std::uint8_t, 6>> ParseEthersAddress(std::string_view text) {
+    const auto read = ReadHardwareAddressText(text, HardwareTextForm::kOneOrTwoDigits);
     std::array<std::uint8_t, 6> bytes{};
-    char separator = 0;
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i > 0) {
-            if (at >= text.size() || (text[at] != ':' && text[at] != '-') ||
-                (separator != 0 && text[at] != separator)) {
-                return std::nullopt;
-            }
-            separator = text[at++];
-        }
-        unsigned value = 0;
-        std::size_t digits = 0;
-        while (at < text.size() && digits < 3 && HexValue(text[at]) >= 0) {
-            value = value * 16 + static_cast<unsigned>(HexValue(text[at++]));
-            ++digits;
-        }
-        if (digits == 0 || digits > 2) {
-            return std::nullopt;
-        }
-        bytes[i] = static_cast<std::uint8_t>(value);
-    }
-    if (at != text.size()) {
+    if (!read || read->size() != bytes.size()) {
         return std::nullopt;
     }
+    std::copy(read->begin(), read->end(), bytes.begin());
     return bytes;
 }
 
 void DeviceNames::Add(std::string_view text, const std::string& fileName) {
     std::size_t number = 0;
     while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++number;
-        LineOutcome outcome = ReadLine(line);
+        LineOutcome outcome = ReadLine(TakeLine(text));
         if (!outcome.problem.empty()) {
             problems_.push_back(fileName + " line " + std::to_string(number) + ": " +
                                 outcome.problem);

@@ -21,6 +21,10 @@ namespace varnock::console {
 // A name or note may hold any bytes but white space (a note: any but a line
 // end): whoever shows one escapes it there.
 
+// The system's names file: read first, when it exists, by the watch's
+// metrics and by varnock-web.
+inline constexpr const char* kSystemNamesFile = "/etc/ethers";
+
 // Longer names and notes are refused with a problem, not cut: a cut name
 // could name another device.
 inline constexpr std::size_t kLongestDeviceName = 64;

@@ -1,6 +1,6 @@
 #include "console/text/json_text.h"
 
-#include "console/text/terminal_text.h"
+#include "console/text/utf8_text.h"
 #include "lookup/hex_digits.h"
 
 namespace varnock::console {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "console/text/text_lines.h"
+
 namespace varnock::console {
 namespace {
 
@@ -24,19 +26,8 @@ std::optional<unsigned> HexDigit(char c) {
     return std::nullopt;
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r';
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
+// The blanks around a vendor list's words.
+constexpr std::string_view kBlanks = " \t\r";
 
 // `count` hex digits at the start of `text`, skipping the separators in
 // `skipping`; nothing when they are not there.
@@ -83,11 +74,11 @@ std::optional<std::string_view> AfterMarker(std::string_view line, std::string_v
     if (word == std::string_view::npos) {
         return std::nullopt;
     }
-    const std::string_view rest = Trimmed(line.substr(word));
+    const std::string_view rest = Trimmed(line.substr(word), kBlanks);
     if (!rest.starts_with(marker)) {
         return std::nullopt;
     }
-    return Trimmed(rest.substr(marker.size()));
+    return Trimmed(rest.substr(marker.size()), kBlanks);
 }
 
 // A user's "PREFIX<TAB>NAME" line.
@@ -96,8 +87,8 @@ std::optional<VendorBlock> UserLine(std::string_view line) {
     if (tab == std::string_view::npos) {
         return std::nullopt;
     }
-    const std::string_view prefix = Trimmed(line.substr(0, tab));
-    const std::string_view name = Trimmed(line.substr(tab + 1));
+    const std::string_view prefix = Trimmed(line.substr(0, tab), kBlanks);
+    const std::string_view name = Trimmed(line.substr(tab + 1), kBlanks);
     std::size_t digits = 0;
     for (const char c : prefix) {
         if (HexDigit(c)) {
@@ -229,9 +220,7 @@ std::vector<VendorBlock> VendorListParser::Finish() {
 std::vector<VendorBlock> ParseVendorBlocks(std::string_view text) {
     VendorListParser parser;
     while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        parser.Line(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        parser.Line(TakeLine(text));
     }
     return parser.Finish();
 }

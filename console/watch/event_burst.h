@@ -5,6 +5,7 @@
 #include <map>
 #include <vector>
 
+#include "console/text/hardware_address_order.h"
 #include "console/watch/neighbour_record.h"
 
 namespace varnock::console {
@@ -31,19 +32,7 @@ public:
 private:
     WallClock::time_point windowStart_{};
     std::size_t newInWindow_ = 0;
-    // Compared byte by byte: GCC 12 at -O3 takes the vector's own ordering
-    // for a read past the end (a false -Wstringop-overread).
-    struct ByteOrder {
-        bool operator()(const HardwareAddressBytes& a, const HardwareAddressBytes& b) const {
-            for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-                if (a[i] != b[i]) {
-                    return a[i] < b[i];
-                }
-            }
-            return a.size() < b.size();
-        }
-    };
-    std::map<HardwareAddressBytes, std::size_t, ByteOrder> newPerHardware_;
+    std::map<HardwareAddressBytes, std::size_t, HardwareAddressOrder> newPerHardware_;
     std::vector<WatchEvent> heldBack_;
     std::size_t heldCount_ = 0;
     WallClock::time_point lastHeld_{};

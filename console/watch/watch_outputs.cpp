@@ -10,9 +10,9 @@
 
 namespace varnock::console {
 
-std::variant<WatchOutputs, std::string> WatchOutputsOf(const CommandLine& line, std::ostream& out,
-                                                       std::function<bool()> outputGone,
-                                                       const WatchReport& report) {
+std::variant<WatchOutputs, std::string> WatchOutputsOf(
+    const CommandLine& line, std::ostream& out, std::function<bool()> outputGone,
+    const WatchReport& report, const std::optional<std::string>& systemNamesFile) {
     WatchOutputs outputs;
     if (line.stateFile) {
         auto opened = OpenStateFile(*line.stateFile, report);
@@ -26,7 +26,9 @@ std::variant<WatchOutputs, std::string> WatchOutputsOf(const CommandLine& line, 
     }
     if (line.metricsFile) {
         DeviceNames names;
-        names.Load("/etc/ethers", true);
+        if (systemNamesFile) {
+            names.Load(*systemNamesFile, true);
+        }
         for (const std::string& file : line.namesFiles) {
             names.Load(file);
         }

@@ -11,18 +11,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <variant>
 
+#include "console/queued_event_hook.h"
 #include "console/windows/hook_program.h"
 #include "console/windows/unique_handle.h"
 
 namespace varnock::console {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // One event is far smaller than this: writing it never blocks. A command
 // that does not read it is its own business.
@@ -112,78 +110,31 @@ struct Run {
     UniqueHandle process;
 };
 
-class JobEventHook final : public EventHook {
+class JobEventHook final : public QueuedEventHook {
 public:
     JobEventHook(std::string command, std::chrono::milliseconds timeLimit)
-        : command_(std::move(command)), timeLimit_(timeLimit) {}
-    JobEventHook(const JobEventHook&) = delete;
-    JobEventHook& operator=(const JobEventHook&) = delete;
+        : QueuedEventHook(std::move(command), timeLimit) {}
     ~JobEventHook() override { (void)Finish(); }
 
-    void Queue(HookEvent event) override {
-        if (waiting_.size() >= kMostWaiting) {
-            ++dropped_;
-            return;
-        }
-        waiting_.push_back(std::move(event));
-    }
-
-    std::vector<std::string> Advance() override {
-        std::vector<std::string> reports;
-        if (running_) {
-            const bool ended = TreeEnded();
-            if (!ended && Clock::now() < deadline_) {
-                return reports;
-            }
-            if (!ended) {
-                TerminateJobObject(running_->job.Get(), 1);
-                WaitForSingleObject(running_->process.Get(), kStopWaitMilliseconds);
-                reports.push_back(Named("took longer than " + LimitText() + " and was stopped"));
-            } else if (DWORD status = 0;
-                       GetExitCodeProcess(running_->process.Get(), &status) && status != 0) {
-                reports.push_back(Named("ended with status " + StatusText(status)));
-            }
-            running_.reset();
-        }
-        if (dropped_ > 0) {
-            reports.push_back(Named(std::to_string(dropped_) +
-                                    " events were not given to it: too many were waiting"));
-            dropped_ = 0;
-        }
-        if (!waiting_.empty()) {
-            HookEvent next = std::move(waiting_.front());
-            waiting_.pop_front();
-            if (auto problem = Start(next)) {
-                reports.push_back(Named("cannot be started: " + *problem));
-            }
-        }
-        return reports;
-    }
-
-    bool Busy() const override { return running_.has_value() || !waiting_.empty(); }
-
-    std::vector<std::string> Finish() override {
-        std::vector<std::string> reports;
-        dropped_ += waiting_.size();
-        waiting_.clear();
-        while (running_) {
-            auto more = Advance();
-            reports.insert(reports.end(), more.begin(), more.end());
-            if (running_) {
-                Sleep(10);
-            }
-        }
-        auto last = Advance();  // the count of those not run
-        reports.insert(reports.end(), last.begin(), last.end());
-        return reports;
-    }
-
 private:
-    std::string LimitText() const {
-        return timeLimit_.count() % 1000 == 0 ? std::to_string(timeLimit_.count() / 1000) + " s"
-                                              : std::to_string(timeLimit_.count()) + " ms";
+    bool Running() const override { return running_.has_value(); }
+
+    RunState Check() override {
+        if (!TreeEnded()) {
+            return {};
+        }
+        if (DWORD status = 0; GetExitCodeProcess(running_->process.Get(), &status) && status != 0) {
+            return {true, "ended with status " + StatusText(status)};
+        }
+        return {true, std::nullopt};
     }
-    std::string Named(const std::string& what) const { return "--exec " + command_ + ": " + what; }
+
+    void Stop() override {
+        TerminateJobObject(running_->job.Get(), 1);
+        WaitForSingleObject(running_->process.Get(), kStopWaitMilliseconds);
+    }
+
+    void Release() override { running_.reset(); }
 
     // Whether nothing of the run is left: its first process and all that
     // it started.
@@ -196,8 +147,8 @@ private:
         return WaitForSingleObject(running_->process.Get(), 0) == WAIT_OBJECT_0;
     }
 
-    std::optional<std::string> Start(const HookEvent& event) {
-        const auto found = FindHookProgram(command_);
+    std::optional<std::string> Start(const HookEvent& event) override {
+        const auto found = FindHookProgram(Command());
         if (const auto* problem = std::get_if<std::string>(&found)) {
             return *problem;
         }
@@ -272,7 +223,6 @@ private:
         }
         ResumeThread(thread.Get());
         running_ = Run{std::move(job), std::move(process)};
-        deadline_ = Clock::now() + timeLimit_;
 
         const std::string line = event.json + '\n';
         DWORD written = 0;
@@ -281,12 +231,7 @@ private:
         return std::nullopt;
     }
 
-    std::string command_;
-    std::chrono::milliseconds timeLimit_;
-    std::deque<HookEvent> waiting_;
-    std::size_t dropped_ = 0;
     std::optional<Run> running_;
-    Clock::time_point deadline_{};
 };
 
 }  // namespace

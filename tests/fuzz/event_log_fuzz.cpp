@@ -6,11 +6,13 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "console/text/json_value.h"
 #include "web/site/event_log.h"
-#include "web/site/json_value.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace varnock::web;
+    using varnock::console::JsonValue;
+    using varnock::console::ParseJson;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const LogRead read = ReadEventLog(text, "fuzz");
     std::size_t lines = 0;

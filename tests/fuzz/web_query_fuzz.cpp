@@ -10,12 +10,14 @@
 #include <string>
 #include <string_view>
 
+#include "console/text/json_value.h"
 #include "tests/web/site/site_fixture.h"
-#include "web/site/json_value.h"
 #include "web/site/site.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace varnock::web;
+    using varnock::console::JsonValue;
+    using varnock::console::ParseJson;
     static const SiteSnapshot snapshot = testing::MakeSnapshot();
     std::string_view text(reinterpret_cast<const char*>(data), size);
     HttpRequest request;

@@ -1,6 +1,7 @@
 #include "web/http/request_target.h"
 
-#include <cstdint>
+
+#include "console/text/utf8_text.h"
 
 namespace varnock::web {
 namespace {
@@ -10,47 +11,6 @@ int HexValue(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-// Well-formed UTF-8 only: no overlong forms, no surrogates, nothing above
-// U+10FFFF, so that every later step sees the same text a browser meant.
-bool IsUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<std::uint8_t>(text[i]);
-        std::size_t length = 0;
-        std::uint32_t point = 0;
-        std::uint32_t smallest = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            point = lead & 0x1Fu;
-            smallest = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            point = lead & 0x0Fu;
-            smallest = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            point = lead & 0x07u;
-            smallest = 0x10000;
-        } else {
-            return false;
-        }
-        if (text.size() - i < length) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<std::uint8_t>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            point = (point << 6) | (next & 0x3Fu);
-        }
-        if (point < smallest || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
 }
 
 std::string PercentDecode(std::string_view raw, bool plusIsSpace, const char* what) {
@@ -75,7 +35,9 @@ std::string PercentDecode(std::string_view raw, bool plusIsSpace, const char* wh
     if (decoded.find('\0') != std::string::npos) {
         throw BadRequestTarget(std::string("NUL in the ") + what);
     }
-    if (!IsUtf8(decoded)) {
+    // Well-formed UTF-8 only, so that every later step sees the same text a
+    // browser meant.
+    if (!console::IsUtf8(decoded)) {
         throw BadRequestTarget(std::string("the ") + what + " is not UTF-8");
     }
     return decoded;

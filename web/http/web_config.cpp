@@ -19,7 +19,14 @@ std::string ReadWhole(const std::filesystem::path& file, const std::string& what
 
 std::string Where(const std::filesystem::path& file, const YAML::Node& node) {
     const YAML::Mark mark = node.Mark();
-    return file.string() + (mark.line >= 0 ? ":" + std::to_string(mark.line + 1) : "");
+    std::string where = file.string();
+    if (mark.line >= 0) {
+        // Appended, not ":" + a temporary: GCC 12 at -O3 takes the latter
+        // for an overlapping copy (-Wrestrict).
+        where += ':';
+        where += std::to_string(mark.line + 1);
+    }
+    return where;
 }
 
 std::string Scalar(const std::filesystem::path& file, const YAML::Node& node,

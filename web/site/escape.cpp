@@ -1,7 +1,8 @@
 #include "web/site/escape.h"
 
+#include "console/text/csv_text.h"
 #include "console/text/json_text.h"
-#include "console/text/terminal_text.h"
+#include "console/text/utf8_text.h"
 
 namespace varnock::web {
 namespace {
@@ -33,48 +34,37 @@ std::string Clean(std::string_view text, Escape escape) {
     return clean;
 }
 
+// `c` between tags, or in a quoted attribute's value (where quotes end it).
+void AppendHtml(std::string& out, char c, bool inAttribute) {
+    switch (c) {
+        case '&':
+            out += "&amp;";
+            return;
+        case '<':
+            out += "&lt;";
+            return;
+        case '>':
+            out += "&gt;";
+            return;
+        case '"':
+            out += inAttribute ? "&quot;" : "\"";
+            return;
+        case '\'':
+            out += inAttribute ? "&#39;" : "'";
+            return;
+        default:
+            out += c;
+    }
+}
+
 }  // namespace
 
 std::string HtmlText(std::string_view text) {
-    return Clean(text, [](std::string& out, char c) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            default:
-                out += c;
-        }
-    });
+    return Clean(text, [](std::string& out, char c) { AppendHtml(out, c, false); });
 }
 
 std::string HtmlAttribute(std::string_view text) {
-    return Clean(text, [](std::string& out, char c) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
-    });
+    return Clean(text, [](std::string& out, char c) { AppendHtml(out, c, true); });
 }
 
 std::string JsonText(std::string_view text) {
@@ -86,17 +76,7 @@ std::string CsvCell(std::string_view text) {
     if (!cell.empty() && std::string_view("=+-@\t\r").find(cell.front()) != std::string::npos) {
         cell.insert(cell.begin(), '\'');
     }
-    if (cell.find_first_of(",\"\r\n") == std::string::npos) {
-        return cell;
-    }
-    std::string quoted = "\"";
-    for (const char c : cell) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + '"';
+    return console::CsvField(cell);
 }
 
 std::string UrlComponent(std::string_view text) {

@@ -1,72 +1,26 @@
 #include "web/site/event_log.h"
 
-#include "console/text/terminal_text.h"
+#include "console/text/hardware_address_reading.h"
+#include "console/text/json_value.h"
+#include "console/text/text_lines.h"
 #include "console/text/utc_text.h"
-#include "web/site/json_value.h"
+#include "console/text/utf8_text.h"
 
 namespace varnock::web {
 namespace {
+
+using console::JsonValue;
+using console::ParseJson;
+using console::ReadHardwareAddressText;
 
 // Longer lines are no event of the watch's (a burst's line lists at most a
 // few addresses).
 constexpr std::size_t kLongestLine = 64 * 1024;
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-// The history hands the line on as it was written: it must be UTF-8.
-bool IsUtf8(std::string_view text) {
-    while (!text.empty()) {
-        const std::size_t length =
-            static_cast<unsigned char>(text.front()) < 0x80 ? 1 : console::Utf8SequenceLength(text);
-        if (length == 0) {
-            return false;
-        }
-        text.remove_prefix(length);
-    }
-    return true;
-}
-
 }  // namespace
 
-std::optional<HardwareAddressBytes> ParseHardwareText(std::string_view text) {
-    constexpr std::size_t kLongest = 32;
-    HardwareAddressBytes bytes;
-    char separator = 0;
-    std::size_t at = 0;
-    while (true) {
-        unsigned value = 0;
-        std::size_t digits = 0;
-        while (at < text.size() && digits < 3 && HexValue(text[at]) >= 0) {
-            value = value * 16 + static_cast<unsigned>(HexValue(text[at++]));
-            ++digits;
-        }
-        if (digits == 0 || digits > 2 || bytes.size() == kLongest) {
-            return std::nullopt;
-        }
-        bytes.push_back(static_cast<std::uint8_t>(value));
-        if (at == text.size()) {
-            return bytes;
-        }
-        if ((text[at] != ':' && text[at] != '-') || (separator != 0 && text[at] != separator)) {
-            return std::nullopt;
-        }
-        separator = text[at++];
-    }
-}
-
 std::optional<LogEvent> ParseEventLine(std::string_view line) {
-    if (line.size() > kLongestLine || !IsUtf8(line)) {
+    if (line.size() > kLongestLine || !console::IsUtf8(line)) {
         return std::nullopt;
     }
     const auto json = ParseJson(line);
@@ -81,7 +35,8 @@ std::optional<LogEvent> ParseEventLine(std::string_view line) {
         return std::nullopt;
     }
     const auto when = console::ParseUtcText(*time);
-    const auto bytes = ParseHardwareText(*hardware);
+    const auto bytes =
+        ReadHardwareAddressText(*hardware, console::HardwareTextForm::kOneOrTwoDigits);
     if (!when || !bytes) {
         return std::nullopt;
     }
@@ -91,7 +46,8 @@ std::optional<LogEvent> ParseEventLine(std::string_view line) {
     event.interfaceName = *link;
     event.hardwareAddress = *bytes;
     if (const std::string* previous = json->String("previous_hardware_address")) {
-        if (const auto before = ParseHardwareText(*previous)) {
+        if (const auto before =
+                ReadHardwareAddressText(*previous, console::HardwareTextForm::kOneOrTwoDigits)) {
             event.previous = *before;
         }
     }
@@ -127,9 +83,7 @@ LogRead ReadEventLog(std::string_view text, const std::string& path) {
     LogRead read;
     read.status.path = path;
     while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        const std::string_view line = console::TakeLine(text);
         if (line.find_first_not_of(" \t\r") == std::string_view::npos) {
             continue;
         }

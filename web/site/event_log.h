@@ -22,8 +22,4 @@ struct LogRead {
 };
 LogRead ReadEventLog(std::string_view text, const std::string& path);
 
-// "02:1A:2B:3C:4D:5E" (either case, one or two digits a byte, ':' or '-')
-// as bytes, 1 to 32 of them; nothing for anything else.
-std::optional<HardwareAddressBytes> ParseHardwareText(std::string_view text);
-
 }  // namespace varnock::web

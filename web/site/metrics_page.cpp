@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "console/metrics/metrics_text.h"
+#include "console/text/hardware_address_order.h"
 
 namespace varnock::web {
 
@@ -11,7 +12,7 @@ std::string MetricsText(const SiteSnapshot& snapshot) {
     // The snapshot keeps devices: each of their addresses goes back to the
     // record the device came from, as that record's neighbours.
     std::map<std::string_view, std::vector<console::SeenNeighbour>> seenIn;
-    std::map<HardwareAddressBytes, const std::string*> names;
+    std::map<HardwareAddressBytes, const std::string*, console::HardwareAddressOrder> names;
     for (const Device& device : snapshot.devices) {
         auto& seen = seenIn[device.record];
         for (const DeviceAddress& address : device.addresses) {

@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "console/text/address_text.h"
+#include "console/text/hardware_address_order.h"
 #include "console/vendors/vendor_names.h"
 #include "console/watch/record_file_reader.h"
 
@@ -64,7 +65,8 @@ SiteSnapshot AssembleSnapshot(std::vector<RecordRead> records, std::vector<LogRe
     SiteSnapshot snapshot;
     snapshot.generated = now;
     std::map<std::pair<std::string, HardwareAddressBytes>, Device> devices;
-    std::map<HardwareAddressBytes, std::optional<std::string>> vendors;
+    std::map<HardwareAddressBytes, std::optional<std::string>, console::HardwareAddressOrder>
+        vendors;
     for (RecordRead& record : records) {
         for (const console::SeenNeighbour& seen : record.neighbours) {
             auto [at, added] =

@@ -6,14 +6,17 @@
 #include <set>
 #include <string>
 
+#include "console/text/json_value.h"
 #include "tests/web/site/site_fixture.h"
 #include "web/site/device_filter.h"
-#include "web/site/json_value.h"
 #include "web/site/openapi.h"
 #include "web/site/site.h"
 
 namespace varnock::web {
 namespace {
+
+using console::JsonValue;
+using console::ParseJson;
 
 using namespace testing;
 

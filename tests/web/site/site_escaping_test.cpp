@@ -6,13 +6,16 @@
 
 #include <string>
 
+#include "console/text/json_value.h"
 #include "tests/web/site/site_fixture.h"
 #include "web/site/escape.h"
-#include "web/site/json_value.h"
 #include "web/site/site.h"
 
 namespace varnock::web {
 namespace {
+
+using console::JsonValue;
+using console::ParseJson;
 
 using namespace testing;
 

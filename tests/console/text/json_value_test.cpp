@@ -1,14 +1,16 @@
-// The JSON reader the event lines (and these tests) go through: what it
-// accepts and what it refuses.
+// The JSON reader the record file, the event lines (and the web's tests) go
+// through: what it accepts and what it refuses.
 
-#include "web/site/json_value.h"
+#include "console/text/json_value.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <variant>
 #include <vector>
 
-namespace varnock::web {
+namespace varnock::console {
 namespace {
 
 TEST(JsonValue, ReadsEveryKindOfValue) {
@@ -54,5 +56,19 @@ TEST(JsonValue, RefusesWhatIsNotJson) {
     EXPECT_TRUE(ParseJson(std::string(30, '[') + std::string(30, ']')));
 }
 
+TEST(JsonValue, TakesByteEscapesAndWholeNumbersOnlyByItsRules) {
+    const JsonRules record{.deepest = 16, .wholeNumbersOnly = true, .byteEscapes = true};
+    EXPECT_FALSE(ParseJson("\"a\\udcffb\""));
+    EXPECT_EQ(ParseJson("\"a\\udcffb\"", record)->text,
+              "a\xff"
+              "b");
+    EXPECT_EQ(ParseJson("1.5e3")->text, "1.5e3");
+    EXPECT_EQ(std::get<std::string>(ReadJson("[1,\n 1.5]", record)),
+              "line 2, column 2: not a value this file holds");
+    EXPECT_EQ(ParseJson("-9223372036854775808", record)->Whole(), INT64_MIN);
+    EXPECT_EQ(std::get<std::string>(ReadJson("[9223372036854775808]", record)),
+              "line 1, column 2: a number too large");
+}
+
 }  // namespace
-}  // namespace varnock::web
+}  // namespace varnock::console
