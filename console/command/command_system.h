@@ -4,12 +4,14 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "console/lookups/concurrent_lookups.h"
 #include "console/lookups/targets.h"
 #include "console/system.h"
+#include "console/names/device_names.h"
 #include "console/vendors/vendor_names.h"
 #include "lookup/neighbour_engine.h"
 
@@ -40,6 +42,8 @@ struct CommandSystem {
     std::function<std::unique_ptr<InputFile>(const std::string& path)> openInput = OpenInput;
     // The vendor lists; main names the user's cache for their compact form.
     VendorSources vendors{{std::begin(kSystemVendorFiles), std::end(kSystemVendorFiles)}, {}, {}};
+    // The names of known devices read before --names, when it exists.
+    std::optional<std::string> namesFile{kSystemNamesFile};
     // Progress is drawn on `err` only when it is a terminal.
     bool errorIsTerminal = false;
     LookupLimits limits;

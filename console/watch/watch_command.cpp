@@ -35,7 +35,7 @@ int RunWatch(const CommandLine& line, std::uint32_t interfaceIndex,
     // One engine for the watch and its sweeps; the watch is its observer:
     // one subscription, one loop.
     const auto engine = system.makeEngine(ResolverMode::kLive);
-    auto outputs = WatchOutputsOf(line, out, controls.outputGone, report);
+    auto outputs = WatchOutputsOf(line, out, controls.outputGone, report, system.namesFile);
     if (auto* problem = std::get_if<std::string>(&outputs)) {
         report(*problem);
         return kExitUsage;

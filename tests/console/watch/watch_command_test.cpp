@@ -1,5 +1,6 @@
 // The watch as a whole on a scripted table: what it tells, what it keeps,
 // and how it ends.
+#include "console/metrics/label_text.h"
 #include "console/watch/watch_command.h"
 
 #include <gtest/gtest.h>
