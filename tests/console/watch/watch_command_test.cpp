@@ -97,6 +97,7 @@ protected:
         };
         system_.interfaceNameOf = [](std::uint32_t) { return std::string("eth0"); };
         system_.vendors = {};
+        system_.namesFile.reset();
         controls_.stopRequested = [this] { return script_.done; };
         line_.watch = true;
         line_.format = OutputFormat::kJsonLines;
@@ -205,7 +206,7 @@ TEST_F(Watch, WritesItsRecordAsMetricsWithTheNamedDevicesOwnSeries) {
     std::ifstream written(*line_.metricsFile);
     std::stringstream text;
     text << written.rdbuf();
-    const std::string record = "{record=\"" + *line_.metricsFile + "\"}";
+    const std::string record = "{record=\"" + LabelValue(*line_.metricsFile) + "\"}";
     for (const std::string& line : std::vector<std::string>{
              "varnock_device_up{interface=\"eth0\",hardware_address=\"02:1A:2B:3C:4D:02\"} 1\n",
              "varnock_devices{interface=\"eth0\",known=\"false\"} 1\n",
