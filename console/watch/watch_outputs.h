@@ -21,7 +21,6 @@ namespace varnock::console {
 // or their own).
 std::variant<WatchOutputs, std::string> WatchOutputsOf(
     const CommandLine& line, std::ostream& out, std::function<bool()> outputGone,
-    const WatchReport& report,
-    const std::optional<std::string>& systemNamesFile = kSystemNamesFile);
+    const WatchReport& report, const std::optional<std::string>& systemNamesFile);
 
 }  // namespace varnock::console

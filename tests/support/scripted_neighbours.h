@@ -396,6 +396,20 @@ public:
     std::map<std::uint32_t, linux_backend::InterfaceFacts> interfaces;
     std::map<std::uint32_t, std::vector<std::uint8_t>> hardware;
 
+    // A client with `client`/24 on interface `lan` (up, using ARP), every
+    // route leading there.
+    static std::unique_ptr<ScriptedRoutes> OnLan(std::uint32_t lan, Ipv4Address client) {
+        auto routes = std::make_unique<ScriptedRoutes>();
+        routes->route = rtnl::Route{RTN_UNICAST, lan, false};
+        rtnl::InterfaceAddress own;
+        own.interfaceIndex = lan;
+        own.local = IpAddress::V4(client);
+        own.prefixLength = 24;
+        routes->addresses[IpAddress::Family::kV4] = {own};
+        routes->interfaces[lan] = {"lan", true, true};
+        return routes;
+    }
+
     // --- Read after use.
     std::vector<RouteAsked> routesAsked;
 

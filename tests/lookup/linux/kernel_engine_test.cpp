@@ -53,14 +53,7 @@ struct RecordingObserver final : NeighbourObserver {
 class KernelEngineTest : public ::testing::Test {
 protected:
     KernelEngineTest() {
-        auto routes = std::make_unique<testing::ScriptedRoutes>();
-        routes->route = rtnl::Route{RTN_UNICAST, kLan, false};
-        rtnl::InterfaceAddress own;
-        own.interfaceIndex = kLan;
-        own.local = IpAddress::V4(kClient);
-        own.prefixLength = 24;
-        routes->addresses[IpAddress::Family::kV4] = {own};
-        routes->interfaces[kLan] = {"lan", true, true};
+        auto routes = testing::ScriptedRoutes::OnLan(kLan, kClient);
         routes->interfaces[kOther] = {"other", true, true};
         auto notifications = std::make_unique<ScriptedNotifications>();
         auto table = std::make_unique<testing::ScriptedTable>();

@@ -29,14 +29,7 @@ class RawEngineOnScriptedSockets : public ::testing::Test {
 protected:
     void SetUp() override {
         // The client's LAN, 192.0.2.1/24 on interface 2, the route to it.
-        auto routes = std::make_unique<testing::ScriptedRoutes>();
-        routes->route = rtnl::Route{RTN_UNICAST, kLan, false};
-        rtnl::InterfaceAddress own;
-        own.interfaceIndex = kLan;
-        own.local = IpAddress::V4(kClient);
-        own.prefixLength = 24;
-        routes->addresses[IpAddress::Family::kV4] = {own};
-        routes->interfaces[kLan] = {"lan", true, true};
+        auto routes = testing::ScriptedRoutes::OnLan(kLan, kClient);
         routes->hardware[kLan] = {2, 0, 0, 0, 0, 1};
         auto scripted = std::make_unique<testing::ScriptedRawSockets>();
         sockets_ = scripted.get();
